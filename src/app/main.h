@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <QFileDialog>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include "platform/icmpecho.h"
+#include "protocol/UDPIOfuncs.h"
+#include "protocol/player_class.h"
+#include "store/mytypes.h"
+#include "ui_frm_main.h"
+#include "ui_tb_about.h"
+#include "ui_tb_admin.h"
+#include "ui_tb_options.h"
+#include "ui_ts_details.h"
+#include "ui_ts_players.h"
+#include "ui_ts_rules.h"
+
+class QTreeWidgetItem;
+
+// The main window: the frame, its six pages and everything the operator does in them.
+// Its handlers carry the names of the controls and events they serve.
+class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
+  Q_OBJECT
+
+ public:
+  explicit Tfrm_main(QWidget* parent = nullptr);
+  ~Tfrm_main() override;
+
+  static constexpr int CompactHeight = 483;
+  static constexpr int ExpandedHeight = 579;
+  static constexpr int ClientWidth = 689;
+  static constexpr int ClientHeight = 456;
+
+  // State owned by the window.
+  TCurrentServer CurrentServer;
+  TOptions Options;
+  TServerList ServerList;
+  TPlayerInfo PlayerInfo;
+  bool FirstShowDone = false;
+
+  // Controls of the frame and the pages, named as in the layouts.
+  Ui::frm_main ui;
+  Ui::ts_details uiDetails;
+  Ui::ts_players uiPlayers;
+  Ui::ts_rules uiRules;
+  Ui::tb_admin uiAdmin;
+  Ui::tb_options uiOptions;
+  Ui::tb_about uiAbout;
+
+  // Non-visual components.
+  UdpExchange UDPClient;
+  IcmpEcho icmpPing;
+  QTimer querytimer;
+  QMenu pop_debug;
+  QMenu pop_tray;
+  QMenu pop_player;
+  QFileDialog dlg_openfile;
+  QFileDialog dlgSavefile;
+  QSystemTrayIcon trayIcon;
+
+  // The active page of pc_Server, -1 when none is, and a page's Tag.
+  int ActivePageIndex() const;
+  void SetActivePageIndex(int index);
+  static int TagOf(const QObject* object);
+  static void SetTag(QObject* object, int tag);
+
+  // Start, frame and tray.
+  void FormCreate();
+  void FormShow();
+  bool FormCloseQuery();
+  void FormClose();
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+  void ShowTrayMenu();
+  void TrayIconNotify(QSystemTrayIcon::ActivationReason reason);
+  void tray_RestoreClick();
+  void tray_CloseClick();
+  void SpeedButton1Click();
+  void ClearLog1Click();
+  void mem_statusChange();
+  void AddStatusLine(const std::string& line);
+
+  // Server selection and query cycle.
+  void cb_serversChange();
+  void cb_rconctrlClick();
+  void pc_ServerChange();
+  void querytimerTimer();
+  void cb_autoQueryClick();
+  void btn_refreshClick();
+  void RefreshPlayers();
+  void Deselect();
+
+  // Result views (ReplyTarget and ExchangeUi).
+  void ShowDetails(const TDetailInfo& info) override;
+  void ShowPlayers(const TPlayerList& list) override;
+  void ShowRules(const TRuleList& list) override;
+  void lv_playersSelectItem(QTreeWidgetItem* item, bool selected);
+  void ClearPlayerDetails();
+  void UpdateByteCounter() override;
+  std::shared_ptr<void> OpenWaitDialog() override;
+  void PlayTimeoutSound() override;
+  void ShowTimeoutDialog() override;
+
+  // Remote console and admin actions.
+  void AppendConsoleLine(const std::string& line) override;
+  std::string RconCommandText() override;
+  void QueryRconStatus();
+  bool SendRconCommand(const std::string& command);
+  void btn_sendrconcmdClick();
+  void ed_rconcmdKeyDown(int key);
+  void btn_clearlogClick();
+  void btn_chtClick();
+  void kick1Click();
+  void ban1min1Click();
+  void Ban2min1Click();
+  void Ban5min1Click();
+  void Ban10min1Click();
+  void Banpermanent1Click();
+
+  // Server list editor.
+  void FillServerList();
+  void FillServerCombo();
+  void btn_addClick();
+  void btn_modClick();
+  void btn_removeClick();
+  void lw_serverlistSelectItem(QTreeWidgetItem* item, bool selected);
+  void icmpPingReply(std::uint32_t roundTripMs);
+  void ed_servernameChange();
+  void ed_ipChange();
+  void ed_rconpwdChange();
+  void btn_openserverlistClick();
+  void btn_saveslistClick();
+
+  // Options page.
+  void ApplyOptionsToUI();
+  void SpeedButton2Click();
+  void ed_serverfileChange();
+  void cb_optcbstyleChange();
+  void ud_timeoutChanging();
+  void cb_trayClick();
+  void btn_saveoptionsClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Each page wires its own controls to their handlers.
+  void SetupFrame();
+  void SetupViews();
+  void SetupConsole();
+  void SetupEditor();
+  void SetupOptions();
+  void BanPlayer(const std::string& minutes);
+  bool SelectedStatusRecord(TPlayerRecord& record);
+};
