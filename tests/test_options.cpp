@@ -1,0 +1,165 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdint>
+#include <string>
+
+#include "store/mytypes.h"
+#include "store/stdfuncs.h"
+
+namespace {
+
+// Every field differs from the defaults, the flags with non-canonical true values.
+TOptions Changed() {
+  TOptions options;
+  options.LoadListOnStartup = 1;
+  options.StandardListFile.assign("C:\\lists\\clan.zsl");
+  options.ComboShowsNames = 2;
+  options.Timeout = 123456;
+  options.QueryOnStartup = 9;
+  options.StartupServer = -7;
+  options.TrayIcon = 255;
+  return options;
+}
+
+void CompareOptions(const TOptions& actual, const TOptions& expected) {
+  QCOMPARE(actual.LoadListOnStartup, expected.LoadListOnStartup);
+  QCOMPARE(actual.StandardListFile.str(), expected.StandardListFile.str());
+  QCOMPARE(actual.ComboShowsNames, expected.ComboShowsNames);
+  QCOMPARE(actual.Timeout, expected.Timeout);
+  QCOMPARE(actual.QueryOnStartup, expected.QueryOnStartup);
+  QCOMPARE(actual.StartupServer, expected.StartupServer);
+  QCOMPARE(actual.TrayIcon, expected.TrayIcon);
+}
+
+QByteArray ReadAll(const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+QString Message(const EZerval& error) {
+  return QString::fromLocal8Bit(error.what());
+}
+
+}  // namespace
+
+class TestOptions : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { QVERIFY(dir_.isValid()); }
+
+  void defaultsAreSavedAsTheKnownBytes() {
+    const QString fileName = dir_.filePath("config.dat");
+    TOptions options;
+    SaveOptions(options, fileName);
+
+    QByteArray expected(268, '\0');
+    expected.replace(1, 5, QByteArray("\x04none", 5));
+    expected.replace(258, 4, QByteArray("\x88\x13\x00\x00", 4));
+    expected.replace(263, 4, QByteArray(4, '\xFF'));
+    QCOMPARE(ReadAll(fileName), expected);
+  }
+
+  void roundTripKeepsEveryValue() {
+    const QString fileName = dir_.filePath("config.dat");
+    TOptions saved = Changed();
+    SaveOptions(saved, fileName);
+    TOptions loaded;
+    LoadOptions(loaded, fileName);
+    CompareOptions(loaded, Changed());
+  }
+
+  void saveTrimsTheListName_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("trimmed");
+    QTest::newRow("blanks") << QByteArray("  my list.zsl  ") << QByteArray("my list.zsl");
+    QTest::newRow("control codes") << QByteArray("\t\x01x.zsl\r\n") << QByteArray("x.zsl");
+    QTest::newRow("only blanks") << QByteArray("   ") << QByteArray();
+    QTest::newRow("nothing to trim") << QByteArray("none") << QByteArray("none");
+  }
+  void saveTrimsTheListName() {
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, trimmed);
+    const QString fileName = dir_.filePath("config.dat");
+    TOptions options;
+    options.StandardListFile = name.toStdString();
+    SaveOptions(options, fileName);
+    QCOMPARE(QByteArray::fromStdString(options.StandardListFile.str()), trimmed);
+    const QByteArray bytes = ReadAll(fileName);
+    QCOMPARE(std::uint8_t(bytes[1]), std::uint8_t(trimmed.size()));
+    QCOMPARE(bytes.mid(2, trimmed.size()), trimmed);
+    QCOMPARE(bytes.mid(2 + trimmed.size(), 255 - trimmed.size()),
+             QByteArray(255 - trimmed.size(), '\0'));
+  }
+
+  // A field wholly inside a short file is loaded; one cut by its end keeps its old value.
+  void shortFilesLoadTheFieldsInside() {
+    const std::string full = OptionsToBytes(Changed());
+    QCOMPARE(full.size(), OptionsFileSize);
+    const TOptions changed = Changed();
+    for (std::size_t size = 0; size <= full.size(); ++size) {
+      TOptions options;
+      OptionsFromBytes(std::string_view(full).substr(0, size), options);
+      TOptions expected;
+      if (size >= 1) expected.LoadListOnStartup = changed.LoadListOnStartup;
+      if (size >= 257) expected.StandardListFile = changed.StandardListFile;
+      if (size >= 258) expected.ComboShowsNames = changed.ComboShowsNames;
+      if (size >= 262) expected.Timeout = changed.Timeout;
+      if (size >= 263) expected.QueryOnStartup = changed.QueryOnStartup;
+      if (size >= 267) expected.StartupServer = changed.StartupServer;
+      if (size >= 268) expected.TrayIcon = changed.TrayIcon;
+      CompareOptions(options, expected);
+    }
+  }
+
+  void oneByteFileSetsOnlyTheFirstFlag() {
+    const QString fileName = dir_.filePath("one.dat");
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x01", 1);
+    file.close();
+    TOptions options;
+    LoadOptions(options, fileName);
+    TOptions expected;
+    expected.LoadListOnStartup = 1;
+    CompareOptions(options, expected);
+  }
+
+  void bytesAfterTheRecordAndTheNameAreIgnored() {
+    std::string bytes = OptionsToBytes(Changed());
+    bytes[1 + 1 + Changed().StandardListFile.size()] = 'J';
+    bytes += "more";
+    TOptions options;
+    OptionsFromBytes(bytes, options);
+    CompareOptions(options, Changed());
+  }
+
+  void fileErrorsNameTheFile() {
+    const QString missing = dir_.filePath("nowhere/config.dat");
+    TOptions options;
+    options.StandardListFile.assign(" untrimmed ");
+    try {
+      LoadOptions(options, missing);
+      QFAIL("loading a missing file succeeded");
+    } catch (const EZerval& error) {
+      QCOMPARE(Message(error), "Cannot open file " + missing);
+    }
+    // A parent directory that does not exist fails to create even for root; the options
+    // stay as they were, untrimmed.
+    try {
+      SaveOptions(options, missing);
+      QFAIL("saving into a missing directory succeeded");
+    } catch (const EZerval& error) {
+      QCOMPARE(Message(error), "Cannot create file " + missing);
+    }
+    QCOMPARE(options.StandardListFile.str(), std::string(" untrimmed "));
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+QTEST_GUILESS_MAIN(TestOptions)
+#include "test_options.moc"
