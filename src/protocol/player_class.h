@@ -34,3 +34,15 @@ class TPlayerInfo {
  private:
   std::vector<TPlayerRecord> Players;
 };
+
+// Whether a status nick (as stored, the listing's quotes included) names the player that the
+// players reply calls `playerName`. The quotes are dropped first. A stored nick that fills its
+// 25 bytes without a closing quote may have been cut, so it agrees with every name that begins
+// with it; any other nick agrees only with the very same name.
+bool StatusNickMatches(std::string_view statusNick, std::string_view playerName);
+
+// The status record of the players list's row `row`, whose name is `playerName`: the record at
+// the same index when its nick agrees (the two lists usually share their order), otherwise the
+// one record whose nick agrees. -1 when none agrees, or several do and none sits at `row`.
+std::int32_t MatchStatusRecord(const TPlayerInfo& info, std::int32_t row,
+                               std::string_view playerName);
