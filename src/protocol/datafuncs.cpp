@@ -1,0 +1,256 @@
+#include "protocol/datafuncs.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "store/mytypes.h"
+
+// Bounds: servers send these replies without any length field, so every read below is checked
+// against the received bytes. A datagram too short to hold the kind byte is not a reply at all
+// and leaves every output untouched. A reply cut short keeps what was read before the cut.
+
+namespace {
+
+constexpr char KindDetails = 'm';
+constexpr char KindPlayers = 'D';
+constexpr char KindRules = 'E';
+constexpr char KindConsoleText = 'l';
+
+constexpr std::size_t FirstFieldOffset = ReplyKindOffset + 1;
+constexpr std::size_t ChallengeOffset = 19;
+constexpr std::size_t ShortConsoleReplyMax = 7;
+constexpr char ShortConsoleReplyLine[] = "---> Erfolgreich!!!!";
+constexpr char EmptyDownloadUrl[] = "none";
+constexpr char EmptyRuleValue[] = "not set";
+
+bool HasKind(std::string_view reply, char kind) {
+  return reply.size() > ReplyKindOffset && reply[ReplyKindOffset] == kind;
+}
+
+// Reads the fields of a reply one after another. Every read checks the remaining bytes; a read
+// that does not fit fails and leaves the position where it was.
+struct ReplyReader {
+  std::string_view bytes;
+  std::size_t pos = FirstFieldOffset;
+
+  std::size_t Remaining() const { return bytes.size() - std::min(pos, bytes.size()); }
+
+  std::optional<std::uint8_t> Byte() {
+    if (Remaining() < 1) return std::nullopt;
+    return static_cast<std::uint8_t>(bytes[pos++]);
+  }
+
+  std::optional<std::uint32_t> UInt32() {
+    if (Remaining() < 4) return std::nullopt;
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+      value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[pos + i])) << (8 * i);
+    }
+    pos += 4;
+    return value;
+  }
+
+  std::optional<std::int32_t> Int32() {
+    const std::optional<std::uint32_t> value = UInt32();
+    if (!value) return std::nullopt;
+    return static_cast<std::int32_t>(*value);
+  }
+
+  std::optional<std::int16_t> Int16() {
+    if (Remaining() < 2) return std::nullopt;
+    const auto low = static_cast<std::uint8_t>(bytes[pos]);
+    const auto high = static_cast<std::uint8_t>(bytes[pos + 1]);
+    pos += 2;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
+  }
+
+  // A zero-terminated text. Without its zero byte the text fails.
+  std::optional<std::string_view> Text() {
+    if (Remaining() < 1) return std::nullopt;
+    const std::size_t end = bytes.find('\0', pos);
+    if (end == std::string_view::npos) return std::nullopt;
+    const std::string_view text = bytes.substr(pos, end - pos);
+    pos = end + 1;
+    return text;
+  }
+
+  // A zero-terminated text, or the bytes up to the end when the zero byte is missing.
+  std::optional<std::string_view> TextOrRest() {
+    if (Remaining() < 1) return std::nullopt;
+    if (const std::optional<std::string_view> text = Text()) return text;
+    const std::string_view rest = bytes.substr(pos);
+    pos = bytes.size();
+    return rest;
+  }
+};
+
+// Reads the text into `field` when it is there; false when the reply ends first.
+bool ReadDetailText(ReplyReader& reader, std::string& field) {
+  const std::optional<std::string_view> text = reader.TextOrRest();
+  if (!text) return false;
+  field.assign(text->data(), text->size());
+  return true;
+}
+
+bool ReadDetailByte(ReplyReader& reader, std::uint8_t& field) {
+  const std::optional<std::uint8_t> value = reader.Byte();
+  if (!value) return false;
+  field = *value;
+  return true;
+}
+
+bool ReadDetailInt32(ReplyReader& reader, std::int32_t& field) {
+  const std::optional<std::int32_t> value = reader.Int32();
+  if (!value) return false;
+  field = *value;
+  return true;
+}
+
+// The mod block after a mod flag of 1.
+void ReadModBlock(ReplyReader& reader, TDetailInfo& info) {
+  if (!ReadDetailText(reader, info.ModInfoUrl)) return;
+  if (!ReadDetailText(reader, info.ModDownloadUrl)) return;
+  if (info.ModDownloadUrl.empty()) info.ModDownloadUrl = EmptyDownloadUrl;
+  // One byte stands between the download address and the version; it means nothing to us.
+  if (!reader.Byte()) return;
+  if (!ReadDetailInt32(reader, info.ModVersion)) return;
+  if (!ReadDetailInt32(reader, info.ModSize)) return;
+  if (!ReadDetailByte(reader, info.ModServerOnly)) return;
+  ReadDetailByte(reader, info.ModClientDll);
+}
+
+// Details: a text cut off by the end of the datagram keeps the bytes up to the end, and the
+// fields after the cut keep their empty or zero values.
+void ReadDetails(ReplyReader& reader, TDetailInfo& info) {
+  for (std::string* text :
+       {&info.ServerAddress, &info.ServerName, &info.MapName, &info.GameDir, &info.GameName}) {
+    if (!ReadDetailText(reader, *text)) return;
+  }
+  for (std::uint8_t* byte : {&info.PlayerCount, &info.MaxPlayers, &info.Protocol, &info.ServerType,
+                             &info.ServerOS, &info.HasPassword, &info.IsMod}) {
+    if (!ReadDetailByte(reader, *byte)) return;
+  }
+  if (info.IsMod == 1) ReadModBlock(reader, info);
+}
+
+// One player entry, or nothing when the datagram ends inside it.
+std::optional<TPlayerItem> ReadPlayer(ReplyReader& reader) {
+  TPlayerItem item;
+  const std::optional<std::uint8_t> index = reader.Byte();
+  if (!index) return std::nullopt;
+  const std::optional<std::string_view> name = reader.Text();
+  if (!name) return std::nullopt;
+  const std::optional<std::int32_t> frags = reader.Int32();
+  if (!frags) return std::nullopt;
+  const std::optional<std::uint32_t> time = reader.UInt32();
+  if (!time) return std::nullopt;
+  item.Index = *index;
+  item.Name = *name;
+  item.Frags = *frags;
+  item.Time = *time;
+  return item;
+}
+
+// One rule entry, or nothing when the datagram ends inside it.
+std::optional<TRuleItem> ReadRule(ReplyReader& reader) {
+  TRuleItem item;
+  const std::optional<std::string_view> name = reader.Text();
+  if (!name) return std::nullopt;
+  item.Name = *name;
+  const std::optional<std::string_view> value = reader.Text();
+  if (!value) return std::nullopt;
+  item.Value = value->empty() ? std::string_view(EmptyRuleValue) : *value;
+  return item;
+}
+
+// The smallest entries on the wire: a player takes an index, a zero byte and eight number
+// bytes, a rule two zero bytes. Room is made only for as many as the datagram can hold.
+constexpr std::size_t MinPlayerSize = 10;
+constexpr std::size_t MinRuleSize = 2;
+
+}  // namespace
+
+void ParseDetails(std::string_view reply, TDetailInfo& info) {
+  if (!HasKind(reply, KindDetails)) return;
+  ReplyReader reader{reply};
+  TDetailInfo decoded;
+  ReadDetails(reader, decoded);
+  info = std::move(decoded);
+}
+
+// Players: only complete entries are kept, and Count is the number kept, so a list cut short
+// never claims entries it does not hold.
+void ParsePlayers(std::string_view reply, TPlayerList& list) {
+  if (!HasKind(reply, KindPlayers)) return;
+  ReplyReader reader{reply};
+  TPlayerList decoded;
+  const std::uint8_t count = reader.Byte().value_or(0);
+  decoded.Items.reserve(std::min<std::size_t>(count, reader.Remaining() / MinPlayerSize));
+  for (std::size_t i = 0; i < count; ++i) {
+    std::optional<TPlayerItem> item = ReadPlayer(reader);
+    if (!item) break;
+    decoded.Items.push_back(std::move(*item));
+  }
+  decoded.Count = static_cast<std::uint8_t>(decoded.Items.size());
+  list = std::move(decoded);
+}
+
+// Rules: only complete entries are kept and Count is the number kept. A count of zero or less
+// stays as received, with no entries; a datagram without a whole count field gives Count 0.
+void ParseRules(std::string_view reply, TRuleList& list) {
+  if (!HasKind(reply, KindRules)) return;
+  ReplyReader reader{reply};
+  TRuleList decoded;
+  const std::int16_t count = reader.Int16().value_or(0);
+  if (count > 0) {
+    decoded.Items.reserve(
+        std::min<std::size_t>(static_cast<std::size_t>(count), reader.Remaining() / MinRuleSize));
+    for (std::int16_t i = 0; i < count; ++i) {
+      std::optional<TRuleItem> item = ReadRule(reader);
+      if (!item) break;
+      decoded.Items.push_back(std::move(*item));
+    }
+    decoded.Count = static_cast<std::int16_t>(decoded.Items.size());
+  } else {
+    decoded.Count = count;
+  }
+  list = std::move(decoded);
+}
+
+// Console text: the last two bytes of the datagram are never part of the text, and offset
+// L - 3 always ends a line, so the scan stays inside the datagram by construction.
+std::optional<std::vector<std::string>> ParseRconReply(std::string_view reply) {
+  if (!HasKind(reply, KindConsoleText)) return std::nullopt;
+  std::vector<std::string> lines;
+  if (reply.size() <= ShortConsoleReplyMax) {
+    lines.emplace_back(ShortConsoleReplyLine);
+    return lines;
+  }
+  const std::size_t lastOffset = reply.size() - 3;
+  std::string line;
+  for (std::size_t i = FirstFieldOffset; i <= lastOffset; ++i) {
+    if (reply[i] == '\n' || i == lastOffset) {
+      // A line of one character is not a line of its own: it opens the next one.
+      if (line.size() == 1) continue;
+      lines.push_back(std::move(line));
+      line.clear();
+    } else {
+      line.push_back(reply[i]);
+    }
+  }
+  return lines;
+}
+
+// Challenge: from its offset to the first line feed or the end of the datagram; a datagram
+// that ends before the offset has no challenge.
+std::string ExtractChallenge(std::string_view reply) {
+  if (reply.size() <= ChallengeOffset) return std::string();
+  const std::string_view rest = reply.substr(ChallengeOffset);
+  return std::string(rest.substr(0, rest.find('\n')));
+}
