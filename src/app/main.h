@@ -84,7 +84,6 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void tray_CloseClick();
   void SpeedButton1Click();
   void ClearLog1Click();
-  void mem_statusChange();
   void AddStatusLine(const std::string& line);
 
   // Server selection and query cycle.
@@ -150,7 +149,10 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ public:
+  // Query cycle: a server chosen while an exchange waits is selected once the wait has ended.
+  QTimer selectionRetry;
 
  private:
   // Each page wires its own controls to their handlers.

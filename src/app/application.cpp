@@ -1,0 +1,47 @@
+#include "application.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <stdexcept>
+
+#include "displaytext.h"
+#include "platform/dialogs.h"
+
+QString ApplicationTitle() {
+  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QString ErrorBoxText(const QString& message) {
+  if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';
+  return message;
+}
+
+void ShowErrorBox(const std::exception& error) {
+  Dialogs().Message(DialogKind::Error, ApplicationTitle(), ErrorBoxText(ToDisplay(error.what())),
+                    DialogButtons::Ok);
+}
+
+ZervalApplication::ZervalApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // The layouts are laid out for an 8-point sans serif at 96 dots per inch.
+  QFont font(QStringLiteral("Sans Serif"));
+  font.setPixelSize(11);
+  setFont(font);
+}
+
+bool ZervalApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& error) {
+    ShowErrorBox(error);
+  } catch (...) {
+    ShowErrorBox(std::runtime_error("Unbekannter Fehler"));
+  }
+  return false;
+}
+
+bool ConfirmSecondInstance() {
+  const QString text = QStringLiteral(
+      "Zerval läuft bereits!!!\nSoll eine weitere Instanz geöffnen werden?\n"
+      "(Dies kann zu Problemen führen)");
+  return ShowMessage(DialogKind::Warning, text, DialogButtons::YesNo) != DialogResult::No;
+}

@@ -1,0 +1,224 @@
+// The frame of the main window: creation, first showing, the debug strip and the tray.
+#include "main.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QShowEvent>
+
+#include "application.h"
+#include "displaytext.h"
+#include "frmquery.h"
+#include "platform/dialogs.h"
+#include "store/stdfuncs.h"
+
+namespace {
+
+constexpr int DebugStripHeight = Tfrm_main::ExpandedHeight - Tfrm_main::CompactHeight;
+// The debug log keeps its newest lines only, so a long run cannot eat the memory.
+constexpr int LogLineLimit = 20000;
+
+}  // namespace
+
+Tfrm_main::Tfrm_main(QWidget* parent)
+    : QWidget(parent), UDPClient(CurrentServer, *this, *this, this) {
+  ui.setupUi(this);
+  uiDetails.setupUi(ui.ts_details);
+  uiPlayers.setupUi(ui.ts_players);
+  uiRules.setupUi(ui.ts_rules);
+  uiAdmin.setupUi(ui.tb_admin);
+  uiOptions.setupUi(ui.tb_options);
+  uiAbout.setupUi(ui.tb_about);
+  SetupFrame();
+  SetupEditor();
+  SetupOptions();
+  FormCreate();
+}
+
+Tfrm_main::~Tfrm_main() { trayIcon.hide(); }
+
+void Tfrm_main::SetupFrame() {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(ClientWidth, ClientHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  // A tab control always shows one of its pages; an invisible first page stands for "none".
+  auto* noPage = new QWidget();
+  noPage->setObjectName(QStringLiteral("pc_Server_none"));
+  SetTag(noPage, 0);
+  ui.pc_Server->insertTab(0, noPage, QString());
+  ui.pc_Server->setTabVisible(0, false);
+
+  querytimer.setObjectName(QStringLiteral("querytimer"));
+
+  ui.mem_status->setMaximumBlockCount(LogLineLimit);
+  pop_debug.setObjectName(QStringLiteral("pop_debug"));
+  QAction* clearLog = pop_debug.addAction(QStringLiteral("Clear Log"));
+  clearLog->setObjectName(QStringLiteral("ClearLog1"));
+  connect(clearLog, &QAction::triggered, this, [this] { ClearLog1Click(); });
+  connect(ui.mem_status, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { pop_debug.popup(ui.mem_status->mapToGlobal(at)); });
+  connect(ui.SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+
+  pop_tray.setObjectName(QStringLiteral("pop_tray"));
+  QAction* restore = pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_restore.png")),
+                                        QStringLiteral("Restore"));
+  restore->setObjectName(QStringLiteral("tray_Restore"));
+  pop_tray.addSeparator();
+  QAction* close = pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_close.png")),
+                                      QStringLiteral("Close"));
+  close->setObjectName(QStringLiteral("tray_Close"));
+  connect(restore, &QAction::triggered, this, [this] { tray_RestoreClick(); });
+  connect(close, &QAction::triggered, this, [this] { tray_CloseClick(); });
+  trayIcon.setIcon(windowIcon());
+  trayIcon.setToolTip(QStringLiteral("Zerval"));
+  connect(&trayIcon, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) { TrayIconNotify(reason); });
+}
+
+int Tfrm_main::ActivePageIndex() const { return ui.pc_Server->currentIndex() - 1; }
+
+void Tfrm_main::SetActivePageIndex(int index) { ui.pc_Server->setCurrentIndex(index + 1); }
+
+int Tfrm_main::TagOf(const QObject* object) { return object->property("Tag").toInt(); }
+
+void Tfrm_main::SetTag(QObject* object, int tag) { object->setProperty("Tag", tag); }
+
+void Tfrm_main::FormCreate() {
+  CurrentServer.BytesSent = 0;
+  CurrentServer.BytesReceived = 0;
+  UpdateByteCounter();
+  CurrentServer.Challenge.clear();
+  CurrentServer.ServerSelected = false;
+  CurrentServer.Log = [this](const std::string& line) { AddStatusLine(line); };
+  ServerList.clear();
+  Options = TOptions();
+  SetActivePageIndex(-1);
+  SetupConsole();
+  if (QFile::exists(QStringLiteral("config.dat"))) {
+    // An unreadable options file is reported, and the window still opens with the defaults.
+    try {
+      LoadOptions(Options, QStringLiteral("config.dat"));
+    } catch (const EZerval& error) {
+      ShowErrorBox(error);
+    }
+  }
+  FirstShowDone = false;
+  PlayerInfo.Clear();
+  SetupViews();
+}
+
+void Tfrm_main::FormShow() {
+  if (FirstShowDone) return;
+  if (Options.LoadListOnStartup) {
+    const QString listFile = ToDisplay(Options.StandardListFile.view());
+    if (QFile::exists(listFile)) {
+      // The start-up work goes on after a bad list or a failed start-up selection: the
+      // options must still reach their page, and the message must come only once.
+      try {
+        LoadServerList(ServerList, listFile);
+        FillServerList();
+        if (Options.QueryOnStartup) {
+          if (Options.StartupServer != -1 &&
+              Options.StartupServer <= static_cast<std::int32_t>(ServerList.size()) &&
+              Options.StartupServer >= 1) {
+            ui.cb_servers->setCurrentIndex(Options.StartupServer - 1);
+            cb_serversChange();
+          }
+        } else {
+          uiOptions.ud_queryserver->setMaximum(static_cast<int>(ServerList.size()));
+        }
+        uiOptions.ud_queryserver->setMinimum(1);
+        uiOptions.ud_queryserver->setValue(1);
+      } catch (const EZerval& error) {
+        ShowErrorBox(error);
+      }
+    } else {
+      ShowMessage(DialogKind::Error, listFile + QStringLiteral(" nicht gefunden"));
+    }
+  }
+  ApplyOptionsToUI();
+  FirstShowDone = true;
+}
+
+void Tfrm_main::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+bool Tfrm_main::FormCloseQuery() {
+  if (!Options.TrayIcon) return true;
+  // Without a notification area a hidden window could never be brought back.
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return true;
+  AddTrayIcon();
+  hide();
+  return false;
+}
+
+void Tfrm_main::FormClose() {
+  querytimer.stop();
+  ServerList.clear();
+}
+
+void Tfrm_main::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+void Tfrm_main::AddTrayIcon() { trayIcon.show(); }
+
+void Tfrm_main::RemoveTrayIcon() { trayIcon.hide(); }
+
+void Tfrm_main::ShowTrayMenu() { pop_tray.popup(QCursor::pos()); }
+
+void Tfrm_main::TrayIconNotify(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::Trigger) tray_RestoreClick();
+  if (reason == QSystemTrayIcon::Context) ShowTrayMenu();
+}
+
+void Tfrm_main::tray_RestoreClick() {
+  show();
+  RemoveTrayIcon();
+}
+
+void Tfrm_main::tray_CloseClick() {
+  RemoveTrayIcon();
+  QCoreApplication::quit();
+}
+
+void Tfrm_main::SpeedButton1Click() {
+  const bool expand = TagOf(ui.SpeedButton1) != 0;
+  ui.SpeedButton1->setText(expand ? QStringLiteral(" hide Debuginfos")
+                                  : QStringLiteral("show Debuginfos"));
+  ui.mem_status->setVisible(expand);
+  ui.Label4->setVisible(expand);
+  setFixedSize(ClientWidth, ClientHeight + (expand ? DebugStripHeight : 0));
+  SetTag(ui.SpeedButton1, expand ? 0 : 1);
+}
+
+void Tfrm_main::ClearLog1Click() { ui.mem_status->clear(); }
+
+void Tfrm_main::AddStatusLine(const std::string& line) {
+  ui.mem_status->appendPlainText(ToDisplay(line));
+}
+
+std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {
+  QPointer<Tfrm_query> dialog = new Tfrm_query(this);
+  return std::shared_ptr<void>(dialog.data(), [dialog](void*) { delete dialog.data(); });
+}
+
+void Tfrm_main::PlayTimeoutSound() { PlayWaveResource(QStringLiteral("TIMEOUT"), false); }
+
+void Tfrm_main::ShowTimeoutDialog() {
+  ShowMessage(DialogKind::Error, QStringLiteral("Ziel nicht erreichbar!"));
+}
