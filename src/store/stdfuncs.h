@@ -20,20 +20,30 @@ std::string Trim(std::string_view text);
 std::int32_t StrToInt(std::string_view text);
 bool TryStrToInt(std::string_view text, std::int32_t& value);
 
-// Server list files ("*.zsl"): a 32-bit count, then the entries at their field widths.
+// Server list files ("*.zsl"): a signed 32-bit little-endian count, then the entries at their
+// field widths (Name 51, Address 26, HasPassword 1, Password 21 only when HasPassword is not 0).
 std::string ServerListToBytes(const TServerList& list);
-// Raises EZerval when the bytes do not follow the layout; `list` is then unchanged.
+// No bytes give an empty list; bytes after the last entry are ignored. Anything else that does
+// not follow the layout (cut entries, a negative or impossible count, a length byte above its
+// field's capacity) raises EZerval "Invalid server list file <fileName>" and leaves `list`
+// unchanged.
 void ServerListFromBytes(std::string_view bytes, TServerList& list, const QString& fileName);
+// Replaces the file only when it was written completely. Raises EZerval "Cannot create file %s"
+// or "Cannot write file %s"; the old file is then intact.
 void SaveServerList(const TServerList& list, const QString& fileName);
+// Raises EZerval "Cannot open file %s" or as ServerListFromBytes; `list` is then unchanged.
 void LoadServerList(TServerList& list, const QString& fileName);
-// The caller guarantees 0 <= index < count.
+// Removes the entry at `index`; an index outside the list raises EZerval.
 void DeleteServer(TServerList& list, std::int32_t index);
 
 // The options file "config.dat", 268 bytes.
 constexpr std::size_t OptionsFileSize = 268;
 std::string OptionsToBytes(const TOptions& options);
-// Loads the fields that lie wholly inside `bytes`; the others keep their values.
+// Loads the fields that lie wholly inside `bytes`; the others keep their values. Nothing is
+// checked: every value is taken as it is.
 void OptionsFromBytes(std::string_view bytes, TOptions& options);
-// Trims StandardListFile in place, then writes the file.
+// Trims StandardListFile in place, then writes the file. Raises EZerval as SaveServerList;
+// `options` is not trimmed when the file cannot be created.
 void SaveOptions(TOptions& options, const QString& fileName);
+// Raises EZerval "Cannot open file %s".
 void LoadOptions(TOptions& options, const QString& fileName);
