@@ -31,7 +31,8 @@ void ServerListFromBytes(std::string_view bytes, TServerList& list, const QStrin
 // Replaces the file only when it was written completely. Raises EZerval "Cannot create file %s"
 // or "Cannot write file %s"; the old file is then intact.
 void SaveServerList(const TServerList& list, const QString& fileName);
-// Raises EZerval "Cannot open file %s" or as ServerListFromBytes; `list` is then unchanged.
+// Raises EZerval "Cannot open file %s", "Cannot read file %s" or as ServerListFromBytes; `list`
+// is then unchanged.
 void LoadServerList(TServerList& list, const QString& fileName);
 // Removes the entry at `index`; an index outside the list raises EZerval.
 void DeleteServer(TServerList& list, std::int32_t index);
@@ -45,5 +46,6 @@ void OptionsFromBytes(std::string_view bytes, TOptions& options);
 // Trims StandardListFile in place, then writes the file. Raises EZerval as SaveServerList;
 // `options` is not trimmed when the file cannot be created.
 void SaveOptions(TOptions& options, const QString& fileName);
-// Raises EZerval "Cannot open file %s".
+// Reads at most the first 268 bytes. Raises EZerval "Cannot open file %s" or
+// "Cannot read file %s".
 void LoadOptions(TOptions& options, const QString& fileName);
