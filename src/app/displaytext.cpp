@@ -13,7 +13,9 @@ std::size_t SequenceLength(unsigned char lead) {
   return 0;
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 // The length of the valid UTF-8 text, or npos when the bytes are not UTF-8. A sequence cut
 // short by the end of the bytes is left out of the length.

@@ -38,7 +38,9 @@ Tfrm_main::Tfrm_main(QWidget* parent)
   FormCreate();
 }
 
-Tfrm_main::~Tfrm_main() { trayIcon.hide(); }
+Tfrm_main::~Tfrm_main() {
+  trayIcon.hide();
+}
 
 void Tfrm_main::SetupFrame() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -71,8 +73,8 @@ void Tfrm_main::SetupFrame() {
                                         QStringLiteral("Restore"));
   restore->setObjectName(QStringLiteral("tray_Restore"));
   pop_tray.addSeparator();
-  QAction* close = pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_close.png")),
-                                      QStringLiteral("Close"));
+  QAction* close =
+      pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_close.png")), QStringLiteral("Close"));
   close->setObjectName(QStringLiteral("tray_Close"));
   connect(restore, &QAction::triggered, this, [this] { tray_RestoreClick(); });
   connect(close, &QAction::triggered, this, [this] { tray_CloseClick(); });
@@ -82,13 +84,21 @@ void Tfrm_main::SetupFrame() {
           [this](QSystemTrayIcon::ActivationReason reason) { TrayIconNotify(reason); });
 }
 
-int Tfrm_main::ActivePageIndex() const { return ui.pc_Server->currentIndex() - 1; }
+int Tfrm_main::ActivePageIndex() const {
+  return ui.pc_Server->currentIndex() - 1;
+}
 
-void Tfrm_main::SetActivePageIndex(int index) { ui.pc_Server->setCurrentIndex(index + 1); }
+void Tfrm_main::SetActivePageIndex(int index) {
+  ui.pc_Server->setCurrentIndex(index + 1);
+}
 
-int Tfrm_main::TagOf(const QObject* object) { return object->property("Tag").toInt(); }
+int Tfrm_main::TagOf(const QObject* object) {
+  return object->property("Tag").toInt();
+}
 
-void Tfrm_main::SetTag(QObject* object, int tag) { object->setProperty("Tag", tag); }
+void Tfrm_main::SetTag(QObject* object, int tag) {
+  object->setProperty("Tag", tag);
+}
 
 void Tfrm_main::FormCreate() {
   CurrentServer.BytesSent = 0;
@@ -175,11 +185,17 @@ void Tfrm_main::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void Tfrm_main::AddTrayIcon() { trayIcon.show(); }
+void Tfrm_main::AddTrayIcon() {
+  trayIcon.show();
+}
 
-void Tfrm_main::RemoveTrayIcon() { trayIcon.hide(); }
+void Tfrm_main::RemoveTrayIcon() {
+  trayIcon.hide();
+}
 
-void Tfrm_main::ShowTrayMenu() { pop_tray.popup(QCursor::pos()); }
+void Tfrm_main::ShowTrayMenu() {
+  pop_tray.popup(QCursor::pos());
+}
 
 void Tfrm_main::TrayIconNotify(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::Trigger) tray_RestoreClick();
@@ -206,7 +222,9 @@ void Tfrm_main::SpeedButton1Click() {
   SetTag(ui.SpeedButton1, expand ? 0 : 1);
 }
 
-void Tfrm_main::ClearLog1Click() { ui.mem_status->clear(); }
+void Tfrm_main::ClearLog1Click() {
+  ui.mem_status->clear();
+}
 
 void Tfrm_main::AddStatusLine(const std::string& line) {
   ui.mem_status->appendPlainText(ToDisplay(line));
@@ -217,7 +235,9 @@ std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {
   return std::shared_ptr<void>(dialog.data(), [dialog](void*) { delete dialog.data(); });
 }
 
-void Tfrm_main::PlayTimeoutSound() { PlayWaveResource(QStringLiteral("TIMEOUT"), false); }
+void Tfrm_main::PlayTimeoutSound() {
+  PlayWaveResource(QStringLiteral("TIMEOUT"), false);
+}
 
 void Tfrm_main::ShowTimeoutDialog() {
   ShowMessage(DialogKind::Error, QStringLiteral("Ziel nicht erreichbar!"));

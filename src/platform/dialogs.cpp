@@ -36,9 +36,13 @@ OperatorDialogs* current = &realDialogs;
 
 }  // namespace
 
-OperatorDialogs& Dialogs() { return *current; }
+OperatorDialogs& Dialogs() {
+  return *current;
+}
 
-void SetDialogs(OperatorDialogs* dialogs) { current = dialogs ? dialogs : &realDialogs; }
+void SetDialogs(OperatorDialogs* dialogs) {
+  current = dialogs ? dialogs : &realDialogs;
+}
 
 DialogResult ShowMessage(DialogKind kind, const QString& text, DialogButtons buttons) {
   const QString title =

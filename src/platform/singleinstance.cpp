@@ -1,7 +1,8 @@
 #include "platform/singleinstance.h"
 
-#include <QDir>
 #include <unistd.h>
+
+#include <QDir>
 
 namespace {
 

@@ -15,7 +15,8 @@ namespace {
 // Counters only grow; past the 32-bit range they stay at the top instead of overflowing.
 void AddToCounter(std::int32_t& counter, std::int64_t amount) {
   const std::int64_t sum = static_cast<std::int64_t>(counter) + amount;
-  counter = static_cast<std::int32_t>(std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
+  counter = static_cast<std::int32_t>(
+      std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
 }
 
 // Marks the exchange busy for the wait and the time-out dialog; cleared on every way out.
@@ -130,7 +131,7 @@ std::optional<Datagram> UdpExchange::Receive(const QHostAddress& from, std::uint
 }
 
 std::optional<Datagram> UdpExchange::QueryQuiet(const std::string& host, std::int32_t port,
-                                                 const std::string& command, bool waitDialog) {
+                                                const std::string& command, bool waitDialog) {
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
   const std::string datagram = FrameRequest(command);
   const QHostAddress address = Resolve(host);
@@ -167,8 +168,7 @@ bool UdpExchange::QueryServerEx(const std::string& host, std::int32_t port,
     BusyScope busy(busy_);
     std::shared_ptr<void> dialog = waitDialog ? ui_.OpenWaitDialog() : nullptr;
     reply = Receive(address, static_cast<std::uint16_t>(port), log);
-    AddToCounter(server_.BytesReceived,
-                 reply ? static_cast<std::int64_t>(reply->Bytes.size()) : 0);
+    AddToCounter(server_.BytesReceived, reply ? static_cast<std::int64_t>(reply->Bytes.size()) : 0);
     ui_.UpdateByteCounter();
     dialog.reset();
     if (!reply) {

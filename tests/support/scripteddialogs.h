@@ -1,11 +1,10 @@
 #pragma once
 
+#include <QFileDialog>
+#include <QString>
 #include <deque>
 #include <functional>
 #include <vector>
-
-#include <QFileDialog>
-#include <QString>
 
 #include "platform/dialogs.h"
 
@@ -49,8 +48,8 @@ class ScriptedDialogs : public OperatorDialogs {
   }
 
   std::vector<Shown> shown;
-  std::deque<DialogResult> answers;   // for Yes/No dialogs
-  std::deque<QString> files;          // chosen files; empty text = cancelled
+  std::deque<DialogResult> answers;  // for Yes/No dialogs
+  std::deque<QString> files;         // chosen files; empty text = cancelled
   std::vector<QFileDialog*> fileDialogs;
   std::function<void(const Shown&)> onMessage;  // runs while the "modal" dialog is open
 };

@@ -1,12 +1,11 @@
 #pragma once
 
+#include <QHostAddress>
+#include <QUdpSocket>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <QHostAddress>
-#include <QUdpSocket>
 
 // A game server played by the test: a UDP socket on 127.0.0.1 that records every request and
 // answers through a script run on the event loop.

@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
   PutLe(wave, 36 + SampleBytes, 4);
   wave += "WAVEfmt ";
   PutLe(wave, 16, 4);
-  PutLe(wave, 1, 2);           // PCM
-  PutLe(wave, 1, 2);           // mono
+  PutLe(wave, 1, 2);  // PCM
+  PutLe(wave, 1, 2);  // mono
   PutLe(wave, SampleRate, 4);
   PutLe(wave, SampleRate, 4);  // bytes per second
   PutLe(wave, 1, 2);           // block align
