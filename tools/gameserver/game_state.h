@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One connected player (or bot) of a simulated server.
+struct SimPlayer {
+  int slot = 0;  // 1-based; listings are ordered by it
+  int userId = 0;
+  std::string nick;
+  std::string uniqueId;  // "STEAM_0:x:n", a plain number, or "BOT"
+  std::int32_t frags = 0;
+  std::int64_t joinedMs = 0;  // on the process clock; before 0 for players present at start
+  int ping = 0;
+  int loss = 0;
+  std::string address;  // "ip:port", or "loopback" for bots
+  bool bot = false;
+};
+
+struct SimBan {
+  std::string uniqueId;
+  int minutes = 0;  // 0 = permanent
+};
+
+struct SimCvar {
+  std::string name;
+  std::string value;
+};
+
+// How a server is set up; every field comes from a command line option.
+struct ServerSetup {
+  std::string name = "Zerval Test Server";
+  std::string map = "dm_canyon";
+  std::string password;  // console password; empty = the console refuses every line
+  int humans = 6;
+  int bots = 2;
+  int maxPlayers = 16;
+  int rules = 40;  // how many cvars the rules reply publishes
+  bool mod = false;
+  int churnSeconds = 0;  // mean time between a player joining or leaving; 0 = never
+};
+
+constexpr int MaxRules = 60;
+
+struct GameState {
+  ServerSetup setup;
+  std::string address;             // "ip:port" as the server announces itself
+  std::vector<SimPlayer> players;  // ordered by slot
+  std::vector<SimCvar> cvars;      // the first setup.rules of them are the public rules
+  std::vector<SimBan> bans;
+  std::string logAddress;  // "ip:port" set by the console, empty when none
+  bool logging = false;
+  int nextUserId = 1;
+  int joinedCount = 0;  // humans ever joined, for their names and ids
+  std::int64_t nextChurnMs = 0;
+  std::mt19937 random;
+};
+
+GameState NewGameState(const ServerSetup& setup, const std::string& address, std::uint32_t seed,
+                       std::int64_t nowMs);
+
+int SecondsConnected(const SimPlayer& player, std::int64_t nowMs);
+// "mm:ss", or "h:mm:ss" from an hour on.
+std::string ConnectedTimeText(int seconds);
+
+const SimPlayer* FindPlayer(const GameState& state, int userId);
+bool RemovePlayer(GameState& state, int userId);
+SimCvar* FindCvar(GameState& state, std::string_view name);
+
+// Once the churn interval has passed: a human leaves or a new one joins, and someone scores.
+void ChurnStep(GameState& state, std::int64_t nowMs);
