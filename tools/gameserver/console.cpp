@@ -1,0 +1,199 @@
+#include "console.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return text;
+}
+
+// The text after the first word, without the blanks in front of it.
+std::string Arguments(const std::string& command) {
+  const std::size_t wordStart = command.find_first_not_of(' ');
+  const std::size_t wordEnd = command.find(' ', wordStart);
+  const std::size_t argsStart = command.find_first_not_of(' ', wordEnd);
+  return argsStart == std::string::npos ? std::string() : command.substr(argsStart);
+}
+
+std::optional<int> ParseCount(const std::string& text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
+  return value;
+}
+
+// A player reference "#12" or "# 12" starting at words[at]; `next` is set to the word after it.
+std::optional<int> UserIdRef(const std::vector<std::string>& words, std::size_t at,
+                             std::size_t& next) {
+  if (at >= words.size() || words[at][0] != '#') return std::nullopt;
+  if (words[at] != "#") {
+    next = at + 1;
+    return ParseCount(words[at].substr(1));
+  }
+  if (at + 1 >= words.size()) return std::nullopt;
+  next = at + 2;
+  return ParseCount(words[at + 1]);
+}
+
+std::string NoSuchPlayer(int userId) {
+  return "Couldn't find player #" + std::to_string(userId) + ".";
+}
+
+std::string KickUser(GameState& state, int userId) {
+  const SimPlayer* player = FindPlayer(state, userId);
+  if (!player) return NoSuchPlayer(userId);
+  const std::string answer = "Kicked " + player->nick;
+  RemovePlayer(state, userId);
+  return answer;
+}
+
+std::string Kick(GameState& state, const std::vector<std::string>& words) {
+  std::size_t next = 0;
+  const std::optional<int> userId = UserIdRef(words, 1, next);
+  return userId ? KickUser(state, *userId) : "Usage:  kick < # userid >";
+}
+
+// "banid <minutes> <#userid | uniqueid> [kick]"; 0 minutes bans for good.
+std::string Ban(GameState& state, const std::vector<std::string>& words) {
+  const std::string usage = "Usage:  banid <minutes> <# userid | uniqueid> { kick }";
+  const std::optional<int> minutes = words.size() > 2 ? ParseCount(words[1]) : std::nullopt;
+  if (!minutes) return usage;
+  std::size_t next = 3;
+  std::string uniqueId = words[2];
+  const SimPlayer* player = nullptr;
+  if (words[2][0] == '#') {
+    const std::optional<int> userId = UserIdRef(words, 2, next);
+    if (!userId) return usage;
+    player = FindPlayer(state, *userId);
+    if (!player) return NoSuchPlayer(*userId);
+    uniqueId = player->uniqueId;
+  }
+  const bool kick = next < words.size() && Lower(words[next]) == "kick";
+  const auto known = std::find_if(state.bans.begin(), state.bans.end(),
+                                  [&](const SimBan& ban) { return ban.uniqueId == uniqueId; });
+  if (known != state.bans.end())
+    known->minutes = *minutes;
+  else
+    state.bans.push_back({uniqueId, *minutes});
+  std::string answer =
+      "banid:  " + uniqueId + " banned " +
+      (*minutes == 0 ? "permanently" : "for " + std::to_string(*minutes) + " minutes");
+  if (kick && player) answer += "\n" + KickUser(state, player->userId);
+  return answer;
+}
+
+std::string ListBans(const GameState& state) {
+  if (state.bans.empty()) return "ID filter list: empty";
+  const std::size_t count = state.bans.size();
+  std::string answer =
+      "ID filter list: " + std::to_string(count) + (count == 1 ? " entry" : " entries");
+  int number = 1;
+  for (const SimBan& ban : state.bans)
+    answer += "\n" + std::to_string(number++) + " " + ban.uniqueId + " : " +
+              (ban.minutes == 0 ? "permanent" : std::to_string(ban.minutes) + " min");
+  return answer;
+}
+
+std::string Log(GameState& state, const std::vector<std::string>& words) {
+  const std::string setting = words.size() == 2 ? Lower(words[1]) : std::string();
+  if (setting != "on" && setting != "off") return "Usage:  log < on | off >";
+  state.logging = setting == "on";
+  return state.logging ? "Server logging enabled." : "Server logging disabled.";
+}
+
+bool IsIpv4(const std::string& text) {
+  std::istringstream in(text);
+  int parts = 0;
+  for (std::string part; std::getline(in, part, '.'); ++parts) {
+    const std::optional<int> value = part.size() <= 3 ? ParseCount(part) : std::nullopt;
+    if (!value || *value > 255) return false;
+  }
+  return parts == 4 && text.back() != '.';
+}
+
+std::string LogAddress(GameState& state, const std::vector<std::string>& words) {
+  const std::optional<int> port = words.size() == 3 ? ParseCount(words[2]) : std::nullopt;
+  if (!port || *port == 0 || *port > 65535 || !IsIpv4(words[1]))
+    return "Usage:  logaddress ip port";
+  state.logAddress = words[1] + ":" + std::to_string(*port);
+  return "logaddress:  " + state.logAddress;
+}
+
+// Prints the value, or sets it (surrounding quotes are not part of it) and prints nothing.
+std::string Cvar(SimCvar& cvar, const std::string& arguments) {
+  if (arguments.empty()) return "\"" + cvar.name + "\" is \"" + cvar.value + "\"";
+  const bool quoted = arguments.size() >= 2 && arguments.front() == '"' && arguments.back() == '"';
+  cvar.value = quoted ? arguments.substr(1, arguments.size() - 2) : arguments;
+  return {};
+}
+
+std::string PlayerLine(const SimPlayer& player, std::int64_t nowMs) {
+  std::string slot = std::to_string(player.slot);
+  slot.insert(0, slot.size() < 3 ? 3 - slot.size() : 0, ' ');
+  return "#" + slot + " \"" + player.nick + "\" " + std::to_string(player.userId) + " " +
+         player.uniqueId + " " + std::to_string(player.frags) + " " +
+         ConnectedTimeText(SecondsConnected(player, nowMs)) + " " + std::to_string(player.ping) +
+         " " + std::to_string(player.loss) + " " + player.address;
+}
+
+}  // namespace
+
+std::optional<std::string> AuthorisedCommand(const std::string& line, const std::string& challenge,
+                                             const std::string& password) {
+  const std::size_t blank = line.find(' ');
+  if (challenge.empty() || password.empty() || blank == std::string::npos ||
+      line.compare(0, blank, challenge) != 0)
+    return std::nullopt;
+  const std::string rest = line.substr(blank + 1);
+  if (rest == password) return std::string();
+  if (rest.size() > password.size() && rest.compare(0, password.size(), password) == 0 &&
+      rest[password.size()] == ' ')
+    return rest.substr(password.size() + 1);
+  return std::nullopt;
+}
+
+std::string CommandWord(const std::string& command) {
+  const std::vector<std::string> words = Words(command);
+  return words.empty() ? std::string() : Lower(words[0]);
+}
+
+std::string RunConsoleCommand(GameState& state, const std::string& command, std::int64_t nowMs) {
+  const std::vector<std::string> words = Words(command);
+  if (words.empty()) return {};
+  const std::string name = Lower(words[0]);
+  if (name == "status") return StatusListing(state, nowMs);
+  if (name == "kick") return Kick(state, words);
+  if (name == "banid") return Ban(state, words);
+  if (name == "listid") return ListBans(state);
+  if (name == "writeid") return {};
+  if (name == "log") return Log(state, words);
+  if (name == "logaddress") return LogAddress(state, words);
+  if (name == "say") return "Console: " + Arguments(command);
+  if (SimCvar* cvar = FindCvar(state, name)) return Cvar(*cvar, Arguments(command));
+  return "Unknown command: " + words[0];
+}
+
+std::string StatusListing(const GameState& state, std::int64_t nowMs) {
+  const std::string count = std::to_string(state.players.size());
+  std::string listing = "hostname:  " + state.setup.name + "\n" + "version :  47/1.0.2.0 secure\n" +
+                        "tcp/ip  :  " + state.address + "\n" + "map     :  " + state.setup.map +
+                        " at: 0 x, 0 y, 0 z\n" + "players :  " + count + " active (max " +
+                        std::to_string(state.setup.maxPlayers) + ")\n" + "\n" +
+                        "#      name userid uniqueid frag time ping loss adr\n";
+  for (const SimPlayer& player : state.players) listing += PlayerLine(player, nowMs) + "\n";
+  return listing + count + " users";
+}

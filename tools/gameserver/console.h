@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "game_state.h"
+
+// The command of a console line "<challenge> <password> <command>" (the request text after
+// "rcon "), or nothing when the challenge or the password does not match. The password is matched
+// as a whole, so one containing blanks works; an empty password never matches.
+std::optional<std::string> AuthorisedCommand(const std::string& line, const std::string& challenge,
+                                             const std::string& password);
+
+// The first word of a command, lower-case: console commands ignore case.
+std::string CommandWord(const std::string& command);
+
+// Runs one console command and returns its output lines joined by line feeds; empty when the
+// command prints nothing (setting a cvar, "writeid").
+std::string RunConsoleCommand(GameState& state, const std::string& command, std::int64_t nowMs);
+
+// Seven header lines, one line per player, one closing line.
+std::string StatusListing(const GameState& state, std::int64_t nowMs);
