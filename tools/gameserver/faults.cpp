@@ -1,0 +1,152 @@
+#include "faults.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <sstream>
+
+namespace {
+
+struct FaultSyntax {
+  const char* name;
+  FaultKind kind;
+  bool takesNumber;
+};
+
+constexpr std::array<FaultSyntax, 8> Syntax = {{
+    {"ignore", FaultKind::Ignore, false},
+    {"stop-after", FaultKind::StopAfter, true},
+    {"answer-after", FaultKind::AnswerAfter, true},
+    {"delay", FaultKind::Delay, true},
+    {"twice", FaultKind::Twice, false},
+    {"truncate", FaultKind::Truncate, true},
+    {"garbage", FaultKind::Garbage, false},
+    {"other-port", FaultKind::OtherPort, false},
+}};
+
+bool IsRequestKey(const std::string& key) {
+  return key == "details" || key == "players" || key == "rules" || key == "challenge" ||
+         key == "rcon" || (key.rfind("rcon:", 0) == 0 && key.size() > 5);
+}
+
+std::optional<std::vector<std::string>> ParseTargets(const std::string& list, std::string& error) {
+  if (list == "all") return std::vector<std::string>();
+  std::vector<std::string> targets;
+  std::istringstream in(list);
+  for (std::string key; std::getline(in, key, ',');) {
+    if (!IsRequestKey(key)) {
+      error = "unknown request \"" + key + "\"";
+      return std::nullopt;
+    }
+    targets.push_back(key);
+  }
+  return targets;
+}
+
+bool Applies(const FaultRule& rule, const std::vector<std::string>& requestKeys) {
+  if (rule.targets.empty()) return true;
+  return std::any_of(rule.targets.begin(), rule.targets.end(), [&](const std::string& target) {
+    return std::find(requestKeys.begin(), requestKeys.end(), target) != requestKeys.end();
+  });
+}
+
+}  // namespace
+
+const std::vector<std::string>& FaultNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> result;
+    for (const FaultSyntax& syntax : Syntax) result.push_back(syntax.name);
+    return result;
+  }();
+  return names;
+}
+
+std::optional<FaultRule> ParseFaultDirective(const std::string& line, std::string& error) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  const auto syntax = std::find_if(Syntax.begin(), Syntax.end(), [&](const FaultSyntax& s) {
+    return !words.empty() && words[0] == s.name;
+  });
+  if (syntax == Syntax.end()) {
+    error = "unknown fault \"" + (words.empty() ? std::string() : words[0]) + "\"";
+    return std::nullopt;
+  }
+  FaultRule rule;
+  rule.kind = syntax->kind;
+  std::size_t next = 1;
+  if (syntax->takesNumber) {
+    const std::string number = words.size() > 1 ? words[1] : std::string();
+    const auto [end, failure] =
+        std::from_chars(number.data(), number.data() + number.size(), rule.value);
+    if (number.empty() || failure != std::errc() || end != number.data() + number.size() ||
+        rule.value < 0) {
+      error = "\"" + words[0] + "\" needs a number of 0 or more";
+      return std::nullopt;
+    }
+    next = 2;
+  }
+  if (words.size() > next + 1) {
+    error = "too many words in \"" + line + "\"";
+    return std::nullopt;
+  }
+  if (words.size() == next + 1) {
+    std::optional<std::vector<std::string>> targets = ParseTargets(words[next], error);
+    if (!targets) return std::nullopt;
+    rule.targets = std::move(*targets);
+  }
+  return rule;
+}
+
+std::optional<std::vector<FaultRule>> ParseScenario(const std::string& text, std::string& error) {
+  std::vector<FaultRule> rules;
+  std::istringstream in(text);
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    const std::size_t start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    std::optional<FaultRule> rule = ParseFaultDirective(line, error);
+    if (!rule) {
+      error = "line " + std::to_string(number) + ": " + error;
+      return std::nullopt;
+    }
+    rules.push_back(std::move(*rule));
+  }
+  return rules;
+}
+
+ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string>& requestKeys) {
+  ReplyPlan plan;
+  for (FaultRule& rule : rules) {
+    if (!Applies(rule, requestKeys)) continue;
+    ++rule.matched;
+    switch (rule.kind) {
+      case FaultKind::Ignore:
+        plan.send = false;
+        break;
+      case FaultKind::StopAfter:
+        if (rule.matched > rule.value) plan.send = false;
+        break;
+      case FaultKind::AnswerAfter:
+        if (rule.matched <= rule.value) plan.send = false;
+        break;
+      case FaultKind::Delay:
+        plan.delayMs = std::max(plan.delayMs, rule.value);
+        break;
+      case FaultKind::Twice:
+        plan.copies = 2;
+        break;
+      case FaultKind::Truncate:
+        plan.truncateAt = plan.truncateAt < 0 ? rule.value : std::min(plan.truncateAt, rule.value);
+        break;
+      case FaultKind::Garbage:
+        plan.garbage = true;
+        break;
+      case FaultKind::OtherPort:
+        plan.otherPort = true;
+        break;
+    }
+  }
+  return plan;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Misbehaviour on demand. A directive reads "<fault> [number] [targets]": targets is a comma list
+// of request keys ("details", "players", "rules", "challenge", "rcon" for every console line,
+// "rcon:<command>" for one console command such as "rcon:status") or "all"; without targets
+// the fault hits every request.
+enum class FaultKind {
+  Ignore,       // no reply
+  StopAfter,    // replies to the first N requests only
+  AnswerAfter,  // no reply to the first N requests
+  Delay,        // reply after N ms; past the client's time-out it is a late reply
+  Twice,        // reply sent two times
+  Truncate,     // reply cut after N bytes
+  Garbage,      // reply header kept, the rest random bytes
+  OtherPort,    // reply sent from a second socket
+};
+
+struct FaultRule {
+  FaultKind kind = FaultKind::Ignore;
+  int value = 0;                     // ms, bytes or a request count
+  std::vector<std::string> targets;  // empty = every request
+  std::int64_t matched = 0;          // requests seen that the rule applies to
+};
+
+// What to do with the reply to one request.
+struct ReplyPlan {
+  bool send = true;
+  int delayMs = 0;
+  int copies = 1;
+  int truncateAt = -1;  // -1 = whole reply
+  bool garbage = false;
+  bool otherPort = false;
+};
+
+// The directive names, as used in scenario files and as command line options.
+const std::vector<std::string>& FaultNames();
+
+std::optional<FaultRule> ParseFaultDirective(const std::string& line, std::string& error);
+// One directive per line; blank lines and lines starting with '#' are skipped.
+std::optional<std::vector<FaultRule>> ParseScenario(const std::string& text, std::string& error);
+
+// Counts the request against the rules that apply to it and combines their effects.
+ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string>& requestKeys);
