@@ -1,0 +1,115 @@
+#include "options.h"
+
+#include <QFile>
+
+namespace {
+
+const ServerSetup Defaults;
+
+QCommandLineOption Valued(const QString& name, const QString& description, const QString& value,
+                          const QString& defaultValue = {}) {
+  return QCommandLineOption(name, description, value, defaultValue);
+}
+
+// An integer option within [low, high]; sets `error` and returns `low` otherwise.
+int Bounded(const QCommandLineParser& parser, const QString& name, int low, int high,
+            QString& error) {
+  bool ok = false;
+  const int value = parser.value(name).toInt(&ok);
+  if (ok && value >= low && value <= high) return value;
+  if (error.isEmpty())
+    error = QString("--%1 wants a number from %2 to %3, not \"%4\"")
+                .arg(name)
+                .arg(low)
+                .arg(high)
+                .arg(parser.value(name));
+  return low;
+}
+
+bool ReadScenario(const QString& path, std::vector<FaultRule>& faults, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = "cannot read the scenario " + path + ": " + file.errorString();
+    return false;
+  }
+  std::string why;
+  std::optional<std::vector<FaultRule>> rules = ParseScenario(file.readAll().toStdString(), why);
+  if (!rules) {
+    error = path + ", " + QString::fromStdString(why);
+    return false;
+  }
+  faults = std::move(*rules);
+  return true;
+}
+
+}  // namespace
+
+void DefineOptions(QCommandLineParser& parser) {
+  parser.setApplicationDescription(
+      "Simulated game server for tests and demos: answers the query protocol and the remote "
+      "console on UDP, and misbehaves on demand.");
+  parser.addHelpOption();
+  parser.addOptions({
+      Valued("address", "IPv4 address to listen on.", "ip", "127.0.0.1"),
+      Valued("port", "UDP port; 0 picks a free one.", "port", "27015"),
+      Valued("count", "Number of servers, on consecutive ports.", "n", "1"),
+      Valued("password", "Console password; without one the console refuses every line.", "text"),
+      Valued("name", "Server name.", "text", QString::fromStdString(Defaults.name)),
+      Valued("map", "Map name.", "text", QString::fromStdString(Defaults.map)),
+      Valued("players", "Human players at start.", "n", QString::number(Defaults.humans)),
+      Valued("bots", "Bots.", "n", QString::number(Defaults.bots)),
+      Valued("max", "Player slots.", "n", QString::number(Defaults.maxPlayers)),
+      Valued("rules", "Rules published (0 to 60).", "n", QString::number(Defaults.rules)),
+      QCommandLineOption("mod", "Details carry a mod block."),
+      Valued("seed", "Seed of the generated players and challenges.", "n", "1"),
+      Valued("churn", "Mean seconds between players joining or leaving; 0 = never.", "seconds",
+             "0"),
+      Valued("scenario", "File of fault directives, one per line.", "file"),
+      Valued("log", "Append every request received to this file.", "file"),
+  });
+  for (const std::string& fault : FaultNames())
+    parser.addOption(Valued(
+        QString::fromStdString(fault),
+        "Fault directive \"" + QString::fromStdString(fault) + " <args>\" (as in a scenario file).",
+        "args"));
+}
+
+std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString& error) {
+  SimOptions options;
+  if (!options.address.setAddress(parser.value("address")) ||
+      options.address.protocol() != QAbstractSocket::IPv4Protocol) {
+    error = "--address wants an IPv4 address, not \"" + parser.value("address") + "\"";
+    return std::nullopt;
+  }
+  options.port = std::uint16_t(Bounded(parser, "port", 0, 65535, error));
+  options.count = Bounded(parser, "count", 1, 5000, error);
+  options.seed = std::uint32_t(Bounded(parser, "seed", 0, 2147483647, error));
+  ServerSetup& setup = options.setup;
+  setup.password = parser.value("password").toLocal8Bit().toStdString();
+  setup.name = parser.value("name").toLocal8Bit().toStdString();
+  setup.map = parser.value("map").toLocal8Bit().toStdString();
+  setup.maxPlayers = Bounded(parser, "max", 1, 255, error);
+  setup.humans = Bounded(parser, "players", 0, setup.maxPlayers, error);
+  setup.bots = Bounded(parser, "bots", 0, setup.maxPlayers - setup.humans, error);
+  setup.rules = Bounded(parser, "rules", 0, MaxRules, error);
+  setup.mod = parser.isSet("mod");
+  setup.churnSeconds = Bounded(parser, "churn", 0, 86400, error);
+  if (options.port != 0 && options.port + options.count - 1 > 65535 && error.isEmpty())
+    error = "--count runs past port 65535";
+  if (!error.isEmpty()) return std::nullopt;
+  if (parser.isSet("scenario") && !ReadScenario(parser.value("scenario"), options.faults, error))
+    return std::nullopt;
+  for (const std::string& fault : FaultNames()) {
+    for (const QString& args : parser.values(QString::fromStdString(fault))) {
+      std::string why;
+      std::optional<FaultRule> rule = ParseFaultDirective(fault + " " + args.toStdString(), why);
+      if (!rule) {
+        error = "--" + QString::fromStdString(fault) + ": " + QString::fromStdString(why);
+        return std::nullopt;
+      }
+      options.faults.push_back(std::move(*rule));
+    }
+  }
+  options.logPath = parser.value("log");
+  return options;
+}
