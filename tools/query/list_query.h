@@ -1,0 +1,25 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "server_address.h"
+#include "store/mytypes.h"
+
+enum class ListStatus { Answered, TimedOut, BadAddress, SendFailed };
+
+// The outcome for one entry of a server list, in list order.
+struct ListResult {
+  decltype(TServerEntry::Name) name;
+  decltype(TServerEntry::Address) address;
+  ListStatus status = ListStatus::TimedOut;
+  // Why the entry could not be asked (bad address, send failure).
+  std::string error;
+  TDetailInfo details;
+  double roundTripMs = 0;
+};
+
+// Asks every server of the list for its details at once and waits for all replies together:
+// wall time is about one round trip when all answer, one time-out when some do not.
+std::vector<ListResult> QueryServerList(const TServerList& list, std::chrono::milliseconds timeout);

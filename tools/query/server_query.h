@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "server_address.h"
+#include "store/mytypes.h"
+
+// Everything one server told: a part that did not come within the time-out stays empty.
+struct ServerReport {
+  ServerAddress address;
+  std::optional<TDetailInfo> details;
+  std::optional<TPlayerList> players;
+  std::optional<TRuleList> rules;
+  // From the first request to the last reply that came.
+  double roundTripMs = 0;
+
+  bool Complete() const { return details && players && rules; }
+};
+
+// Asks for details, players and rules at once and waits for the three replies, which are
+// told apart by their kind byte. Only replies from `address` count.
+ServerReport QueryServerReport(const ServerAddress& address, std::chrono::milliseconds timeout);
+
+struct ConsoleReport {
+  ServerAddress address;
+  bool challengeAnswered = false;
+  // The console text's lines; no value when the command was not answered.
+  std::optional<std::vector<std::string>> lines;
+  double roundTripMs = 0;
+};
+
+// Obtains a console challenge ("challenge rcon"), then sends
+// "rcon <challenge> <password> <command>" and waits for the console text. Each of the two
+// requests waits up to `timeout`.
+ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
+                                const std::string& command, std::chrono::milliseconds timeout);
