@@ -23,8 +23,7 @@ std::chrono::milliseconds ParseTimeout(const std::string& text) {
 
 // The value after an option; raises when the arguments end before it.
 const std::string& ValueOf(const std::vector<std::string>& arguments, std::size_t& at,
-                           const char* what) {
-  const std::string& option = arguments[at];
+                           const std::string& option, const char* what) {
   if (at + 1 >= arguments.size()) throw EZerval(option + " needs " + what);
   return arguments[++at];
 }
@@ -44,16 +43,16 @@ QueryArguments ParseArguments(const std::vector<std::string>& arguments) {
     } else if (argument == "--json") {
       result.json = true;
     } else if (argument == "--timeout") {
-      result.timeout = ParseTimeout(ValueOf(arguments, at, "milliseconds"));
+      result.timeout = ParseTimeout(ValueOf(arguments, at, argument, "milliseconds"));
     } else if (argument == "--rcon") {
       if (console) throw EZerval("--rcon given twice");
       console = true;
-      result.password = ValueOf(arguments, at, "a password and a command");
-      result.command = ValueOf(arguments, at, "a command after the password");
+      result.password = ValueOf(arguments, at, argument, "a password and a command");
+      result.command = ValueOf(arguments, at, argument, "a command after the password");
     } else if (argument == "--list") {
       if (list) throw EZerval("--list given twice");
       list = true;
-      result.listFile = ValueOf(arguments, at, "a server list file");
+      result.listFile = ValueOf(arguments, at, argument, "a server list file");
     } else if (argument.size() > 1 && argument[0] == '-') {
       throw EZerval("unknown option \"" + argument + "\"");
     } else {
