@@ -417,7 +417,10 @@ void TestGameServer::ignoredRequests() {
   QCOMPARE(client.console(port, challenge, "pw", "kick #1", 300), std::string("<no reply>"));
   QCOMPARE(client.console(port, challenge, "pw", "KICK #1", 300), std::string("<no reply>"));
   // An ignored request has no effect either.
-  QCOMPARE(StatusPlayers(Lines(client.console(port, challenge, "pw", "status"))).front().userId, 1);
+  const std::vector<StatusPlayer> players =
+      StatusPlayers(Lines(client.console(port, challenge, "pw", "status")));
+  QVERIFY(!players.empty());
+  QCOMPARE(players.front().userId, 1);
 
   SimulatorProcess silent;
   Start(silent, {"--ignore", "all"});

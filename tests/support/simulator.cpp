@@ -1,5 +1,8 @@
 #include "simulator.h"
 
+#include <signal.h>
+#include <sys/prctl.h>
+
 #include <QDeadlineTimer>
 #include <QFile>
 
@@ -42,6 +45,8 @@ bool SimulatorProcess::start(const QStringList& arguments, int timeoutMs) {
   }
   process_ = std::make_unique<QProcess>();
   process_->setProcessChannelMode(QProcess::SeparateChannels);
+  // A test that crashes must not leave servers behind.
+  process_->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
   process_->start(ZERVAL_GAMESERVER_BIN, all);
   const QDeadlineTimer deadline(timeoutMs);
   while (!process_->canReadLine()) {
