@@ -16,4 +16,9 @@ class IcmpEcho {
   // milliseconds, 0 when no reply came in time. Raises EZerval when no echo can be sent
   // (no socket, a name that does not resolve).
   std::uint32_t Ping(const std::string& host);
+  // True while a Ping waits for its reply (events, and so further handlers, run meanwhile).
+  bool IsBusy() const { return busy_; }
+
+ private:
+  bool busy_ = false;
 };

@@ -1,0 +1,12 @@
+#include "platform/ownaddresses.h"
+
+#include <QHostAddress>
+#include <QNetworkInterface>
+
+std::vector<std::string> OwnIPv4Addresses() {
+  std::vector<std::string> addresses;
+  for (const QHostAddress& address : QNetworkInterface::allAddresses())
+    if (address.protocol() == QAbstractSocket::IPv4Protocol)
+      addresses.push_back(address.toString().toStdString());
+  return addresses;
+}
