@@ -27,6 +27,10 @@ class ShortString {
     assign(text);
     return *this;
   }
+  ShortString& operator=(const char* text) {
+    assign(text);
+    return *this;
+  }
 
   void assign(std::string_view text) {
     length_ = static_cast<std::uint8_t>(std::min(text.size(), N));

@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include <QString>
 
 #include "store/mytypes.h"
 

@@ -1,0 +1,220 @@
+// The frame of the main window: start, pages, debug strip, tray, error box, wait dialog.
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "application.h"
+#include "frmquery.h"
+#include "main.h"
+#include "platform/singleinstance.h"
+#include "scripteddialogs.h"
+#include "store/stdfuncs.h"
+
+class TestFrame : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir workDir;
+
+ private slots:
+  void init() { QDir::setCurrent(workDir.path()); }
+  void cleanup() { QFile::remove(QStringLiteral("config.dat")); }
+
+  void windowHasItsFixedFrame() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    QCOMPARE(w.objectName(), QStringLiteral("frm_main"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Zerval"));
+    QCOMPARE(w.size(), QSize(689, 456));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(w.findChild<QWidget*>(QStringLiteral("cb_servers"))->geometry(),
+             QRect(3, 14, 145, 21));
+    QCOMPARE(w.findChild<QWidget*>(QStringLiteral("pc_Server"))->geometry(),
+             QRect(0, 46, 683, 393));
+    QCOMPARE(w.findChild<QWidget*>(QStringLiteral("mem_status"))->geometry(),
+             QRect(3, 471, 680, 76));
+    QCOMPARE(w.ui.cb_servers->currentText(), QStringLiteral("kein Server gewählt"));
+    QCOMPARE(Tfrm_main::TagOf(w.ui.cb_autoQuery), 0);
+    QVERIFY(dialogs.shown.empty());
+  }
+
+  void pagesInOrderWithTagsAndNoneActive() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    const QStringList names = {"ts_details", "ts_players", "ts_rules",
+                               "tb_admin",   "tb_options", "tb_about"};
+    const QStringList captions = {"Server", "Players", "Rules", "Admin", "Options", "About"};
+    const QList<int> tags = {1, 2, 3, 0, 0, 0};
+    QTabWidget* pages = w.ui.pc_Server;
+    QCOMPARE(w.ActivePageIndex(), -1);
+    QVERIFY(!pages->isTabVisible(pages->currentIndex()));
+    for (int i = 0; i < names.size(); ++i) {
+      QCOMPARE(pages->widget(i + 1)->objectName(), names[i]);
+      QCOMPARE(pages->tabText(i + 1), captions[i]);
+      QCOMPARE(Tfrm_main::TagOf(pages->widget(i + 1)), tags[i]);
+      QVERIFY(pages->isTabVisible(i + 1));
+      QVERIFY(!pages->tabIcon(i + 1).isNull());
+    }
+    w.SetActivePageIndex(5);
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tb_about"));
+    QCOMPARE(w.uiAbout.Label11->text(), QStringLiteral("BETA 7"));
+  }
+
+  void debugStripToggles() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.show();
+    QPushButton* button = w.ui.SpeedButton1;
+    QCOMPARE(button->text(), QStringLiteral("show Debuginfos"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral(" hide Debuginfos"));
+    QVERIFY(w.ui.mem_status->isVisible() && w.ui.Label4->isVisible());
+    QCOMPARE(w.height(), 456 + 96);
+    QCOMPARE(Tfrm_main::TagOf(button), 0);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("show Debuginfos"));
+    QVERIFY(!w.ui.mem_status->isVisible() && !w.ui.Label4->isVisible());
+    QCOMPARE(w.height(), 456);
+    QCOMPARE(Tfrm_main::TagOf(button), 1);
+  }
+
+  void logLinesAndClearLog() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.AddStatusLine("Daten gesendet (12)");
+    w.AddStatusLine(std::string("caf\xE9", 4));
+    QCOMPARE(w.ui.mem_status->toPlainText(), QStringLiteral("Daten gesendet (12)\ncafé"));
+    QAction* clear = w.pop_debug.findChild<QAction*>(QStringLiteral("ClearLog1"));
+    QVERIFY(clear);
+    QCOMPARE(clear->text(), QStringLiteral("Clear Log"));
+    clear->trigger();
+    QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
+  }
+
+  void errorBoxAppendsFullStopByRule() {
+    QCOMPARE(ErrorBoxText(QStringLiteral("ungültige IP")), QStringLiteral("ungültige IP."));
+    QCOMPARE(ErrorBoxText(QStringLiteral("Kein Server!")), QStringLiteral("Kein Server!"));
+    QCOMPARE(ErrorBoxText(QStringLiteral("Ende.")), QStringLiteral("Ende."));
+    QCOMPARE(ErrorBoxText(QStringLiteral("(a)")), QStringLiteral("(a)"));
+    QCOMPARE(ErrorBoxText(QStringLiteral("Datei /x")), QStringLiteral("Datei /x."));
+    QCOMPARE(ErrorBoxText(QString()), QString());
+  }
+
+  void exceptionLeavingAHandlerIsShownAndTheLoopGoesOn() {
+    ScriptedDialogs dialogs;
+    bool laterRan = false;
+    QTimer::singleShot(0, [] { throw EInvalidIP(); });
+    QTimer::singleShot(10, [&] { laterRan = true; });
+    QTRY_VERIFY(laterRan);
+    QCOMPARE(dialogs.shown.size(), std::size_t(1));
+    QCOMPARE(dialogs.shown[0].kind, DialogKind::Error);
+    QCOMPARE(dialogs.shown[0].title, ApplicationTitle());
+    QCOMPARE(dialogs.shown[0].text, QStringLiteral("ungültige IP."));
+    QCOMPARE(ApplicationTitle(), QStringLiteral("test_frame"));
+  }
+
+  void secondInstanceAsks() {
+    const QString name =
+        QStringLiteral("ZervalTest") + QString::number(QCoreApplication::applicationPid());
+    const SingleInstance first(name);
+    QVERIFY(!first.AlreadyRunning());
+    const SingleInstance second(name);
+    QVERIFY(second.AlreadyRunning());
+
+    ScriptedDialogs dialogs;
+    dialogs.answers = {DialogResult::No, DialogResult::Yes};
+    QVERIFY(!ConfirmSecondInstance());
+    QVERIFY(ConfirmSecondInstance());
+    QCOMPARE(dialogs.shown[0].kind, DialogKind::Warning);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Warning"));
+    QCOMPARE(dialogs.shown[0].buttons, DialogButtons::YesNo);
+    QCOMPARE(dialogs.shown[0].text,
+             QStringLiteral("Zerval läuft bereits!!!\nSoll eine weitere Instanz geöffnen werden?\n"
+                            "(Dies kann zu Problemen führen)"));
+  }
+
+  void closeGoesAheadWithoutNotificationArea() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.show();
+    w.Options.TrayIcon = 1;
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+    QVERIFY(!w.trayIcon.isVisible());
+  }
+
+  void trayMenuItems() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    const QList<QAction*> items = w.pop_tray.actions();
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0]->text(), QStringLiteral("Restore"));
+    QVERIFY(items[1]->isSeparator());
+    QCOMPARE(items[2]->text(), QStringLiteral("Close"));
+    QCOMPARE(w.trayIcon.toolTip(), QStringLiteral("Zerval"));
+  }
+
+  void waitDialogLivesAsLongAsItsHandle() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    std::shared_ptr<void> handle = w.OpenWaitDialog();
+    auto* wait = w.findChild<Tfrm_query*>();
+    QVERIFY(wait);
+    QCOMPARE(wait->parentWidget(), &w);
+    QVERIFY(!wait->isWindow());
+    QCOMPARE(wait->windowTitle(), QStringLiteral("Please Wait..."));
+    QCOMPARE(wait->ui.lbl_wait->text(), QStringLiteral("Wait for reply..... Please Wait"));
+    QVERIFY(wait->ui.lbl_wait->wordWrap());
+    QCOMPARE(wait->ui.lbl_wait->font().pixelSize(), 32);
+    handle.reset();
+    QVERIFY(!w.findChild<Tfrm_query*>());
+  }
+
+  void timeoutDialogText() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.ShowTimeoutDialog();
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Ziel nicht erreichbar!")});
+    QCOMPARE(dialogs.shown[0].kind, DialogKind::Error);
+  }
+
+  void missingStandardListIsReportedOnce() {
+    TOptions options;
+    options.LoadListOnStartup = 1;
+    options.StandardListFile = "fehlt.zsl";
+    SaveOptions(options, QStringLiteral("config.dat"));
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.show();
+    w.hide();
+    w.show();
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("fehlt.zsl nicht gefunden")});
+    QVERIFY(w.FirstShowDone);
+    QCOMPARE(w.ActivePageIndex(), -1);
+  }
+
+  void freshStartHasDefaults() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.show();
+    QCOMPARE(w.Options.StandardListFile.str(), std::string("none"));
+    QCOMPARE(w.Options.Timeout, 5000);
+    QVERIFY(!w.CurrentServer.ServerSelected && !w.CurrentServer.RconEnabled);
+    QCOMPARE(w.UDPClient.ReceiveTimeout(), 5000);
+    QVERIFY(dialogs.shown.empty());
+  }
+};
+
+int main(int argc, char** argv) {
+  ZervalApplication application(argc, argv);
+  TestFrame test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_frame.moc"
