@@ -154,6 +154,11 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   // Query cycle: a server chosen while an exchange waits is selected once the wait has ended.
   QTimer selectionRetry;
 
+  // Views and console: column 0 of each lv_players row keeps the player's name bytes, as the
+  // players reply gave them, under this role (QByteArray); the shown text is converted for
+  // display and cannot give the bytes back. Kick and ban match rows to status records by them.
+  static constexpr int PlayerNameRole = Qt::UserRole;
+
  private:
   // Each page wires its own controls to their handlers.
   void SetupFrame();

@@ -1,0 +1,438 @@
+// The remote console and the admin actions against a server played by a UDP peer.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUdpSocket>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "main.h"
+#include "platform/ownaddresses.h"
+#include "platform/startprogram.h"
+#include "protocol/datafuncs.h"
+#include "scripteddialogs.h"
+#include "udppeer.h"
+
+namespace {
+
+using Commands = std::vector<std::string>;
+
+const std::string Password = "pw 2";  // a blank inside goes out unquoted
+
+std::string ChallengeReply(const std::string& challenge) {
+  return Reply('c', "hallenge rcon " + challenge + "\n") + '\0';
+}
+
+std::string ConsoleText(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return Reply('l', text + std::string(2, '\0'));
+}
+
+std::string PlayersReply(const std::vector<std::string>& names) {
+  std::string payload(1, static_cast<char>(names.size()));
+  for (std::size_t i = 0; i < names.size(); ++i)
+    payload += static_cast<char>(i) + names[i] + '\0' + std::string(8, '\0');
+  return Reply('D', payload);
+}
+
+struct StatusPlayer {
+  std::string nick;
+  std::int32_t userId;
+};
+
+std::string StatusReply(const std::vector<StatusPlayer>& players) {
+  std::vector<std::string> lines = {"hostname:  Test",
+                                    "version :  48/1.1.2.2 8684 secure  (10)",
+                                    "tcp/ip  :  127.0.0.1:27015",
+                                    "map     :  crossfire at: 0 x, 0 y, 0 z",
+                                    "players :  2 active (16 max)",
+                                    "",
+                                    "#      name userid uniqueid frag time ping loss adr"};
+  int slot = 1;
+  for (const StatusPlayer& p : players)
+    lines.push_back("# " + std::to_string(slot++) + " \"" + p.nick + "\" " +
+                    std::to_string(p.userId) + " STEAM_0:0:" + std::to_string(p.userId) +
+                    " 0 01:00 50 0 127.0.0.1:27005");
+  lines.push_back(std::to_string(players.size()) + " users");
+  return ConsoleText(lines);
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A server with a console: it hands out `challenge`, lists `names` as players and `status` as
+// its status listing, and answers every other console command with one line of text.
+UdpPeer::Script ConsoleServer(const std::string& challenge, std::vector<std::string> names = {},
+                              std::vector<StatusPlayer> status = {}) {
+  return [=](const UdpPeer::Request& request) -> Commands {
+    const std::string command = request.command();
+    if (command == "challenge rcon") return {ChallengeReply(challenge)};
+    if (command == "players") return {PlayersReply(names)};
+    if (StartsWith(command, "rcon ") && command.size() > 6 &&
+        command.compare(command.size() - 7, 7, " status") == 0)
+      return {StatusReply(status)};
+    if (StartsWith(command, "rcon ")) return {ConsoleText({"done: " + command})};
+    return {};
+  };
+}
+
+void UseServer(Tfrm_main& w, const UdpPeer& peer, const std::string& challenge) {
+  w.CurrentServer.HostIP = "127.0.0.1";
+  w.CurrentServer.Port = peer.port();
+  w.CurrentServer.ServerSelected = true;
+  w.CurrentServer.RconEnabled = true;
+  w.CurrentServer.RconPassword = Password;
+  w.CurrentServer.Challenge = challenge;
+  w.UDPClient.SetReceiveTimeout(300);
+}
+
+QStringList MemoLines(const QPlainTextEdit* memo) {
+  const QString text = memo->toPlainText();
+  return text.isEmpty() ? QStringList() : text.split('\n');
+}
+
+QAction* MenuItem(Tfrm_main& w, const char* name) {
+  for (QAction* action : w.pop_player.actions())
+    if (action->objectName() == QLatin1String(name)) return action;
+  return nullptr;
+}
+
+void SelectRow(Tfrm_main& w, int row) {
+  QTreeWidget* list = w.uiPlayers.lv_players;
+  list->setCurrentItem(list->topLevelItem(row));
+}
+
+}  // namespace
+
+class TestConsole : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir workDir;
+
+ private slots:
+  void init() { QDir::setCurrent(workDir.path()); }
+
+  void adminPageLayout() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    const Ui::tb_admin& a = w.uiAdmin;
+    QCOMPARE(a.Label7->text(), QStringLiteral("RCon Command: (ohne rcon eingeben!)"));
+    QCOMPARE(a.ed_rconcmd->geometry(), QRect(1, 20, 192, 21));
+    QCOMPARE(a.btn_sendrconcmd->geometry(), QRect(199, 20, 33, 22));
+    QCOMPARE(a.btn_sendrconcmd->toolTip(), QStringLiteral("Send rcon-command"));
+    QCOMPARE(a.btn_cht->geometry(), QRect(234, 20, 56, 22));
+    QVERIFY(!a.btn_cht->icon().isNull());
+    QCOMPARE(a.btn_clearlog->text(), QStringLiteral("Clear Log "));
+    QCOMPARE(a.mem_rcondata->geometry(), QRect(0, 50, 675, 306));
+    QVERIFY(!a.mem_rcondata->isReadOnly());
+    QCOMPARE(a.mem_rcondata->lineWrapMode(), QPlainTextEdit::NoWrap);
+    for (const QPushButton* flat : {a.btn_sendrconcmd, a.btn_cht, a.btn_clearlog})
+      QVERIFY(flat->isFlat() && flat->focusPolicy() == Qt::NoFocus);
+    QStringList captions;
+    for (const QAction* action : w.pop_player.actions())
+      captions << action->objectName() + "=" + action->text();
+    QCOMPARE(captions, (QStringList{"kick1=Kick", "ban1min1=Ban 1min", "Ban2min1=Ban 2min",
+                                    "Ban5min1=Ban 5min", "Ban10min1=Ban 10min",
+                                    "Banpermanent1=Ban permanent"}));
+  }
+
+  void chatNeedsTheCompanionInTheWorkingDirectory() {
+    ScriptedDialogs dialogs;
+    {
+      Tfrm_main w;
+      QVERIFY(!w.uiAdmin.btn_cht->isEnabled());
+    }
+    QFile companion(CompanionProgramName());
+    QVERIFY(companion.open(QIODevice::WriteOnly));
+    companion.close();
+    Tfrm_main w;
+    QVERIFY(w.uiAdmin.btn_cht->isEnabled());
+    QVERIFY(QFile::remove(CompanionProgramName()));
+  }
+
+  void sendWithStoredChallenge_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byEnter");
+    QTest::addColumn<QString>("wire");
+    QTest::newRow("button") << "say hello all" << false << "rcon 77 pw 2 say hello all";
+    QTest::newRow("enter") << "users" << true << "rcon 77 pw 2 users";
+    QTest::newRow("empty edit") << "" << false << "rcon 77 pw 2 ";
+  }
+
+  void sendWithStoredChallenge() {
+    QFETCH(QString, typed);
+    QFETCH(bool, byEnter);
+    QFETCH(QString, wire);
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("77"));
+    Tfrm_main w;
+    UseServer(w, server, "77");
+    w.show();
+    w.SetActivePageIndex(3);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QLineEdit* edit = w.uiAdmin.ed_rconcmd;
+    edit->setFocus();
+    QTest::keyClicks(edit, typed);
+    if (byEnter)
+      QTest::keyClick(edit, Qt::Key_Return);
+    else
+      QTest::mouseClick(w.uiAdmin.btn_sendrconcmd, Qt::LeftButton);
+
+    QCOMPARE(server.commands(), Commands{wire.toStdString()});
+    QCOMPARE(MemoLines(w.uiAdmin.mem_rcondata),
+             (QStringList{"Sending :\"" + typed + "\"", "done: " + wire}));
+    QVERIFY(edit->text().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QVERIFY(dialogs.shown.empty());
+
+    QTest::mouseClick(w.uiAdmin.btn_clearlog, Qt::LeftButton);
+    QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
+  }
+
+  void sendWithoutChallengeGoesThroughTheChallengeReply() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("31337"));
+    Tfrm_main w;
+    UseServer(w, server, "");
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("maps *"));
+    w.btn_sendrconcmdClick();
+
+    QCOMPARE(server.commands(), (Commands{"challenge rcon", "rcon 31337 pw 2 maps *"}));
+    QCOMPARE(w.CurrentServer.Challenge, std::string("31337"));
+    QCOMPARE(MemoLines(w.uiAdmin.mem_rcondata),
+             (QStringList{"Sending :\"maps *\"", "done: rcon 31337 pw 2 maps *"}));
+    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("maps *"));
+  }
+
+  // Someone else answers the challenge request: the exchange takes only the asked server's
+  // reply, so the forger never sees a console line, let alone the password.
+  void forgedChallengeReplyNeverGetsThePassword() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    QUdpSocket forger;
+    QVERIFY(forger.bind(QHostAddress::LocalHost, 0));
+    server.setScript([&forger](const UdpPeer::Request& request) -> Commands {
+      const std::string reply = ChallengeReply("666");
+      forger.writeDatagram(reply.data(), static_cast<qint64>(reply.size()), request.from,
+                           request.fromPort);
+      return {};
+    });
+    Tfrm_main w;
+    UseServer(w, server, "");
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("status"));
+    w.btn_sendrconcmdClick();
+    QTest::qWait(100);
+
+    QCOMPARE(server.commands(), Commands{"challenge rcon"});
+    QVERIFY(!forger.hasPendingDatagrams());
+    QVERIFY(w.CurrentServer.Challenge.empty());
+    QCOMPARE(dialogs.texts(), QStringList{"Ziel nicht erreichbar!"});
+
+    // Even a challenge reply that got through names a source of its own: the console line
+    // still goes to the selected server only.
+    server.setScript(ConsoleServer("666"));
+    const Datagram forged{ChallengeReply("666"), "127.0.0.1", forger.localPort()};
+    w.UDPClient.HandleReply(forged, nullptr, false);
+    QTest::qWait(100);
+    QCOMPARE(server.commands(), (Commands{"challenge rcon", "rcon 666 pw 2 status"}));
+    QVERIFY(!forger.hasPendingDatagrams());
+  }
+
+  void playerMenuSendsItsCommandsThenRefreshes_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QStringList>("sent");
+    const QString kick = "rcon 42 pw 2 kick #17";
+    QTest::newRow("kick") << "kick1" << QStringList{kick};
+    QTest::newRow("1 min") << "ban1min1"
+                           << QStringList{"rcon 42 pw 2 banid 1 #17", "rcon 42 pw 2 writeid", kick};
+    QTest::newRow("2 min") << "Ban2min1"
+                           << QStringList{"rcon 42 pw 2 banid 2 #17", "rcon 42 pw 2 writeid", kick};
+    QTest::newRow("5 min") << "Ban5min1"
+                           << QStringList{"rcon 42 pw 2 banid 5 #17", "rcon 42 pw 2 writeid", kick};
+    QTest::newRow("10 min") << "Ban10min1"
+                            << QStringList{"rcon 42 pw 2 banid 10 #17", "rcon 42 pw 2 writeid",
+                                           kick};
+    QTest::newRow("permanent") << "Banpermanent1"
+                               << QStringList{"rcon 42 pw 2 banid 0 #17", "rcon 42 pw 2 writeid",
+                                              kick};
+  }
+
+  void playerMenuSendsItsCommandsThenRefreshes() {
+    QFETCH(QString, item);
+    QFETCH(QStringList, sent);
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("42", {"Gordon", "Alyx"}, {{"Gordon", 12}, {"Alyx", 17}}));
+    Tfrm_main w;
+    UseServer(w, server, "42");
+    w.RefreshPlayers();
+    server.requests.clear();
+    SelectRow(w, 1);
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("half typed"));
+    MenuItem(w, item.toLatin1().constData())->trigger();
+
+    QStringList wire;
+    for (const std::string& command : server.commands()) wire << QString::fromStdString(command);
+    QCOMPARE(wire, sent + QStringList({"players", "rcon 42 pw 2 status"}));
+    QVERIFY(w.uiAdmin.ed_rconcmd->text().isEmpty());
+    QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
+    QVERIFY(dialogs.shown.empty());
+  }
+
+  // The players reply and the status listing list the players in different orders; a bot is
+  // missing from the listing, and a player has quotes and blanks in the name.
+  void kickFindsThePlayerByName_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("first row, last record") << 0 << "rcon 9 pw 2 kick #3"
+                                            << "";
+    QTest::newRow("quoted nick") << 1 << "rcon 9 pw 2 kick #5"
+                                 << "";
+    QTest::newRow("not in the listing") << 2 << ""
+                                        << "Spieler nicht in der Statusliste gefunden!";
+    QTest::newRow("no row selected") << -1 << ""
+                                     << "Kein Spieler gewählt!";
+  }
+
+  void kickFindsThePlayerByName() {
+    QFETCH(int, row);
+    QFETCH(QString, sent);
+    QFETCH(QString, error);
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("9", {"Anna", "The \"Real\" One", "[BOT] Zed"},
+                                   {{"Bert", 4}, {"The \"Real\" One", 5}, {"Anna", 3}}));
+    Tfrm_main w;
+    UseServer(w, server, "9");
+    w.RefreshPlayers();
+    server.requests.clear();
+    if (row >= 0) SelectRow(w, row);
+    w.kick1Click();
+
+    if (error.isEmpty()) {
+      QCOMPARE(server.commands(), (Commands{sent.toStdString(), "players", "rcon 9 pw 2 status"}));
+      QVERIFY(dialogs.shown.empty());
+    } else {
+      QVERIFY(server.commands().empty());
+      QCOMPARE(dialogs.texts(), QStringList{error});
+      QCOMPARE(dialogs.shown.front().kind, DialogKind::Error);
+    }
+  }
+
+  void statusQuery_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("count");
+    QTest::newRow("console text") << QByteArray::fromStdString(StatusReply({{"Zoe", 8}})) << 1;
+    QTest::newRow("another kind") << QByteArray::fromStdString(PlayersReply({"Zoe"})) << 0;
+    QTest::newRow("no reply") << QByteArray() << 2;
+  }
+
+  void statusQuery() {
+    QFETCH(QByteArray, reply);
+    QFETCH(int, count);
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript([reply](const UdpPeer::Request&) -> Commands {
+      if (reply.isEmpty()) return {};
+      return {reply.toStdString()};
+    });
+    Tfrm_main w;
+    UseServer(w, server, "5");
+    const std::string before = StatusReply({{"Old", 1}, {"Older", 2}});
+    w.PlayerInfo.ParseStatus(*ParseRconReply(before));
+    w.QueryRconStatus();
+
+    QCOMPARE(server.commands(), Commands{"rcon 5 pw 2 status"});
+    QCOMPARE(w.PlayerInfo.Count(), count);
+    QCOMPARE(w.CurrentServer.BytesSent, 23);
+    QCOMPARE(w.CurrentServer.BytesReceived, static_cast<std::int32_t>(reply.size()));
+    QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
+    QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
+    QVERIFY(dialogs.shown.empty());
+  }
+
+  void sendRconCommandChecksInOrder_data() {
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("rcon");
+    QTest::addColumn<QString>("challenge");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("nothing set") << false << false << "" << int(DialogKind::Warning)
+                                 << "Kein Server gewählt!!!";
+    QTest::newRow("no console") << true << false << "7" << int(DialogKind::Error)
+                                << "Kein Rcon password angegeben!";
+    QTest::newRow("no challenge") << true << true << "" << int(DialogKind::Error)
+                                  << "Interner Error 112";
+    QTest::newRow("ready") << true << true << "7" << -1 << "";
+  }
+
+  void sendRconCommandChecksInOrder() {
+    QFETCH(bool, selected);
+    QFETCH(bool, rcon);
+    QFETCH(QString, challenge);
+    QFETCH(int, kind);
+    QFETCH(QString, message);
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("7"));
+    Tfrm_main w;
+    UseServer(w, server, challenge.toStdString());
+    w.CurrentServer.ServerSelected = selected;
+    w.CurrentServer.RconEnabled = rcon;
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("typing"));
+
+    const bool replied = w.SendRconCommand("writeid");
+    QTest::qWait(50);
+    if (kind < 0) {
+      QVERIFY(replied);
+      QCOMPARE(server.commands(), Commands{"rcon 7 pw 2 writeid"});
+      QVERIFY(w.uiAdmin.ed_rconcmd->text().isEmpty());
+      QVERIFY(dialogs.shown.empty());
+    } else {
+      QVERIFY(!replied);
+      QVERIFY(server.commands().empty());
+      QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("typing"));
+      QCOMPARE(dialogs.texts(), QStringList{message});
+      QCOMPARE(int(dialogs.shown.front().kind), kind);
+    }
+    QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
+    QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
+  }
+
+  void chatSetsUpTheServerLog() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("8"));
+    Tfrm_main w;
+    UseServer(w, server, "8");
+    w.btn_chtClick();
+
+    const std::vector<std::string> own = OwnIPv4Addresses();
+    if (own.empty()) {
+      QVERIFY(server.commands().empty());
+      QCOMPARE(dialogs.shown.size(), std::size_t(1));
+      return;
+    }
+    const std::string address = own.size() >= 2 ? own[1] : own[0];
+    QCOMPARE(server.commands(), (Commands{"rcon 8 pw 2 LOG ON", "rcon 8 pw 2 mp_logmessages 1",
+                                          "rcon 8 pw 2 logaddress " + address + " 3305"}));
+    QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
+    QVERIFY(dialogs.shown.empty());
+  }
+};
+
+QTEST_MAIN(TestConsole)
+#include "test_console.moc"
