@@ -11,17 +11,22 @@ struct FaultSyntax {
   const char* name;
   FaultKind kind;
   bool takesNumber;
+  const char* arguments;
+  const char* meaning;
 };
 
 constexpr std::array<FaultSyntax, 8> Syntax = {{
-    {"ignore", FaultKind::Ignore, false},
-    {"stop-after", FaultKind::StopAfter, true},
-    {"answer-after", FaultKind::AnswerAfter, true},
-    {"delay", FaultKind::Delay, true},
-    {"twice", FaultKind::Twice, false},
-    {"truncate", FaultKind::Truncate, true},
-    {"garbage", FaultKind::Garbage, false},
-    {"other-port", FaultKind::OtherPort, false},
+    {"ignore", FaultKind::Ignore, false, "targets", "no reply."},
+    {"stop-after", FaultKind::StopAfter, true, "N [targets]",
+     "replies to the first N requests only."},
+    {"answer-after", FaultKind::AnswerAfter, true, "N [targets]",
+     "no reply to the first N requests."},
+    {"delay", FaultKind::Delay, true, "MS [targets]",
+     "reply after MS milliseconds (late when past the client's time-out)."},
+    {"twice", FaultKind::Twice, false, "targets", "reply sent two times."},
+    {"truncate", FaultKind::Truncate, true, "BYTES [targets]", "reply cut after BYTES bytes."},
+    {"garbage", FaultKind::Garbage, false, "targets", "random bytes after the reply's kind byte."},
+    {"other-port", FaultKind::OtherPort, false, "targets", "reply sent from another port."},
 }};
 
 bool IsRequestKey(const std::string& key) {
@@ -52,13 +57,14 @@ bool Applies(const FaultRule& rule, const std::vector<std::string>& requestKeys)
 
 }  // namespace
 
-const std::vector<std::string>& FaultNames() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> result;
-    for (const FaultSyntax& syntax : Syntax) result.push_back(syntax.name);
+const std::vector<FaultHelp>& FaultDirectives() {
+  static const std::vector<FaultHelp> directives = [] {
+    std::vector<FaultHelp> result;
+    for (const FaultSyntax& syntax : Syntax)
+      result.push_back({syntax.name, syntax.arguments, syntax.meaning});
     return result;
   }();
-  return names;
+  return directives;
 }
 
 std::optional<FaultRule> ParseFaultDirective(const std::string& line, std::string& error) {

@@ -37,8 +37,12 @@ struct ReplyPlan {
   bool otherPort = false;
 };
 
-// The directive names, as used in scenario files and as command line options.
-const std::vector<std::string>& FaultNames();
+struct FaultHelp {
+  std::string name;  // as used in scenario files and as a command line option
+  std::string arguments;
+  std::string meaning;
+};
+const std::vector<FaultHelp>& FaultDirectives();
 
 std::optional<FaultRule> ParseFaultDirective(const std::string& line, std::string& error);
 // One directive per line; blank lines and lines starting with '#' are skipped.

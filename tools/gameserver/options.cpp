@@ -8,7 +8,9 @@ const ServerSetup Defaults;
 
 QCommandLineOption Valued(const QString& name, const QString& description, const QString& value,
                           const QString& defaultValue = {}) {
-  return QCommandLineOption(name, description, value, defaultValue);
+  const QString shown =
+      defaultValue.isEmpty() ? description : description + " Default: " + defaultValue + ".";
+  return QCommandLineOption(name, shown, value, defaultValue);
 }
 
 // An integer option within [low, high]; sets `error` and returns `low` otherwise.
@@ -47,7 +49,10 @@ bool ReadScenario(const QString& path, std::vector<FaultRule>& faults, QString& 
 void DefineOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(
       "Simulated game server for tests and demos: answers the query protocol and the remote "
-      "console on UDP, and misbehaves on demand.");
+      "console on UDP, and misbehaves on demand.\n"
+      "Fault targets: \"all\" (the default) or a comma list of details, players, rules, "
+      "challenge, rcon (every console line) and rcon:<command> (one console command).\n"
+      "On start it prints \"listening <address>:<first port>\".");
   parser.addHelpOption();
   parser.addOptions({
       Valued("address", "IPv4 address to listen on.", "ip", "127.0.0.1"),
@@ -67,11 +72,10 @@ void DefineOptions(QCommandLineParser& parser) {
       Valued("scenario", "File of fault directives, one per line.", "file"),
       Valued("log", "Append every request received to this file.", "file"),
   });
-  for (const std::string& fault : FaultNames())
-    parser.addOption(Valued(
-        QString::fromStdString(fault),
-        "Fault directive \"" + QString::fromStdString(fault) + " <args>\" (as in a scenario file).",
-        "args"));
+  for (const FaultHelp& fault : FaultDirectives())
+    parser.addOption(Valued(QString::fromStdString(fault.name),
+                            "Fault: " + QString::fromStdString(fault.meaning),
+                            QString::fromStdString(fault.arguments)));
 }
 
 std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString& error) {
@@ -99,12 +103,14 @@ std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString&
   if (!error.isEmpty()) return std::nullopt;
   if (parser.isSet("scenario") && !ReadScenario(parser.value("scenario"), options.faults, error))
     return std::nullopt;
-  for (const std::string& fault : FaultNames()) {
-    for (const QString& args : parser.values(QString::fromStdString(fault))) {
+  for (const FaultHelp& fault : FaultDirectives()) {
+    const QString name = QString::fromStdString(fault.name);
+    for (const QString& args : parser.values(name)) {
       std::string why;
-      std::optional<FaultRule> rule = ParseFaultDirective(fault + " " + args.toStdString(), why);
+      std::optional<FaultRule> rule =
+          ParseFaultDirective(fault.name + " " + args.toStdString(), why);
       if (!rule) {
-        error = "--" + QString::fromStdString(fault) + ": " + QString::fromStdString(why);
+        error = "--" + name + ": " + QString::fromStdString(why);
         return std::nullopt;
       }
       options.faults.push_back(std::move(*rule));
