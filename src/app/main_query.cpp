@@ -1,11 +1,184 @@
 // Server selection and the query cycle.
-#include "main.h"
+//
+// Re-entry: an exchange waits for its reply in a nested event loop, and the exchange refuses
+// to start a second one meanwhile. So a timer tick, a page change or a Refresh that arrives
+// while an exchange waits is skipped (a refused request would otherwise count as a missing
+// reply and stop the timer), and a server chosen meanwhile is selected once the wait is over.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QString>
+#include <QTabWidget>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
 
-void Tfrm_main::cb_serversChange() {}
-void Tfrm_main::cb_rconctrlClick() {}
-void Tfrm_main::pc_ServerChange() {}
-void Tfrm_main::querytimerTimer() {}
-void Tfrm_main::cb_autoQueryClick() {}
-void Tfrm_main::btn_refreshClick() {}
-void Tfrm_main::RefreshPlayers() {}
-void Tfrm_main::Deselect() {}
+#include "main.h"
+#include "platform/dialogs.h"
+#include "store/IPfuncs.h"
+#include "store/mytypes.h"
+
+namespace {
+
+const char* const NoServerText = "kein Server gewählt";
+const char* const NoServerWarning = "Kein Server gewählt!!!";
+constexpr int MillisecondsPerSecond = 1000;
+constexpr std::int32_t MaxUdpPort = 65535;
+
+struct QueryAddress {
+  std::string HostIP;
+  std::int32_t Port = 0;
+};
+
+// The IP and port of an entry's address. Raises for an address that cannot be queried, before
+// anything of the current server is changed: one without an IP part or with a port outside
+// the UDP range is refused like a malformed one.
+QueryAddress SplitAddress(std::string_view text) {
+  QueryAddress address;
+  address.HostIP = ExtractIP(text);
+  address.Port = ExtractPort(text);
+  if (address.HostIP.empty()) throw EInvalidIP();
+  if (address.Port < 1 || address.Port > MaxUdpPort) throw EInvalidHostString();
+  return address;
+}
+
+// The requests of a selection in their order, each sent only after the one before was
+// answered. False at the first request without a reply.
+bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
+  TCurrentServer& server = window.CurrentServer;
+  if (entry.HasPassword != 0) {
+    server.RconEnabled = true;
+    server.RconPassword = entry.Password.str();
+    if (!window.UDPClient.QueryServer(server.HostIP, server.Port, "challenge rcon", server.Log,
+                                      false))
+      return false;
+  } else {
+    server.RconEnabled = false;
+  }
+  for (const char* request : {"details", "players", "rules"})
+    if (!window.UDPClient.QueryServer(server.HostIP, server.Port, request, server.Log, true))
+      return false;
+  return true;
+}
+
+// The request that brings a result page up to date, by the page's Tag; empty for other pages.
+std::string PageRequest(int tag) {
+  switch (tag) {
+    case 1:
+      return "details";
+    case 2:
+      return "players";
+    case 3:
+      return "rules";
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+void Tfrm_main::cb_serversChange() {
+  const int index = ui.cb_servers->currentIndex();
+  if (index < 0 || index >= static_cast<int>(ServerList.size())) return;
+  if (UDPClient.IsBusy()) {
+    selectionRetry.start();
+    return;
+  }
+  // A copy: the list may change while the exchanges wait.
+  const TServerEntry entry = ServerList[static_cast<std::size_t>(index)];
+  const QueryAddress address = SplitAddress(entry.Address.view());
+  CurrentServer.HostIP = address.HostIP;
+  CurrentServer.Port = address.Port;
+
+  if (QuerySelection(*this, entry)) {
+    CurrentServer.ServerSelected = true;
+    if (CurrentServer.RconEnabled) QueryRconStatus();
+  } else {
+    // A missing "rules" reply deselects like the other steps: a half-answered server does not
+    // count as selected.
+    Deselect();
+  }
+  ui.cb_rconctrl->setChecked(CurrentServer.RconEnabled);
+}
+
+// A failed selection goes back to the start situation: besides the combo and the console flag
+// it clears ServerSelected and switches the auto query off, so that neither the pages, the timer
+// nor Refresh go on querying an address whose selection failed. The box is unchecked quietly:
+// this is no attempt of the operator to switch the auto query.
+void Tfrm_main::Deselect() {
+  ui.cb_servers->setCurrentIndex(-1);
+  ui.cb_servers->setEditText(QString::fromUtf8(NoServerText));
+  CurrentServer.RconEnabled = false;
+  CurrentServer.ServerSelected = false;
+  querytimer.stop();
+  const QSignalBlocker quiet(ui.cb_autoQuery);
+  ui.cb_autoQuery->setChecked(false);
+  ui.cb_rconctrl->setChecked(false);
+}
+
+void Tfrm_main::cb_rconctrlClick() {
+  ui.cb_rconctrl->setChecked(CurrentServer.RconEnabled);
+}
+
+void Tfrm_main::pc_ServerChange() {
+  const QWidget* page = ui.pc_Server->currentWidget();
+  if (page == nullptr) return;
+  const std::string request = PageRequest(TagOf(page));
+  if (request.empty() || UDPClient.IsBusy()) return;
+  if (!CurrentServer.ServerSelected) {
+    ShowMessage(DialogKind::Warning, QString::fromUtf8(NoServerWarning));
+    return;
+  }
+  if (querytimer.isActive()) return;
+  UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port, request, CurrentServer.Log, true);
+  if (request == "players" && CurrentServer.RconEnabled) QueryRconStatus();
+}
+
+void Tfrm_main::cb_autoQueryClick() {
+  QCheckBox* box = ui.cb_autoQuery;
+  if (!CurrentServer.ServerSelected) {
+    // Unchecking the box below runs this handler once more; the Tag lets only one of the two
+    // calls warn.
+    if (TagOf(box) == 1) {
+      ShowMessage(DialogKind::Warning, QString::fromUtf8(NoServerWarning));
+      SetTag(box, 0);
+    } else {
+      SetTag(box, 1);
+    }
+    box->setChecked(false);
+    return;
+  }
+  if (!box->isChecked()) {
+    querytimer.stop();
+    return;
+  }
+  querytimer.setInterval(ui.ed_autoquery->value() * MillisecondsPerSecond);
+  querytimerTimer();
+  querytimer.start();
+}
+
+void Tfrm_main::querytimerTimer() {
+  if (UDPClient.IsBusy()) return;
+  for (const char* request : {"details", "players", "rules"}) {
+    if (!UDPClient.QueryServerEx(CurrentServer.HostIP, CurrentServer.Port, request,
+                                 CurrentServer.Log, true, false)) {
+      querytimer.stop();
+      return;
+    }
+  }
+  CurrentServer.ServerSelected = true;
+}
+
+void Tfrm_main::btn_refreshClick() {
+  RefreshPlayers();
+}
+
+void Tfrm_main::RefreshPlayers() {
+  if (!CurrentServer.ServerSelected || querytimer.isActive() || UDPClient.IsBusy()) return;
+  ClearPlayerDetails();
+  UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port, "players", CurrentServer.Log,
+                        true);
+  if (CurrentServer.RconEnabled) QueryRconStatus();
+}
