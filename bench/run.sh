@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, in build-bench), runs every benchmark program and the
+# side-by-side comparison with qstat, and prints every ratio again at the end.
+# ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
+# (default 7) trade time for steadier figures.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-bench"
+min_time=${ZERVAL_BENCH_MIN_TIME:-0.5}
+
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_BENCH=ON \
+  -DZERVAL_BUILD_TESTS=OFF -DZERVAL_BUILD_APP=OFF >/dev/null
+cmake --build "$build" -j2 --target bench_decoders bench_listfile bench_exchange zerval-query \
+  zerval-gameserver zerval-bench-list
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+echo "== Machine"
+echo "$(nproc) cores, $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1), $(uname -sr)" | tee -a "$log"
+
+for program in bench_decoders bench_listfile bench_exchange; do
+  echo
+  echo "== $program"
+  "$build/bench/$program" --benchmark_min_time="$min_time" --benchmark_color=false 2>&1 | tee -a "$log"
+done
+
+echo
+echo "== Side by side with qstat"
+bash "$root/bench/qstat_compare.sh" "$build" 2>&1 | tee -a "$log"
+
+echo
+echo "== Ratios"
+grep '^RATIO' "$log"
