@@ -138,8 +138,10 @@ std::vector<StatusPlayer> StatusPlayers(const QStringList& lines) {
   return players;
 }
 
-void Start(SimulatorProcess& simulator, const QStringList& arguments) {
-  if (!simulator.start(arguments)) QFAIL(qPrintable(simulator.errorText()));
+bool Start(SimulatorProcess& simulator, const QStringList& arguments) {
+  if (simulator.start(arguments)) return true;
+  qWarning("%s", qPrintable(simulator.errorText()));
+  return false;
 }
 
 }  // namespace
@@ -185,7 +187,7 @@ void TestGameServer::detailsReply() {
   QStringList arguments{"--name", "Alpha Base", "--map", "dm_lake", "--players",
                         "3",      "--bots",     "2",     "--max",   "20"};
   if (mod) arguments << "--mod";
-  Start(simulator, arguments);
+  QVERIFY(Start(simulator, arguments));
   Client client;
   const std::string reply = client.ask(simulator.port(), "details");
   QVERIFY(reply.compare(0, 5, "\xFF\xFF\xFF\xFFm") == 0);
@@ -217,7 +219,7 @@ void TestGameServer::detailsReply() {
 // Clients take row n of the players reply as record n of the status listing.
 void TestGameServer::playersMatchStatusOrder() {
   SimulatorProcess simulator;
-  Start(simulator, {"--players", "5", "--bots", "2", "--password", "pw"});
+  QVERIFY(Start(simulator, {"--players", "5", "--bots", "2", "--password", "pw"}));
   Client client;
   const std::string reply = client.ask(simulator.port(), "players");
   QCOMPARE(reply.substr(0, 5), std::string("\xFF\xFF\xFF\xFF"
@@ -255,7 +257,7 @@ void TestGameServer::rulesReply_data() {
 void TestGameServer::rulesReply() {
   QFETCH(int, count);
   SimulatorProcess simulator;
-  Start(simulator, {"--rules", QString::number(count)});
+  QVERIFY(Start(simulator, {"--rules", QString::number(count)}));
   Client client;
   const std::string reply = client.ask(simulator.port(), "rules");
   QVERIFY(reply.compare(0, 5,
@@ -275,7 +277,7 @@ void TestGameServer::rulesReply() {
 
 void TestGameServer::challengeReplyLayout() {
   SimulatorProcess simulator;
-  Start(simulator, {});
+  QVERIFY(Start(simulator, {}));
   Client client;
   const std::string reply = client.ask(simulator.port(), "challenge rcon");
   QCOMPARE(reply.substr(0, 19), std::string("\xFF\xFF\xFF\xFF"
@@ -309,7 +311,7 @@ void TestGameServer::consoleAuthorisation() {
   QFETCH(bool, rightChallenge);
   QFETCH(bool, accepted);
   SimulatorProcess simulator;
-  Start(simulator, arguments);
+  QVERIFY(Start(simulator, arguments));
   Client client;
   const std::string challenge = client.challenge(simulator.port());
   const std::string sent = rightChallenge ? challenge : challenge + "1";
@@ -320,8 +322,8 @@ void TestGameServer::consoleAuthorisation() {
 
 void TestGameServer::statusListingShape() {
   SimulatorProcess simulator;
-  Start(simulator,
-        {"--players", "4", "--bots", "2", "--max", "12", "--name", "Shape", "--password", "pw"});
+  QVERIFY(Start(simulator, {"--players", "4", "--bots", "2", "--max", "12", "--name", "Shape",
+                            "--password", "pw"}));
   Client client;
   const QStringList lines =
       Lines(client.console(simulator.port(), client.challenge(simulator.port()), "pw", "status"));
@@ -349,7 +351,7 @@ void TestGameServer::statusListingShape() {
 
 void TestGameServer::kickAndBanChangeThePlayers() {
   SimulatorProcess simulator;
-  Start(simulator, {"--players", "4", "--bots", "0", "--password", "pw"});
+  QVERIFY(Start(simulator, {"--players", "4", "--bots", "0", "--password", "pw"}));
   Client client;
   const std::uint16_t port = simulator.port();
   const std::string challenge = client.challenge(port);
@@ -387,7 +389,7 @@ void TestGameServer::kickAndBanChangeThePlayers() {
 
 void TestGameServer::consoleCommands() {
   SimulatorProcess simulator;
-  Start(simulator, {"--password", "pw"});
+  QVERIFY(Start(simulator, {"--password", "pw"}));
   Client client;
   const std::string challenge = client.challenge(simulator.port());
   const std::vector<std::pair<std::string, std::string>> expected = {
@@ -407,7 +409,8 @@ void TestGameServer::consoleCommands() {
 
 void TestGameServer::ignoredRequests() {
   SimulatorProcess simulator;
-  Start(simulator, {"--ignore", "details,rules", "--ignore", "rcon:kick", "--password", "pw"});
+  QVERIFY(
+      Start(simulator, {"--ignore", "details,rules", "--ignore", "rcon:kick", "--password", "pw"}));
   Client client;
   const std::uint16_t port = simulator.port();
   QCOMPARE(client.ask(port, "details", 300), std::string());
@@ -423,16 +426,16 @@ void TestGameServer::ignoredRequests() {
   QCOMPARE(players.front().userId, 1);
 
   SimulatorProcess silent;
-  Start(silent, {"--ignore", "all"});
+  QVERIFY(Start(silent, {"--ignore", "all"}));
   QCOMPARE(client.ask(silent.port(), "players", 300), std::string());
   QCOMPARE(client.ask(silent.port(), "challenge rcon", 300), std::string());
 }
 
 void TestGameServer::requestCountFaults() {
   SimulatorProcess stopping;
-  Start(stopping, {"--stop-after", "2"});
+  QVERIFY(Start(stopping, {"--stop-after", "2"}));
   SimulatorProcess waking;
-  Start(waking, {"--answer-after", "2 players"});
+  QVERIFY(Start(waking, {"--answer-after", "2 players"}));
   Client client;
   QVERIFY(!client.ask(stopping.port(), "details").empty());
   QVERIFY(!client.ask(stopping.port(), "rules").empty());
@@ -447,7 +450,7 @@ void TestGameServer::requestCountFaults() {
 
 void TestGameServer::delayedAndLateReplies() {
   SimulatorProcess simulator;
-  Start(simulator, {"--delay", "400 details", "--delay", "800 players"});
+  QVERIFY(Start(simulator, {"--delay", "400 details", "--delay", "800 players"}));
   Client client;
   client.send(simulator.port(), "details");
   QVERIFY(!client.receive(150));
@@ -463,10 +466,10 @@ void TestGameServer::delayedAndLateReplies() {
 
 void TestGameServer::misshapenReplies() {
   SimulatorProcess normal;
-  Start(normal, {"--seed", "5"});
+  QVERIFY(Start(normal, {"--seed", "5"}));
   SimulatorProcess faulty;
-  Start(faulty, {"--seed", "5", "--truncate", "9 details", "--truncate", "0 challenge", "--garbage",
-                 "players", "--twice", "rules"});
+  QVERIFY(Start(faulty, {"--seed", "5", "--truncate", "9 details", "--truncate", "0 challenge",
+                         "--garbage", "players", "--twice", "rules"}));
   Client client;
   const std::string details = client.ask(faulty.port(), "details");
   QCOMPARE(details, std::string("\xFF\xFF\xFF\xFF"
@@ -489,7 +492,7 @@ void TestGameServer::misshapenReplies() {
 
 void TestGameServer::replyFromAnotherPort() {
   SimulatorProcess simulator;
-  Start(simulator, {"--other-port", "challenge"});
+  QVERIFY(Start(simulator, {"--other-port", "challenge"}));
   Client client;
   client.send(simulator.port(), "challenge rcon");
   const Datagram reply = client.next();
@@ -507,7 +510,7 @@ void TestGameServer::scenarioFile() {
   file.write("# details stays silent, rules come twice\n\n  ignore details\ntwice rules\r\n");
   file.close();
   SimulatorProcess simulator;
-  Start(simulator, {"--scenario", path, "--truncate", "6 players"});
+  QVERIFY(Start(simulator, {"--scenario", path, "--truncate", "6 players"}));
   Client client;
   QCOMPARE(client.ask(simulator.port(), "details", 300), std::string());
   const std::string rules = client.ask(simulator.port(), "rules");
@@ -546,7 +549,7 @@ void TestGameServer::badOptionsAreRefused() {
 
 void TestGameServer::requestLogKeepsWireOrder() {
   SimulatorProcess simulator;
-  Start(simulator, {"--password", "pw"});
+  QVERIFY(Start(simulator, {"--password", "pw"}));
   Client client;
   client.ask(simulator.port(), "details");
   client.sendRaw(simulator.port(), "\xFF\xFF\xFF\xFFplayers");  // no closing zero
@@ -564,7 +567,7 @@ void TestGameServer::requestLogKeepsWireOrder() {
 
 void TestGameServer::severalServersInOneProcess() {
   SimulatorProcess simulator;
-  Start(simulator, {"--count", "3", "--name", "Farm"});
+  QVERIFY(Start(simulator, {"--count", "3", "--name", "Farm"}));
   Client client;
   for (int i = 0; i < 3; ++i) {
     const std::string reply = client.ask(std::uint16_t(simulator.port() + i), "details");
@@ -576,7 +579,7 @@ void TestGameServer::severalServersInOneProcess() {
 
 void TestGameServer::playersComeAndGo() {
   SimulatorProcess simulator;
-  Start(simulator, {"--churn", "1", "--players", "3", "--bots", "1", "--max", "5"});
+  QVERIFY(Start(simulator, {"--churn", "1", "--players", "3", "--bots", "1", "--max", "5"}));
   Client client;
   const auto names = [&] {
     const std::string reply = client.ask(simulator.port(), "players");
@@ -599,7 +602,7 @@ void TestGameServer::playersComeAndGo() {
 
 void TestGameServer::portInUseAndCleanStop() {
   SimulatorProcess first;
-  Start(first, {});
+  QVERIFY(Start(first, {}));
   SimulatorProcess second;
   QVERIFY(!second.start({"--port", QString::number(first.port())}));
   QVERIFY2(second.errorText().contains("cannot listen"), qPrintable(second.errorText()));
