@@ -8,14 +8,16 @@
 #include "store/mytypes.h"
 
 // Decoders of the reply datagrams. Each tests its own kind byte (offset 4) and leaves its
-// output untouched when it does not match. None reads beyond the received bytes.
+// output untouched when it does not match or the datagram is too short to hold it. None reads
+// beyond the received bytes: a reply cut short gives the fields read before the cut, and for
+// players and rules only the complete entries, Count being their number.
 void ParseDetails(std::string_view reply, TDetailInfo& info);
 void ParsePlayers(std::string_view reply, TPlayerList& list);
 void ParseRules(std::string_view reply, TRuleList& list);
 // Console text ('l') cut into lines; no list for another kind.
 std::optional<std::vector<std::string>> ParseRconReply(std::string_view reply);
 // The challenge of a challenge reply ('c'): the bytes from offset 19 up to the first line feed
-// or the end of the datagram.
+// or the end of the datagram; empty when the datagram ends before offset 19.
 std::string ExtractChallenge(std::string_view reply);
 
 // Offset of the kind byte in every reply.
