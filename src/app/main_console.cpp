@@ -165,8 +165,7 @@ void Tfrm_main::btn_chtClick() {
                           CurrentServer.Log, true);
     return;
   }
-  // The server sends its log to this machine; with two or more addresses the second is the
-  // one the server reaches.
+  // The server's log goes to this machine: to its second own address when it has two or more.
   const std::vector<std::string> ownAddresses = OwnIPv4Addresses();
   if (ownAddresses.empty()) {
     ShowMessage(DialogKind::Error,
