@@ -17,11 +17,12 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 
 #include "displaytext.h"
 #include "griddelegates.h"
 #include "main.h"
+#include "protocol/player_class.h"
 #include "viewcontent.h"
 
 namespace {
@@ -144,12 +145,15 @@ void Tfrm_main::ShowRules(const TRuleList& list) {
   }
 }
 
+// The row's player is looked up in the status table by name, as kick and ban do, so the
+// details shown are those of the player they would act on; no agreeing record, no change.
 void Tfrm_main::lv_playersSelectItem(QTreeWidgetItem* item, bool selected) {
   if (!selected || item == nullptr) return;
-  const int row = uiPlayers.lv_players->indexOfTopLevelItem(item);
-  const std::optional<TPlayerRecord> record = StatusRecordForRow(PlayerInfo, row);
-  if (!record) return;
-  const QStringList values = PlayerDetailTexts(*record);
+  const std::int32_t index =
+      MatchStatusRecord(PlayerInfo, uiPlayers.lv_players->indexOfTopLevelItem(item),
+                        item->data(0, PlayerNameRole).toByteArray().toStdString());
+  if (index < 0) return;
+  const QStringList values = PlayerDetailTexts(PlayerInfo.GetPlayer(index));
   for (int row = 0; row < values.size(); ++row)
     SetCell(uiPlayers.sg_addplayerinfo, row, 1, values[row]);
 }

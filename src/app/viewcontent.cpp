@@ -37,11 +37,6 @@ std::vector<TitledValue> DetailRows(const TDetailInfo& info) {
   return rows;
 }
 
-std::optional<TPlayerRecord> StatusRecordForRow(const TPlayerInfo& info, int row) {
-  if (row < 0 || row >= info.Count()) return std::nullopt;
-  return info.GetPlayer(row);
-}
-
 std::string ByteCountForm(std::int32_t count) {
   if (count <= 100000) return FormatThousands(count);
   return FormatThousands(count / 1000) + "k";

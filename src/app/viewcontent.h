@@ -1,11 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "protocol/player_class.h"
 #include "store/mytypes.h"
 
 // What the result views show, as 8-bit texts; the views convert them for display.
@@ -17,10 +15,6 @@ struct TitledValue {
 
 // The rows of the details grid: seven, or twelve when the reply carried a mod block.
 std::vector<TitledValue> DetailRows(const TDetailInfo& info);
-
-// The status record shown for row `row` of the players list: the record at the same position,
-// none when the table has fewer records.
-std::optional<TPlayerRecord> StatusRecordForRow(const TPlayerInfo& info, int row);
 
 // A byte count as the counter label shows it: in full up to 100000, above in thousands with "k".
 std::string ByteCountForm(std::int32_t count);
