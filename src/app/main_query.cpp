@@ -83,6 +83,9 @@ void Tfrm_main::cb_serversChange() {
   const int index = ui.cb_servers->currentIndex();
   if (index < 0 || index >= static_cast<int>(ServerList.size())) return;
   if (UDPClient.IsBusy()) {
+    // The retry's Tag keeps the choice, which a failing selection in progress would clear
+    // from the combo.
+    SetTag(&selectionRetry, index);
     selectionRetry.start();
     return;
   }

@@ -106,7 +106,10 @@ void Tfrm_main::SetupViews() {
 
   selectionRetry.setSingleShot(true);
   selectionRetry.setInterval(SelectionRetryMs);
-  connect(&selectionRetry, &QTimer::timeout, this, [this] { cb_serversChange(); });
+  connect(&selectionRetry, &QTimer::timeout, this, [this] {
+    ui.cb_servers->setCurrentIndex(TagOf(&selectionRetry));
+    cb_serversChange();
+  });
 }
 
 void Tfrm_main::ShowDetails(const TDetailInfo& info) {

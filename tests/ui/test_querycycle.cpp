@@ -70,6 +70,7 @@ class TestQueryCycle : public QObject {
   void rconControlShowsOnlyTheFlag();
   void tickDuringWaitIsSkipped();
   void eventsDuringWaitAreNotNested();
+  void choiceDuringFailingSelectionIsKept();
 };
 
 void TestQueryCycle::selectionSendsItsRequestsInOrder_data() {
@@ -380,6 +381,26 @@ void TestQueryCycle::eventsDuringWaitAreNotNested() {
   QCOMPARE(w.CurrentServer.Port, static_cast<std::int32_t>(second.peer.port()));
   QVERIFY(w.CurrentServer.ServerSelected);
   QVERIFY(window.dialogs.shown.empty());
+}
+
+// The first selection fails after the operator has chosen another server; that choice is
+// selected all the same.
+void TestQueryCycle::choiceDuringFailingSelectionIsKept() {
+  Window window;
+  Tfrm_main& w = *window.w;
+  GameServer dead;
+  dead.answering = false;
+  GameServer second;
+  window.AddServer("Dead", dead);
+  window.AddServer("Second", second);
+
+  QTimer::singleShot(100, [&] { window.Choose(1); });
+  window.Choose(0);
+
+  QTRY_COMPARE_WITH_TIMEOUT(second.Commands(), (Commands{"details", "players", "rules"}), 3000);
+  QCOMPARE(window.dialogs.texts(), QStringList{TimeoutText});
+  QCOMPARE(w.ui.cb_servers->currentIndex(), 1);
+  QVERIFY(w.CurrentServer.ServerSelected);
 }
 
 QTEST_MAIN(TestQueryCycle)
