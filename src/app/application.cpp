@@ -24,7 +24,7 @@ void ShowErrorBox(const std::exception& error) {
 ZervalApplication::ZervalApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // The layouts are laid out for an 8-point sans serif at 96 dots per inch.
   QFont font(QStringLiteral("Sans Serif"));
-  font.setPixelSize(11);
+  font.setPixelSize(10);
   setFont(font);
 }
 

@@ -15,6 +15,13 @@
 #include "platform/dialogs.h"
 #include "store/stdfuncs.h"
 
+// The pictures and the sound are compiled into the window's static library, whose resources
+// must be registered before first use.
+static void InitResources() {
+  Q_INIT_RESOURCE(zerval);
+  Q_INIT_RESOURCE(wave);
+}
+
 namespace {
 
 constexpr int DebugStripHeight = Tfrm_main::ExpandedHeight - Tfrm_main::CompactHeight;
@@ -25,6 +32,7 @@ constexpr int LogLineLimit = 20000;
 
 Tfrm_main::Tfrm_main(QWidget* parent)
     : QWidget(parent), UDPClient(CurrentServer, *this, *this, this) {
+  InitResources();
   ui.setupUi(this);
   uiDetails.setupUi(ui.ts_details);
   uiPlayers.setupUi(ui.ts_players);
