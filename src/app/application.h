@@ -1,9 +1,8 @@
 #pragma once
 
-#include <exception>
-
 #include <QApplication>
 #include <QString>
+#include <exception>
 
 // The program file's name without its extension.
 QString ApplicationTitle();

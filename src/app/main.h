@@ -1,14 +1,13 @@
 #pragma once
 
-#include <cstdint>
-#include <memory>
-#include <string>
-
 #include <QFileDialog>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
 
 #include "platform/icmpecho.h"
 #include "protocol/UDPIOfuncs.h"

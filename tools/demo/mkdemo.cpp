@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   QStringList arguments = QCoreApplication::arguments().mid(1);
   if (arguments.size() < 3) {
-    std::fprintf(stderr, "usage: zerval-mkdemo DIR NAME ADDRESS [PASSWORD] [-- NAME ADDRESS ...]\n");
+    std::fprintf(stderr,
+                 "usage: zerval-mkdemo DIR NAME ADDRESS [PASSWORD] [-- NAME ADDRESS ...]\n");
     return 2;
   }
   const QDir dir(arguments.takeFirst());
