@@ -18,7 +18,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
 echo "== Machine"
-echo "$(nproc) cores, $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1), $(uname -sr)" | tee -a "$log"
+echo "$(nproc) cores, $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1), $(uname -sr), load average $(cut -d" " -f1-3 /proc/loadavg)" | tee -a "$log"
 
 for program in bench_decoders bench_listfile bench_exchange; do
   echo
