@@ -69,9 +69,9 @@ std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (count < 0) {
       if (errno == EINTR) continue;
-      // Nothing waiting, or an error report of an earlier datagram: neither is a reply.
-      if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
-      continue;
+      // Nothing waiting, or an error report of an earlier datagram: neither is a reply, and a
+      // reply behind such a report is taken at the next call.
+      return std::nullopt;
     }
     if (count == 0 || from.sin_family != AF_INET) continue;
     ReceivedDatagram datagram;
