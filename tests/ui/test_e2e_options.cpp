@@ -1,0 +1,203 @@
+// The Options page round trip of the real window against two simulators: servers added in
+// the editor, the list saved and loaded, the options saved, and a new window started from them.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdint>
+#include <string>
+
+#include "e2ewindow.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::string Password = "pw";
+
+// With the start-up query on, the first showing gives the start-up server's up-down the range
+// 1 to 1 and only then sets the stored position, which is cut to 1; the range follows later.
+const char* const StartupServerBug =
+    "ApplyOptionsToUI sets the start-up server before the up-down's range";
+
+QString ProgramConfig() {
+  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.dat"));
+}
+
+// The operator types an entry into the editor and presses "Add".
+void AddServer(Tfrm_main& w, const QString& name, const std::string& address,
+               const std::string& password) {
+  Ui::tb_options& page = w.uiOptions;
+  for (QLineEdit* edit : {page.ed_servername, page.ed_ip, page.ed_rconpwd}) edit->clear();
+  QTest::keyClicks(page.ed_servername, name);
+  QTest::keyClicks(page.ed_ip, QString::fromStdString(address));
+  QTest::keyClicks(page.ed_rconpwd, QString::fromStdString(password));
+  page.btn_add->click();
+}
+
+QStringList Rows(const Tfrm_main& w) {
+  QStringList rows;
+  const QTreeWidget* list = w.uiOptions.lw_serverlist;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* row = list->topLevelItem(i);
+    rows << row->text(0) + u'|' + row->text(1) + u'|' + row->text(2);
+  }
+  return rows;
+}
+
+QStringList ComboItems(const Tfrm_main& w) {
+  QStringList items;
+  for (int i = 0; i < w.ui.cb_servers->count(); ++i) items << w.ui.cb_servers->itemText(i);
+  return items;
+}
+
+void VerifyEntries(const TServerList& list, const TServerList& expected) {
+  QCOMPARE(list.size(), expected.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    QCOMPARE(list[i].Name.str(), expected[i].Name.str());
+    QCOMPARE(list[i].Address.str(), expected[i].Address.str());
+    QCOMPARE(list[i].HasPassword, expected[i].HasPassword);
+    QCOMPARE(list[i].Password.str(), expected[i].Password.str());
+  }
+}
+
+}  // namespace
+
+class TestE2eOptions : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // "Save Options" writes beside the program file; whatever was there is put back.
+  void initTestCase() {
+    QFile existing(ProgramConfig());
+    if (existing.open(QIODevice::ReadOnly)) programConfig_ = existing.readAll();
+  }
+  void cleanupTestCase() {
+    QFile::remove(ProgramConfig());
+    if (programConfig_.isNull()) return;
+    QFile restored(ProgramConfig());
+    if (restored.open(QIODevice::WriteOnly)) restored.write(programConfig_);
+  }
+
+  void optionsPageRoundTrip();
+
+ private:
+  QByteArray programConfig_;
+};
+
+void TestE2eOptions::optionsPageRoundTrip() {
+  SimulatorProcess open;
+  QVERIFY2(open.start({"--name", "Open"}), qPrintable(open.errorText()));
+  SimulatorProcess guarded;
+  QVERIFY2(guarded.start({"--name", "Guarded", "--password", QString::fromStdString(Password)}),
+           qPrintable(guarded.errorText()));
+  const TServerList entries = {Entry("Alpha", Address(open)),
+                               Entry("Bravo", Address(guarded), Password)};
+  const QStringList rows = {"Alpha|" + QString::fromStdString(Address(open)) + "|0",
+                            "Bravo|" + QString::fromStdString(Address(guarded)) + "|0"};
+  QTemporaryDir lists;
+  const QString listFile = lists.filePath(QStringLiteral("mine.zsl"));
+  const Commands guardedSelection = {"challenge rcon", "rcon CH pw ", "details",
+                                     "players",        "rules",       "rcon CH pw status"};
+  auto guardedCommands = [&](const std::string& challenge) {
+    Commands commands = guardedSelection;
+    for (std::string& command : commands)
+      if (command.rfind("rcon CH", 0) == 0) command.replace(5, 2, challenge);
+    return commands;
+  };
+
+  {
+    Window first;
+    Tfrm_main& w = *first.w;
+    // Each added server is selected and queried at once.
+    AddServer(w, QStringLiteral("Alpha"), Address(open), {});
+    QCOMPARE(open.commands(), (Commands{"details", "players", "rules"}));
+    AddServer(w, QStringLiteral("Bravo"), Address(guarded), Password);
+    QCOMPARE(guarded.commands(), guardedCommands(w.CurrentServer.Challenge));
+    QCOMPARE(first.dialogTexts(), QStringList());
+    QCOMPARE(Rows(w), rows);
+    QCOMPARE(ComboItems(w), (QStringList{QString::fromStdString(Address(open)),
+                                         QString::fromStdString(Address(guarded))}));
+    QCOMPARE(w.ui.cb_servers->currentIndex(), 1);
+    QVERIFY(w.ui.cb_rconctrl->isChecked());
+    QCOMPARE(w.uiOptions.ud_queryserver->maximum(), 2);
+
+    first.dialogs.files = {listFile};
+    w.uiOptions.btn_saveslist->click();
+    TServerList saved;
+    LoadServerList(saved, listFile);
+    VerifyEntries(saved, entries);
+
+    // Loading the list back gives the same rows, and queries nothing.
+    const std::size_t sent = open.commands().size() + guarded.commands().size();
+    first.dialogs.files = {listFile};
+    w.uiOptions.btn_openserverlist->click();
+    VerifyEntries(w.ServerList, entries);
+    QCOMPARE(Rows(w), rows);
+    QCOMPARE(open.commands().size() + guarded.commands().size(), sent);
+
+    first.dialogs.files = {listFile};
+    w.uiOptions.SpeedButton2->click();
+    QCOMPARE(w.uiOptions.ed_serverfile->text(), listFile);
+    w.uiOptions.cb_loadslist->click();
+    w.uiOptions.cb_Startupquery->click();
+    w.uiOptions.ud_queryserver->setValue(2);
+    QTest::keyClick(w.uiOptions.cb_optcbstyle, Qt::Key_Down);
+    QCOMPARE(ComboItems(w), (QStringList{"Alpha", "Bravo"}));
+    w.uiOptions.ud_timeout->setValue(1500);
+    w.uiOptions.btn_saveoptions->click();
+    QCOMPARE(QFileInfo(ProgramConfig()).size(), 268);
+    QCOMPARE(first.dialogTexts(), QStringList());
+  }
+
+  // The program started again, in a folder holding the saved options: it loads the standard
+  // list and queries the second server.
+  const std::size_t openSent = open.commands().size();
+  const std::size_t guardedSent = guarded.commands().size();
+  Window second(ProgramConfig());
+  Tfrm_main& w = *second.w;
+  QCOMPARE(second.dialogTexts(), QStringList());
+  QCOMPARE(open.commands().size(), openSent);
+  const Commands all = guarded.commands();
+  QCOMPARE(Commands(all.begin() + static_cast<std::ptrdiff_t>(guardedSent), all.end()),
+           guardedCommands(w.CurrentServer.Challenge));
+  VerifyEntries(w.ServerList, entries);
+  QCOMPARE(Rows(w), rows);
+  QCOMPARE(ComboItems(w), (QStringList{"Alpha", "Bravo"}));
+  QCOMPARE(w.ui.cb_servers->currentIndex(), 1);
+  QVERIFY(w.CurrentServer.ServerSelected);
+  QVERIFY(w.ui.cb_rconctrl->isChecked());
+  QCOMPARE(w.uiDetails.sg_details->item(0, 1)->text(), QStringLiteral("Guarded"));
+
+  Ui::tb_options& page = w.uiOptions;
+  QCOMPARE(page.ed_serverfile->text(), listFile);
+  QVERIFY(page.cb_loadslist->isChecked());
+  QVERIFY(page.cb_Startupquery->isChecked());
+  QCOMPARE(page.ud_queryserver->maximum(), 2);
+  QCOMPARE(page.cb_optcbstyle->currentText(), QStringLiteral("Servername"));
+  QCOMPARE(page.ud_timeout->value(), 1500);
+
+  // Saving again without a change keeps every option.
+  page.btn_saveoptions->click();
+  TOptions saved;
+  LoadOptions(saved, ProgramConfig());
+  QCOMPARE(QString::fromStdString(saved.StandardListFile.str()), listFile);
+  QCOMPARE(saved.LoadListOnStartup, std::uint8_t{1});
+  QCOMPARE(saved.QueryOnStartup, std::uint8_t{1});
+  QCOMPARE(saved.ComboShowsNames, std::uint8_t{1});
+  QCOMPARE(saved.Timeout, 1500);
+  QEXPECT_FAIL("", StartupServerBug, Continue);
+  QCOMPARE(page.ud_queryserver->value(), 2);
+  QEXPECT_FAIL("", StartupServerBug, Continue);
+  QCOMPARE(saved.StartupServer, 2);
+}
+
+QTEST_MAIN(TestE2eOptions)
+#include "test_e2e_options.moc"
