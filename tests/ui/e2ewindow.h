@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractItemView>
+#include <QByteArray>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -72,11 +73,14 @@ inline QStringList StatusNicks(const Tfrm_main& w) {
 }
 
 // The main window as the operator gets it: created in an empty working directory (or one
-// holding `config`, a "config.dat" to copy there), shown, with every dialog scripted.
+// holding a "config.dat" with the bytes `config`), shown, with every dialog scripted.
 struct Window {
-  explicit Window(const QString& config = {}) {
+  explicit Window(const QByteArray& config = {}) {
     QDir::setCurrent(dir.path());
-    if (!config.isEmpty()) QFile::copy(config, dir.filePath(QStringLiteral("config.dat")));
+    if (!config.isEmpty()) {
+      QFile file(dir.filePath(QStringLiteral("config.dat")));
+      if (file.open(QIODevice::WriteOnly)) file.write(config);
+    }
     w = std::make_unique<Tfrm_main>();
     w->show();
     // The first showing put the stored or default time-out into effect; tests wait less.

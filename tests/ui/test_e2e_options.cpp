@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -113,6 +112,7 @@ void TestE2eOptions::optionsPageRoundTrip() {
     return commands;
   };
 
+  QByteArray savedConfig;
   {
     Window first;
     Tfrm_main& w = *first.w;
@@ -153,7 +153,10 @@ void TestE2eOptions::optionsPageRoundTrip() {
     QCOMPARE(ComboItems(w), (QStringList{"Alpha", "Bravo"}));
     w.uiOptions.ud_timeout->setValue(1500);
     w.uiOptions.btn_saveoptions->click();
-    QCOMPARE(QFileInfo(ProgramConfig()).size(), 268);
+    QFile config(ProgramConfig());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    savedConfig = config.readAll();
+    QCOMPARE(savedConfig.size(), 268);
     QCOMPARE(first.dialogTexts(), QStringList());
   }
 
@@ -161,7 +164,7 @@ void TestE2eOptions::optionsPageRoundTrip() {
   // list and queries the second server.
   const std::size_t openSent = open.commands().size();
   const std::size_t guardedSent = guarded.commands().size();
-  Window second(ProgramConfig());
+  Window second(savedConfig);
   Tfrm_main& w = *second.w;
   QCOMPARE(second.dialogTexts(), QStringList());
   QCOMPARE(open.commands().size(), openSent);
