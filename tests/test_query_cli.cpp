@@ -169,6 +169,18 @@ class TestQueryCli : public QObject {
     QCOMPARE(JsonOf(json)["lines"][0].toString(), QString("Bad rcon_password."));
   }
 
+  // A full server's status listing is longer than one reply datagram.
+  void joinsLongConsoleOutput() {
+    auto simulator =
+        StartSimulator({"--password", "secret", "--players", "16", "--bots", "16", "--max", "32"});
+    const QueryRun run = RunQuery({"--rcon", "secret", "status", Loopback(simulator->port())});
+    QCOMPARE(run.exitCode, 0);
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 7 + 32 + 1);
+    QCOMPARE(lines.back(), QByteArray("32 users"));
+    for (int i = 7; i < 7 + 32; ++i) QVERIFY2(lines[i].startsWith("#"), lines[i].constData());
+  }
+
   void consoleWithoutChallengeSendsNoPassword() {
     auto simulator = StartSimulator({"--password", "secret", "--ignore", "challenge"});
     const QueryRun run =

@@ -3,12 +3,18 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/datafuncs.h"
 #include "query_protocol.h"
 #include "udp_socket.h"
 
 namespace {
+
+// A console reply this long may have been flushed for lack of room, so more may follow...
+constexpr std::size_t ConsoleReplyFullBytes = 1024;
+// ...within this time after it.
+constexpr std::chrono::milliseconds ConsoleReplyGap{100};
 
 bool SameAddress(const ServerAddress& a, const ServerAddress& b) {
   return a.ip == b.ip && a.port == b.port;
@@ -25,17 +31,30 @@ void Send(UdpSocket& socket, const ServerAddress& address, const std::string& co
     throw EZerval("cannot send to " + FormatServerAddress(address) + ": " + failure);
 }
 
+// The first reply of `kind` from `address` until `deadline`.
+std::optional<ReceivedDatagram> AwaitReply(UdpSocket& socket, const ServerAddress& address,
+                                           char kind, Clock::time_point deadline) {
+  do {
+    while (std::optional<ReceivedDatagram> reply = socket.TryReceive())
+      if (SameAddress(reply->source, address) && ReplyKind(reply->bytes) == kind) return reply;
+  } while (socket.WaitReadable(deadline));
+  return std::nullopt;
+}
+
 // Sends one request and waits for the first reply of `kind` from `address`.
 std::optional<ReceivedDatagram> Exchange(UdpSocket& socket, const ServerAddress& address,
                                          const std::string& command, char kind,
                                          std::chrono::milliseconds timeout) {
   const Clock::time_point deadline = Clock::now() + timeout;
   Send(socket, address, command, deadline);
-  do {
-    while (std::optional<ReceivedDatagram> reply = socket.TryReceive())
-      if (SameAddress(reply->source, address) && ReplyKind(reply->bytes) == kind) return reply;
-  } while (socket.WaitReadable(deadline));
-  return std::nullopt;
+  return AwaitReply(socket, address, kind, deadline);
+}
+
+void AppendLines(std::optional<std::vector<std::string>>& lines, const std::string& reply) {
+  std::optional<std::vector<std::string>> more = ParseRconReply(reply);
+  if (!more) return;
+  if (!lines) lines.emplace();
+  lines->insert(lines->end(), more->begin(), more->end());
 }
 
 }  // namespace
@@ -79,9 +98,16 @@ ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string&
   report.challengeAnswered = true;
   const std::string line =
       "rcon " + ExtractChallenge(challenge->bytes) + " " + password + " " + command;
-  const std::optional<ReceivedDatagram> text = Exchange(socket, address, line, 'l', timeout);
-  if (!text) return report;
-  report.lines = ParseRconReply(text->bytes);
-  report.roundTripMs = MillisecondsBetween(start, text->receivedAt);
+  std::optional<ReceivedDatagram> piece = Exchange(socket, address, line, 'l', timeout);
+  if (!piece) return report;
+  report.roundTripMs = MillisecondsBetween(start, piece->receivedAt);
+  AppendLines(report.lines, piece->bytes);
+  // Servers send long console output as several replies of whole lines, one right after the
+  // other, and mark none as the last. A reply with room left for another line was the last.
+  while (piece->bytes.size() >= ConsoleReplyFullBytes) {
+    piece = AwaitReply(socket, address, 'l', piece->receivedAt + ConsoleReplyGap);
+    if (!piece) break;
+    AppendLines(report.lines, piece->bytes);
+  }
   return report;
 }
