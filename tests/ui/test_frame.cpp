@@ -176,6 +176,27 @@ class TestFrame : public QObject {
     QVERIFY(!w.findChild<Tfrm_query*>());
   }
 
+  void timeoutSoundIsEightBitMonoPcm() {
+    Tfrm_main w;  // registers the compiled-in resources
+    QFile wave(QStringLiteral(":/sounds/TIMEOUT"));
+    QVERIFY(wave.open(QIODevice::ReadOnly));
+    const QByteArray bytes = wave.readAll();
+    auto le = [&](int offset, int size) {
+      quint32 value = 0;
+      for (int i = size - 1; i >= 0; --i) value = value << 8 | quint8(bytes[offset + i]);
+      return value;
+    };
+    QCOMPARE(bytes.left(4), QByteArray("RIFF"));
+    QCOMPARE(bytes.mid(8, 8), QByteArray("WAVEfmt "));
+    QCOMPARE(le(20, 2), 1u);      // PCM
+    QCOMPARE(le(22, 2), 1u);      // mono
+    QCOMPARE(le(24, 4), 22050u);  // samples per second
+    QCOMPARE(le(34, 2), 8u);      // bits per sample
+    QCOMPARE(bytes.mid(36, 4), QByteArray("data"));
+    QCOMPARE(le(40, 4), 33074u);
+    QCOMPARE(bytes.size(), 44 + 33074);
+  }
+
   void timeoutDialogText() {
     ScriptedDialogs dialogs;
     Tfrm_main w;
