@@ -3,43 +3,8 @@
 # with the console password "demo") and runs Zerval against them from a demo folder.
 # Without a display it runs under Xvfb, waits for the first query, saves a screenshot and says where.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-bash scripts/install-deps.sh
-bash scripts/build.sh build-run -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_TESTS=OFF
-bin="$root/build-run"
-demo="$root/demo"
-rm -rf "$demo"
-mkdir -p "$demo"
-
-pids=()
-stop_servers() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap stop_servers EXIT
-
-# Starts one simulator on a free port; prints the port.
-start_server() {
-  local out="$demo/server$1.out"
-  shift
-  "$bin/tools/gameserver/zerval-gameserver" --port 0 "$@" >"$out" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do
-    if grep -q '^listening ' "$out"; then
-      sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out" | head -n1
-      return
-    fi
-    sleep 0.1
-  done
-  echo "the simulator did not start: $(cat "$out")" >&2
-  exit 1
-}
-
-port1=$(start_server 1 --name "Zerval Demo Server" --map de_dust2 --players 12 --bots 2 \
-  --log "$demo/server1.log")
-port2=$(start_server 2 --name "Zerval Demo (Rcon)" --map cs_office --players 6 --password demo \
-  --mod)
-"$bin/tools/demo/zerval-mkdemo" "$demo" "Demo Server" "127.0.0.1:$port1" -- \
-  "Demo Rcon" "127.0.0.1:$port2" demo
-echo "Simulated servers on 127.0.0.1:$port1 and 127.0.0.1:$port2 (console password: demo)"
+# shellcheck source-path=SCRIPTDIR
+source "$(dirname "$0")/demo-common.sh"
 
 cd "$demo"
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
