@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
   clang libclang-rt-14-dev libbenchmark-dev libbz2-dev
-  xvfb xauth imagemagick qstat
+  xvfb xauth imagemagick xdotool qstat
 )
 
 missing=()

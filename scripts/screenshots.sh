@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Runs the demo under Xvfb and writes a PNG screenshot of each page of the window (Server,
+# Players, Rules, Admin, Options, About) into a folder, default ./screenshots; prints the paths.
+#   screenshots.sh [FOLDER]
+# Zerval queries the first demo server at start; the script then picks the second one, which has
+# a console password, selects a player on the Players page and sends "status" on the Admin page.
+# Everything is done from outside, as an operator would: xdotool clicks and types, ImageMagick's
+# import takes the pictures.
+set -euo pipefail
+folder=${1:-screenshots}
+mkdir -p "$folder"
+folder=$(cd "$folder" && pwd)
+# shellcheck source-path=SCRIPTDIR
+source "$(dirname "$0")/demo-common.sh"
+cd "$demo"
+
+# The window's fixed layout (client area 689 x 456): where to click, in window coordinates.
+export COMBO_X=60 COMBO_Y=24              # text of the server combo box
+export TABS_TOP=46                           # top of the page control
+export PLAYER_ROW_X=60 PLAYER_ROW_Y=128      # a row of the players list
+export COMMAND_EDIT_X=90 COMMAND_EDIT_Y=104  # the Admin page's command edit
+
+# Runs inside the X display.
+take_screenshots() {
+  local app wid
+  "$bin/zerval" &
+  app=$!
+  # The number of requests in a simulator's log that match a pattern.
+  requests() { grep -c -- "$2" "$demo/$1" 2>/dev/null || true; }
+  # Waits until the log holds more than $3 such requests, then lets the window repaint.
+  await() {
+    for _ in $(seq 100); do
+      if (($(requests "$1" "$2") > $3)); then
+        sleep 0.7
+        return
+      fi
+      sleep 0.1
+    done
+    echo "no request $2 reached $1; the screenshot may show an earlier state" >&2
+  }
+  click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }
+  shoot() {
+    import -window "$wid" "$folder/$1.png"
+    echo "$folder/$1.png"
+  }
+
+  await server1.log '"rules"$' 0
+  wid=$(xdotool search --sync --onlyvisible --name '^Zerval$' | head -n1)
+  xdotool windowfocus --sync "$wid"
+
+  # The tabs' borders are the only dark columns in some rows of the tab strip: six tabs, seven
+  # borders. Their x positions give the tabs' centres.
+  import -window "$wid" "$demo/tabs.png"
+  local tabs
+  read -r -a tabs < <(convert "$demo/tabs.png" -crop 689x30+0+"$TABS_TOP" +repage \
+    -colorspace gray -depth 8 txt:- | awk -F'[,:() ]+' -v top="$TABS_TOP" '
+      NR > 1 && $4 < 208 { dark[$2] = dark[$2] " " $1 }
+      END {
+        for (y = 0; y < 30; y++) {
+          n = split(dark[y], xs, " ")
+          apart = n == 7
+          for (i = 2; i <= n; i++) if (xs[i] - xs[i - 1] < 20) apart = 0
+          if (apart && first == "") first = y
+          if (apart) { last = y; borders = dark[y] }
+        }
+        if (first == "") exit 1
+        split(borders, xs, " ")
+        printf "%d", top + int((first + last) / 2)
+        for (i = 1; i < 7; i++) printf " %d", int((xs[i] + xs[i + 1]) / 2)
+        print ""
+      }')
+  if ((${#tabs[@]} != 7)); then
+    echo "the six tabs were not found in $demo/tabs.png" >&2
+    kill "$app"
+    return 1
+  fi
+  local tab_y=${tabs[0]}
+
+  # The server with the console password: the second item of the server combo box.
+  click "$COMBO_X" "$COMBO_Y"
+  xdotool key Down
+  await server2.log ' status"$' 0
+
+  local details players rules
+  details=$(requests server2.log '"details"$')
+  click "${tabs[1]}" "$tab_y"
+  await server2.log '"details"$' "$details"
+  shoot 1-server
+
+  players=$(requests server2.log ' status"$')
+  click "${tabs[2]}" "$tab_y"
+  await server2.log ' status"$' "$players"
+  click "$PLAYER_ROW_X" "$PLAYER_ROW_Y"
+  sleep 0.5
+  shoot 2-players
+
+  rules=$(requests server2.log '"rules"$')
+  click "${tabs[3]}" "$tab_y"
+  await server2.log '"rules"$' "$rules"
+  shoot 3-rules
+
+  click "${tabs[4]}" "$tab_y"
+  click "$COMMAND_EDIT_X" "$COMMAND_EDIT_Y"
+  players=$(requests server2.log ' status"$')
+  xdotool type --delay 50 status
+  xdotool key Return
+  await server2.log ' status"$' "$players"
+  shoot 4-admin
+
+  click "${tabs[5]}" "$tab_y"
+  sleep 0.7
+  shoot 5-options
+
+  click "${tabs[6]}" "$tab_y"
+  sleep 0.7
+  shoot 6-about
+
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+export bin demo folder
+
+rm -f "$folder"/[1-6]-*.png
+# xvfb-run is a POSIX shell script, which drops exported functions: the function goes as code.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f take_screenshots); take_screenshots"
+for page in 1-server 2-players 3-rules 4-admin 5-options 6-about; do
+  [[ -s "$folder/$page.png" ]] || { echo "no screenshot $folder/$page.png" >&2; exit 1; }
+done
