@@ -1,11 +1,15 @@
 #pragma once
 
-#include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "store/mytypes.h"
+
+// Declared only: the file functions take QString names, and everything else here is used by
+// programs without Qt.
+class QString;
 
 // Text helpers.
 std::string RemoveSpaces(std::string_view text);
@@ -27,6 +31,8 @@ std::string ServerListToBytes(const TServerList& list);
 // field's capacity) raises EZerval "Invalid server list file <fileName>" and leaves `list`
 // unchanged.
 void ServerListFromBytes(std::string_view bytes, TServerList& list, const QString& fileName);
+// The same for a name given as the system's bytes: returns the entries, raises as above.
+TServerList ParseServerList(std::string_view bytes, const std::string& fileName);
 // Replaces the file only when it was written completely. Raises EZerval "Cannot create file %s"
 // or "Cannot write file %s"; the old file is then intact.
 void SaveServerList(const TServerList& list, const QString& fileName);
