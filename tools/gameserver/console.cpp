@@ -152,18 +152,22 @@ std::string PlayerLine(const SimPlayer& player, std::int64_t nowMs) {
 
 }  // namespace
 
-std::optional<std::string> AuthorisedCommand(const std::string& line, const std::string& challenge,
-                                             const std::string& password) {
+ConsoleLine ReadConsoleLine(const std::string& line, const std::string& password) {
+  ConsoleLine read;
   const std::size_t blank = line.find(' ');
-  if (challenge.empty() || password.empty() || blank == std::string::npos ||
-      line.compare(0, blank, challenge) != 0)
-    return std::nullopt;
+  const std::string word = line.substr(0, blank);
+  std::uint32_t number = 0;
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+  if (error == std::errc() && end == word.data() + word.size() && std::to_string(number) == word)
+    read.challenge = number;
+  if (blank == std::string::npos || password.empty()) return read;
   const std::string rest = line.substr(blank + 1);
-  if (rest == password) return std::string();
-  if (rest.size() > password.size() && rest.compare(0, password.size(), password) == 0 &&
-      rest[password.size()] == ' ')
-    return rest.substr(password.size() + 1);
-  return std::nullopt;
+  if (rest == password)
+    read.command = std::string();
+  else if (rest.size() > password.size() && rest.compare(0, password.size(), password) == 0 &&
+           rest[password.size()] == ' ')
+    read.command = rest.substr(password.size() + 1);
+  return read;
 }
 
 std::string CommandWord(const std::string& command) {

@@ -6,11 +6,14 @@
 
 #include "game_state.h"
 
-// The command of a console line "<challenge> <password> <command>" (the request text after
-// "rcon "), or nothing when the challenge or the password does not match. The password is matched
-// as a whole, so one containing blanks works; an empty password never matches.
-std::optional<std::string> AuthorisedCommand(const std::string& line, const std::string& challenge,
-                                             const std::string& password);
+// A console line "<challenge> <password> <command>" (the request text after "rcon "), taken
+// apart. The password is matched as a whole, so one containing blanks works; an empty password
+// never matches.
+struct ConsoleLine {
+  std::optional<std::uint32_t> challenge;  // none when the first word is no challenge number
+  std::optional<std::string> command;      // none when the password does not match
+};
+ConsoleLine ReadConsoleLine(const std::string& line, const std::string& password);
 
 // The first word of a command, lower-case: console commands ignore case.
 std::string CommandWord(const std::string& command);

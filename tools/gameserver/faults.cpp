@@ -15,7 +15,7 @@ struct FaultSyntax {
   const char* meaning;
 };
 
-constexpr std::array<FaultSyntax, 8> Syntax = {{
+constexpr std::array<FaultSyntax, 12> Syntax = {{
     {"ignore", FaultKind::Ignore, false, "targets", "no reply."},
     {"stop-after", FaultKind::StopAfter, true, "N [targets]",
      "replies to the first N requests only."},
@@ -27,6 +27,14 @@ constexpr std::array<FaultSyntax, 8> Syntax = {{
     {"truncate", FaultKind::Truncate, true, "BYTES [targets]", "reply cut after BYTES bytes."},
     {"garbage", FaultKind::Garbage, false, "targets", "random bytes after the reply's kind byte."},
     {"other-port", FaultKind::OtherPort, false, "targets", "reply sent from another port."},
+    {"expire-challenge", FaultKind::ExpireChallenge, true, "N [targets]",
+     "the first N requests that bring a challenge find it expired."},
+    {"drop-piece", FaultKind::DropPiece, true, "N [targets]",
+     "the Nth datagram of an answer (piece, console reply, 'm' or 'I') is not sent."},
+    {"duplicate-piece", FaultKind::DuplicatePiece, true, "N [targets]",
+     "the Nth datagram of an answer is sent twice."},
+    {"reverse-pieces", FaultKind::ReversePieces, false, "targets",
+     "the datagrams of an answer are sent last one first."},
 }};
 
 bool IsRequestKey(const std::string& key) {
@@ -122,10 +130,12 @@ std::optional<std::vector<FaultRule>> ParseScenario(const std::string& text, std
   return rules;
 }
 
-ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string>& requestKeys) {
+ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string>& requestKeys,
+                    bool bringsChallenge) {
   ReplyPlan plan;
   for (FaultRule& rule : rules) {
     if (!Applies(rule, requestKeys)) continue;
+    if (rule.kind == FaultKind::ExpireChallenge && !bringsChallenge) continue;
     ++rule.matched;
     switch (rule.kind) {
       case FaultKind::Ignore:
@@ -152,7 +162,34 @@ ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string
       case FaultKind::OtherPort:
         plan.otherPort = true;
         break;
+      case FaultKind::ExpireChallenge:
+        if (rule.matched <= rule.value) plan.expireChallenge = true;
+        break;
+      case FaultKind::DropPiece:
+        plan.dropPieces.push_back(rule.value);
+        break;
+      case FaultKind::DuplicatePiece:
+        plan.duplicatePieces.push_back(rule.value);
+        break;
+      case FaultKind::ReversePieces:
+        plan.reversePieces = true;
+        break;
     }
   }
   return plan;
+}
+
+std::vector<std::string> ArrangePieces(const std::vector<std::string>& datagrams,
+                                       const ReplyPlan& plan) {
+  const auto listed = [](const std::vector<int>& numbers, std::size_t index) {
+    return std::find(numbers.begin(), numbers.end(), int(index) + 1) != numbers.end();
+  };
+  std::vector<std::string> sent;
+  for (std::size_t i = 0; i < datagrams.size(); ++i) {
+    if (listed(plan.dropPieces, i)) continue;
+    sent.push_back(datagrams[i]);
+    if (listed(plan.duplicatePieces, i)) sent.push_back(datagrams[i]);
+  }
+  if (plan.reversePieces) std::reverse(sent.begin(), sent.end());
+  return sent;
 }

@@ -6,9 +6,9 @@
 #include <vector>
 
 // Misbehaviour on demand. A directive reads "<fault> [number] [targets]": targets is a comma list
-// of request keys ("details", "players", "rules", "challenge", "rcon" for every console line,
-// "rcon:<command>" for one console command such as "rcon:status") or "all"; without targets
-// the fault hits every request.
+// of request keys ("details", "players", "rules" in either protocol, "challenge", "rcon" for every
+// console line, "rcon:<command>" for one console command such as "rcon:status") or "all"; without
+// targets the fault hits every request.
 enum class FaultKind {
   Ignore,       // no reply
   StopAfter,    // replies to the first N requests only
@@ -18,6 +18,13 @@ enum class FaultKind {
   Truncate,     // reply cut after N bytes
   Garbage,      // reply header kept, the rest random bytes
   OtherPort,    // reply sent from a second socket
+  // The challenge that the first N requests bringing one (console lines, Steam-era requests that
+  // the server checks) present has expired.
+  ExpireChallenge,
+  // The datagrams of one answer (pieces of a split reply, console replies, 'm' and 'I'):
+  DropPiece,       // the Nth (from 1) not sent
+  DuplicatePiece,  // the Nth sent twice
+  ReversePieces,   // sent last one first
 };
 
 struct FaultRule {
@@ -35,6 +42,10 @@ struct ReplyPlan {
   int truncateAt = -1;  // -1 = whole reply
   bool garbage = false;
   bool otherPort = false;
+  bool expireChallenge = false;
+  std::vector<int> dropPieces;  // numbers from 1
+  std::vector<int> duplicatePieces;
+  bool reversePieces = false;
 };
 
 struct FaultHelp {
@@ -49,4 +60,9 @@ std::optional<FaultRule> ParseFaultDirective(const std::string& line, std::strin
 std::optional<std::vector<FaultRule>> ParseScenario(const std::string& text, std::string& error);
 
 // Counts the request against the rules that apply to it and combines their effects.
-ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string>& requestKeys);
+ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string>& requestKeys,
+                    bool bringsChallenge);
+
+// The datagrams of one answer as the plan's piece faults send them.
+std::vector<std::string> ArrangePieces(const std::vector<std::string>& datagrams,
+                                       const ReplyPlan& plan);

@@ -163,6 +163,7 @@ GameState NewGameState(const ServerSetup& setup, const std::string& address, std
   state.random.seed(seed);
   for (const auto& [name, value] : Cvars)
     state.cvars.push_back({std::string(name), std::string(value)});
+  if (!setup.joinPassword.empty()) FindCvar(state, "sv_password")->value = "1";
   for (int i = 0; i < setup.humans; ++i)
     JoinHuman(state, nowMs - 1000 * Uniform(state.random, 30, 3600), Uniform(state.random, -1, 40));
   for (int i = 0; i < setup.bots; ++i)

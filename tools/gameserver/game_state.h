@@ -34,7 +34,8 @@ struct SimCvar {
 struct ServerSetup {
   std::string name = "Zerval Test Server";
   std::string map = "dm_canyon";
-  std::string password;  // console password; empty = the console refuses every line
+  std::string password;      // console password; empty = the console refuses every line
+  std::string joinPassword;  // what players must give to join; only whether there is one shows
   int humans = 6;
   int bots = 2;
   int maxPlayers = 16;

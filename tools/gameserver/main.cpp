@@ -61,8 +61,8 @@ Servers OpenRun(const SimOptions& options, std::uint16_t first, RequestLog& log,
       return {};
     }
     std::unique_ptr<SimServer> server =
-        SimServer::Open(options.address, port, SetupOf(options, i), options.seed + std::uint32_t(i),
-                        options.faults, log, error);
+        SimServer::Open(options.address, port, SetupOf(options, i), options.wire,
+                        options.seed + std::uint32_t(i), options.faults, log, error);
     if (!server) return {};
     servers.push_back(std::move(server));
   }

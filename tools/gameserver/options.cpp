@@ -5,6 +5,7 @@
 namespace {
 
 const ServerSetup Defaults;
+const WireSetup WireDefaults;
 
 QCommandLineOption Valued(const QString& name, const QString& description, const QString& value,
                           const QString& defaultValue = {}) {
@@ -28,6 +29,29 @@ int Bounded(const QCommandLineParser& parser, const QString& name, int low, int 
   return low;
 }
 
+// One of `names` (the option's value); sets `error` and returns the first otherwise.
+int Choice(const QCommandLineParser& parser, const QString& name, const QStringList& names,
+           QString& error) {
+  const int index = int(names.indexOf(parser.value(name)));
+  if (index >= 0) return index;
+  if (error.isEmpty())
+    error = QString("--%1 wants %2, not \"%3\"").arg(name, names.join(" or "), parser.value(name));
+  return 0;
+}
+
+void ReadWireSetup(const QCommandLineParser& parser, WireSetup& wire, QString& error) {
+  wire.protocol = QueryProtocol(Choice(parser, "protocol", {"classic", "steam", "both"}, error));
+  wire.infoChallenge = parser.isSet("info-challenge");
+  wire.bothInfo = parser.isSet("both-info");
+  wire.split.layout = SplitLayout(Choice(parser, "split", {"source", "goldsource"}, error));
+  wire.split.maxDatagram = Bounded(parser, "split-size", 200, 65507, error);
+  wire.split.compress = parser.isSet("compress");
+  wire.challengeLifetimeSeconds = Bounded(parser, "challenge-lifetime", 0, 86400, error);
+  wire.banAfter = Bounded(parser, "ban-after", 0, 1000, error);
+  if (wire.split.compress && wire.split.layout == SplitLayout::GoldSource && error.isEmpty())
+    error = "--compress needs the source layout of --split";
+}
+
 bool ReadScenario(const QString& path, std::vector<FaultRule>& faults, QString& error) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
@@ -48,10 +72,13 @@ bool ReadScenario(const QString& path, std::vector<FaultRule>& faults, QString& 
 
 void DefineOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(
-      "Simulated game server for tests and demos: answers the query protocol and the remote "
-      "console on UDP, and misbehaves on demand.\n"
-      "Fault targets: \"all\" (the default) or a comma list of details, players, rules, "
-      "challenge, rcon (every console line) and rcon:<command> (one console command).\n"
+      "Simulated game server for tests and demos: answers the classic or the Steam-era query "
+      "protocol and the remote console on UDP, and misbehaves on demand.\n"
+      "Replies longer than --split-size go out in pieces; console output goes out as several "
+      "console replies of at most 1400 bytes, each holding whole lines.\n"
+      "Fault targets: \"all\" (the default) or a comma list of details, players, rules (the "
+      "requests of either protocol), challenge, rcon (every console line) and rcon:<command> (one "
+      "console command).\n"
       "On start it prints \"listening <address>:<first port>\".");
   parser.addHelpOption();
   parser.addOptions({
@@ -66,6 +93,27 @@ void DefineOptions(QCommandLineParser& parser) {
       Valued("max", "Player slots.", "n", QString::number(Defaults.maxPlayers)),
       Valued("rules", "Rules published (0 to 60).", "n", QString::number(Defaults.rules)),
       QCommandLineOption("mod", "Details carry a mod block."),
+      Valued("join-password", "Password players must give to join; the replies flag it.", "text"),
+      Valued("protocol",
+             "Query requests answered: classic (\"details\", \"players\", \"rules\"), steam "
+             "(the Steam-era requests) or both. The console answers in every mode.",
+             "name", "classic"),
+      QCommandLineOption("info-challenge",
+                         "Steam-era info requests need the challenge, as current servers want."),
+      QCommandLineOption("both-info", "A Steam-era info request is answered with 'm', then 'I'."),
+      Valued("split", "Layout of the pieces of long replies: source or goldsource.", "layout",
+             "source"),
+      Valued("split-size", "Largest query reply datagram, piece headers included (200 to 65507).",
+             "bytes", QString::number(WireDefaults.split.maxDatagram)),
+      QCommandLineOption("compress", "Split replies are bzip2-compressed (source layout only)."),
+      Valued("challenge-lifetime",
+             "Seconds a challenge (console or Steam-era) stays good; 0 = as long as the server "
+             "runs.",
+             "seconds", "0"),
+      Valued("ban-after",
+             "Wrong console passwords after which the client's address is banned from the "
+             "console; 0 = never.",
+             "n", "0"),
       Valued("seed", "Seed of the generated players and challenges.", "n", "1"),
       Valued("churn", "Mean seconds between players joining or leaving; 0 = never.", "seconds",
              "0"),
@@ -98,6 +146,8 @@ std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString&
   setup.rules = Bounded(parser, "rules", 0, MaxRules, error);
   setup.mod = parser.isSet("mod");
   setup.churnSeconds = Bounded(parser, "churn", 0, 86400, error);
+  setup.joinPassword = parser.value("join-password").toLocal8Bit().toStdString();
+  ReadWireSetup(parser, options.wire, error);
   if (options.port != 0 && options.port + options.count - 1 > 65535 && error.isEmpty())
     error = "--count runs past port 65535";
   if (!error.isEmpty()) return std::nullopt;

@@ -9,6 +9,7 @@
 
 #include "faults.h"
 #include "game_state.h"
+#include "wire_setup.h"
 
 struct SimOptions {
   QHostAddress address;
@@ -16,6 +17,7 @@ struct SimOptions {
   int count = 1;           // servers on consecutive ports from `port`
   std::uint32_t seed = 1;
   ServerSetup setup;
+  WireSetup wire;
   std::vector<FaultRule> faults;  // the scenario file's first, then the options'
   QString logPath;
 };

@@ -6,6 +6,11 @@
 namespace {
 
 constexpr std::uint8_t ProtocolVersion = 47;
+constexpr std::uint8_t GoldSourceProtocol = 48;
+constexpr std::uint16_t GoldSourceAppId = 0;
+constexpr std::uint8_t SourceProtocol = 17;
+constexpr std::uint16_t SourceAppId = 200;
+constexpr std::uint8_t ExtraDataGamePort = 0x80;
 
 std::string Header(char kind) {
   return std::string(4, '\xFF') + kind;
@@ -18,6 +23,11 @@ void PutText(std::string& out, const std::string& text) {
 
 void PutByte(std::string& out, int value) {
   out += static_cast<char>(value & 0xFF);
+}
+
+void PutUint16(std::string& out, std::uint16_t value) {
+  PutByte(out, value);
+  PutByte(out, value >> 8);
 }
 
 void PutUint32(std::string& out, std::uint32_t value) {
@@ -34,6 +44,33 @@ void PutFloat(std::string& out, float value) {
   PutUint32(out, bits);
 }
 
+std::uint32_t Uint32At(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | std::uint8_t(bytes[at + std::size_t(i)]);
+  return value;
+}
+
+int BotCount(const GameState& state) {
+  return int(std::count_if(state.players.begin(), state.players.end(),
+                           [](const SimPlayer& player) { return player.bot; }));
+}
+
+// Clients end the last line at the third byte from the end and ignore the final two, so the text
+// is followed by a line feed and two zero bytes.
+std::string ConsoleDatagram(const std::string& text) {
+  return Header('l') + text + "\n" + std::string(2, '\0');
+}
+
+// The lines of a text, an empty one wherever two line feeds meet.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
 }  // namespace
 
 std::string DetailsReply(const GameState& state) {
@@ -48,7 +85,7 @@ std::string DetailsReply(const GameState& state) {
   PutByte(out, ProtocolVersion);
   PutByte(out, 'd');  // dedicated
   PutByte(out, 'l');  // Linux
-  PutByte(out, 0);    // no join password
+  PutByte(out, state.setup.joinPassword.empty() ? 0 : 1);
   PutByte(out, state.setup.mod ? 1 : 0);
   if (state.setup.mod) {
     PutText(out, "http://mods.example.org/arena-plus");
@@ -59,6 +96,28 @@ std::string DetailsReply(const GameState& state) {
     PutByte(out, 0);          // not server-only
     PutByte(out, 1);          // has its own client library
   }
+  return out;
+}
+
+std::string InfoReply(const GameState& state, std::uint16_t gamePort, SplitLayout layout) {
+  const bool goldSource = layout == SplitLayout::GoldSource;
+  std::string out = Header('I');
+  PutByte(out, goldSource ? GoldSourceProtocol : SourceProtocol);
+  PutText(out, state.setup.name);
+  PutText(out, state.setup.map);
+  PutText(out, "arena");
+  PutText(out, "Arena Deathmatch");
+  PutUint16(out, goldSource ? GoldSourceAppId : SourceAppId);
+  PutByte(out, int(state.players.size()));  // bots included
+  PutByte(out, state.setup.maxPlayers);
+  PutByte(out, BotCount(state));
+  PutByte(out, 'd');  // dedicated
+  PutByte(out, 'l');  // Linux
+  PutByte(out, state.setup.joinPassword.empty() ? 0 : 1);
+  PutByte(out, 0);  // not secured by an anti-cheat service
+  PutText(out, "1.0.2.0");
+  PutByte(out, ExtraDataGamePort);
+  PutUint16(out, gamePort);
   return out;
 }
 
@@ -77,8 +136,7 @@ std::string PlayersReply(const GameState& state, std::int64_t nowMs) {
 std::string RulesReply(const GameState& state) {
   const int count = std::min(state.setup.rules, int(state.cvars.size()));
   std::string out = Header('E');
-  PutByte(out, count);
-  PutByte(out, count >> 8);
+  PutUint16(out, std::uint16_t(count));
   for (int i = 0; i < count; ++i) {
     PutText(out, state.cvars[i].name);
     PutText(out, state.cvars[i].value);
@@ -94,14 +152,33 @@ std::string ChallengeReply(const std::string& challenge) {
   return out;
 }
 
-// Clients end the last line at the third byte from the end and ignore the final two, so the text
-// is followed by a line feed and two zero bytes. Without text the reply is only the two zeros, the
-// 7-byte form that clients take as "done, no output".
-std::string ConsoleReply(const std::string& text) {
-  std::string out = Header('l');
-  if (!text.empty()) out += text + "\n";
-  out += std::string(2, '\0');
+std::string SteamChallengeReply(std::uint32_t challenge) {
+  std::string out = Header('A');
+  PutUint32(out, challenge);
   return out;
+}
+
+// Without text the reply is only the two zeros, the 7-byte form that clients take as "done, no
+// output".
+std::vector<std::string> ConsoleReplies(const std::string& text) {
+  if (text.empty()) return {Header('l') + std::string(2, '\0')};
+  const std::size_t capacity = ConsoleDatagramBytes - ConsoleDatagram({}).size();
+  std::vector<std::string> replies;
+  std::string chunk;
+  bool chunkHasLines = false;
+  for (const std::string& line : Lines(text)) {
+    for (std::size_t at = 0; at == 0 || at < line.size(); at += capacity) {
+      const std::string piece = line.substr(at, capacity);
+      if (chunkHasLines && chunk.size() + 1 + piece.size() > capacity) {
+        replies.push_back(ConsoleDatagram(chunk));
+        chunkHasLines = false;
+      }
+      chunk = chunkHasLines ? chunk + "\n" + piece : piece;
+      chunkHasLines = true;
+    }
+  }
+  replies.push_back(ConsoleDatagram(chunk));
+  return replies;
 }
 
 std::optional<std::string> RequestCommand(const std::string& datagram) {
@@ -109,4 +186,17 @@ std::optional<std::string> RequestCommand(const std::string& datagram) {
       datagram.find('\0') != datagram.size() - 1)
     return std::nullopt;
   return datagram.substr(4, datagram.size() - 5);
+}
+
+std::optional<SteamRequest> ParseSteamRequest(const std::string& datagram) {
+  if (datagram.size() < 5 || datagram.compare(0, 4, std::string(4, '\xFF')) != 0)
+    return std::nullopt;
+  const std::string info = std::string("TSource Engine Query") + '\0';
+  if (datagram.compare(4, std::string::npos, info) == 0) return SteamRequest{SteamQuery::Info, {}};
+  if (datagram.size() == 4 + info.size() + 4 && datagram.compare(4, info.size(), info) == 0)
+    return SteamRequest{SteamQuery::Info, Uint32At(datagram, 4 + info.size())};
+  if (datagram.size() != 9) return std::nullopt;
+  if (datagram[4] == 'U') return SteamRequest{SteamQuery::Players, Uint32At(datagram, 5)};
+  if (datagram[4] == 'V') return SteamRequest{SteamQuery::Rules, Uint32At(datagram, 5)};
+  return std::nullopt;
 }

@@ -32,9 +32,11 @@ bool RequestLog::Open(const QString& path, QString& error) {
 
 void RequestLog::Record(std::uint16_t serverPort, const std::string& datagram) {
   if (!file_.isOpen()) return;
-  const std::optional<std::string> command = RequestCommand(datagram);
-  const std::string line = std::to_string(serverPort) + (command ? " \"" : " malformed \"") +
-                           EscapeBytes(command ? *command : datagram) + "\"\n";
+  const bool steam = ParseSteamRequest(datagram).has_value();
+  const std::optional<std::string> command = steam ? std::nullopt : RequestCommand(datagram);
+  const char* const tag = steam ? " steam \"" : command ? " \"" : " malformed \"";
+  const std::string line =
+      std::to_string(serverPort) + tag + EscapeBytes(command ? *command : datagram) + "\"\n";
   file_.write(line.data(), qint64(line.size()));
   file_.flush();
 }

@@ -3,9 +3,23 @@
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QTimer>
+#include <cstdio>
 
 #include "console.h"
-#include "replies.h"
+#include "pieces.h"
+
+namespace {
+
+// Console challenges are printed in decimal and read back as text; these have 9 or 10 digits.
+constexpr std::uint32_t ConsoleChallengeLow = 100000000u;
+constexpr std::uint32_t ConsoleChallengeHigh = 2147483647u;
+
+const char* const BadPassword = "Bad rcon_password.";
+// One reply, so that a client that reads one console datagram sees why its line failed.
+const char* const ExpiredChallenge = "Bad rcon_password.\nBad challenge.";
+const char* const Banned = "You have been banned from this server.";
+
+}  // namespace
 
 std::int64_t NowMs() {
   static QElapsedTimer clock = [] {
@@ -17,10 +31,10 @@ std::int64_t NowMs() {
 }
 
 std::unique_ptr<SimServer> SimServer::Open(const QHostAddress& address, std::uint16_t port,
-                                           const ServerSetup& setup, std::uint32_t seed,
-                                           std::vector<FaultRule> faults, RequestLog& log,
-                                           QString& error) {
-  std::unique_ptr<SimServer> server(new SimServer(std::move(faults), log));
+                                           const ServerSetup& setup, const WireSetup& wire,
+                                           std::uint32_t seed, std::vector<FaultRule> faults,
+                                           RequestLog& log, QString& error) {
+  std::unique_ptr<SimServer> server(new SimServer(wire, std::move(faults), log));
   if (!server->socket_.bind(address, port, QAbstractSocket::DontShareAddress)) {
     error = server->socket_.errorString();
     return nullptr;
@@ -28,11 +42,16 @@ std::unique_ptr<SimServer> SimServer::Open(const QHostAddress& address, std::uin
   const std::string announced =
       address.toString().toStdString() + ":" + std::to_string(server->socket_.localPort());
   server->state_ = NewGameState(setup, announced, seed, NowMs());
+  server->nextSplitId_ = server->state_.random();
   return server;
 }
 
-SimServer::SimServer(std::vector<FaultRule> faults, RequestLog& log)
-    : faults_(std::move(faults)), log_(log) {
+SimServer::SimServer(const WireSetup& wire, std::vector<FaultRule> faults, RequestLog& log)
+    : wire_(wire),
+      faults_(std::move(faults)),
+      consoleChallenges_(ConsoleChallengeLow, ConsoleChallengeHigh, wire.challengeLifetimeSeconds),
+      steamChallenges_(0, NoChallenge - 1, wire.challengeLifetimeSeconds),
+      log_(log) {
   connect(&socket_, &QUdpSocket::readyRead, this, [this] { readPending(); });
 }
 
@@ -47,53 +66,122 @@ void SimServer::readPending() {
 void SimServer::handle(const std::string& datagram, const QHostAddress& from,
                        std::uint16_t fromPort) {
   log_.Record(port(), datagram);
-  const std::optional<std::string> command = RequestCommand(datagram);
-  if (!command) return;
-  const ReplyPlan plan = PlanReply(faults_, requestKeys(*command, from));
+  const std::optional<Request> request = understand(datagram);
+  if (!request) return;
+  const std::string client = from.toString().toStdString();
+  const ReplyPlan plan =
+      PlanReply(faults_, requestKeys(*request, client), bringsChallenge(*request));
   if (!plan.send) return;
-  const std::optional<std::string> reply = answer(*command, from);
-  if (!reply) return;
-  const std::string shaped = misshape(*reply, plan);
+  const std::vector<std::string> sent =
+      datagrams(answer(*request, client, plan.expireChallenge), plan, !isConsole(*request));
   if (plan.delayMs == 0) {
-    send(shaped, plan.otherPort, from, fromPort, plan.copies);
+    send(sent, plan.otherPort, from, fromPort, plan.copies);
     return;
   }
   QTimer::singleShot(plan.delayMs, this,
-                     [=] { send(shaped, plan.otherPort, from, fromPort, plan.copies); });
+                     [=] { send(sent, plan.otherPort, from, fromPort, plan.copies); });
 }
 
-std::vector<std::string> SimServer::requestKeys(const std::string& command,
-                                                const QHostAddress& from) const {
-  if (command == "details" || command == "players" || command == "rules") return {command};
-  if (command == "challenge rcon") return {"challenge"};
-  if (command.rfind("rcon ", 0) != 0) return {};
-  const auto known = challenges_.find(from.toString());
-  const std::optional<std::string> console = AuthorisedCommand(
-      command.substr(5), known == challenges_.end() ? std::string() : known->second,
-      state_.setup.password);
-  if (!console) return {"rcon"};
-  return {"rcon", "rcon:" + CommandWord(*console)};
+std::optional<SimServer::Request> SimServer::understand(const std::string& datagram) const {
+  const bool classic = wire_.protocol != QueryProtocol::Steam;
+  const bool steam = wire_.protocol != QueryProtocol::Classic;
+  if (std::optional<SteamRequest> query = ParseSteamRequest(datagram))
+    return steam ? std::optional<Request>(Request{{}, query}) : std::nullopt;
+  const std::optional<std::string> command = RequestCommand(datagram);
+  if (!command) return std::nullopt;
+  if (*command == "details" || *command == "players" || *command == "rules")
+    return classic ? std::optional<Request>(Request{*command, {}}) : std::nullopt;
+  if (*command == "challenge rcon" || command->rfind("rcon ", 0) == 0) return Request{*command, {}};
+  return std::nullopt;
 }
 
-std::optional<std::string> SimServer::answer(const std::string& command, const QHostAddress& from) {
-  if (command == "details") return DetailsReply(state_);
-  if (command == "players") return PlayersReply(state_, NowMs());
-  if (command == "rules") return RulesReply(state_);
-  if (command == "challenge rcon") return ChallengeReply(challengeFor(from));
-  if (command.rfind("rcon ", 0) != 0) return std::nullopt;
-  const std::optional<std::string> console =
-      AuthorisedCommand(command.substr(5), challengeFor(from), state_.setup.password);
-  return ConsoleReply(console ? RunConsoleCommand(state_, *console, NowMs())
-                              : "Bad rcon_password.");
+std::vector<std::string> SimServer::requestKeys(const Request& request,
+                                                const std::string& from) const {
+  if (request.steam) {
+    switch (request.steam->query) {
+      case SteamQuery::Info:
+        return {"details"};
+      case SteamQuery::Players:
+        return {"players"};
+      case SteamQuery::Rules:
+        return {"rules"};
+    }
+  }
+  if (request.command == "challenge rcon") return {"challenge"};
+  if (request.command.rfind("rcon ", 0) != 0) return {request.command};
+  const ConsoleLine line = ReadConsoleLine(request.command.substr(5), state_.setup.password);
+  if (banned_.count(from) || !line.challenge || !line.command ||
+      consoleChallenges_.Check(from, *line.challenge, NowMs()) != ChallengeBook::Standing::Live)
+    return {"rcon"};
+  return {"rcon", "rcon:" + CommandWord(*line.command)};
 }
 
-// A client keeps its challenge for the life of the server, as real servers keep it for a while.
-const std::string& SimServer::challengeFor(const QHostAddress& from) {
-  std::string& challenge = challenges_[from.toString()];
-  if (challenge.empty())
-    challenge = std::to_string(
-        std::uniform_int_distribution<std::uint32_t>(100000000u, 2147483647u)(state_.random));
-  return challenge;
+bool SimServer::isConsole(const Request& request) const {
+  return !request.steam &&
+         (request.command == "challenge rcon" || request.command.rfind("rcon ", 0) == 0);
+}
+
+bool SimServer::bringsChallenge(const Request& request) const {
+  if (!request.steam) return request.command.rfind("rcon ", 0) == 0;
+  return checksChallenge(*request.steam) && request.steam->challenge &&
+         *request.steam->challenge != NoChallenge;
+}
+
+// Current servers want the challenge with every query; older ones not with the info request.
+bool SimServer::checksChallenge(const SteamRequest& request) const {
+  return request.query != SteamQuery::Info || wire_.infoChallenge;
+}
+
+std::vector<std::string> SimServer::answer(const Request& request, const std::string& from,
+                                           bool expireChallenge) {
+  if (request.steam) return steamAnswer(*request.steam, from, expireChallenge);
+  if (request.command == "details") return {DetailsReply(state_)};
+  if (request.command == "players") return {PlayersReply(state_, NowMs())};
+  if (request.command == "rules") return {RulesReply(state_)};
+  return consoleAnswer(request.command, from, expireChallenge);
+}
+
+std::vector<std::string> SimServer::steamAnswer(const SteamRequest& request,
+                                                const std::string& from, bool expireChallenge) {
+  const std::int64_t now = NowMs();
+  if (expireChallenge) steamChallenges_.Drop(from);
+  if (checksChallenge(request) &&
+      !(request.challenge &&
+        steamChallenges_.Check(from, *request.challenge, now) == ChallengeBook::Standing::Live))
+    return {SteamChallengeReply(steamChallenges_.Current(from, now, state_.random))};
+  switch (request.query) {
+    case SteamQuery::Info:
+      if (wire_.bothInfo)
+        return {DetailsReply(state_), InfoReply(state_, port(), wire_.split.layout)};
+      return {InfoReply(state_, port(), wire_.split.layout)};
+    case SteamQuery::Players:
+      return {PlayersReply(state_, now)};
+    case SteamQuery::Rules:
+      return {RulesReply(state_)};
+  }
+  return {};
+}
+
+// A ban comes first; then a line is refused for its challenge before its password is looked at,
+// and only wrong passwords count towards a ban.
+std::vector<std::string> SimServer::consoleAnswer(const std::string& command,
+                                                  const std::string& from, bool expireChallenge) {
+  const std::int64_t now = NowMs();
+  if (banned_.count(from)) return ConsoleReplies(Banned);
+  if (command == "challenge rcon")
+    return {ChallengeReply(std::to_string(consoleChallenges_.Current(from, now, state_.random)))};
+  if (expireChallenge) consoleChallenges_.Drop(from);
+  const ConsoleLine line = ReadConsoleLine(command.substr(5), state_.setup.password);
+  const ChallengeBook::Standing standing =
+      line.challenge ? consoleChallenges_.Check(from, *line.challenge, now)
+                     : ChallengeBook::Standing::Unknown;
+  if (standing == ChallengeBook::Standing::Expired) return ConsoleReplies(ExpiredChallenge);
+  if (standing == ChallengeBook::Standing::Unknown) return ConsoleReplies(BadPassword);
+  if (!line.command) {
+    if (wire_.banAfter > 0 && ++wrongPasswords_[from] >= wire_.banAfter) banned_.insert(from);
+    return ConsoleReplies(BadPassword);
+  }
+  return ConsoleReplies(RunConsoleCommand(state_, *line.command, now));
 }
 
 std::string SimServer::misshape(std::string reply, const ReplyPlan& plan) {
@@ -107,13 +195,34 @@ std::string SimServer::misshape(std::string reply, const ReplyPlan& plan) {
   return reply;
 }
 
-void SimServer::send(const std::string& reply, bool fromOtherPort, const QHostAddress& to,
-                     std::uint16_t toPort, int copies) {
+std::vector<std::string> SimServer::datagrams(const std::vector<std::string>& replies,
+                                              const ReplyPlan& plan, bool splittable) {
+  std::vector<std::string> all;
+  for (const std::string& reply : replies) {
+    if (!splittable) {
+      all.push_back(misshape(reply, plan));
+      continue;
+    }
+    std::string error;
+    const std::optional<std::vector<std::string>> pieces =
+        SplitReply(misshape(reply, plan), wire_.split, nextSplitId_++, error);
+    if (!pieces) {
+      std::fprintf(stderr, "zerval-gameserver: reply not sent: %s\n", error.c_str());
+      continue;
+    }
+    all.insert(all.end(), pieces->begin(), pieces->end());
+  }
+  return ArrangePieces(all, plan);
+}
+
+void SimServer::send(const std::vector<std::string>& datagrams, bool fromOtherPort,
+                     const QHostAddress& to, std::uint16_t toPort, int copies) {
   if (fromOtherPort && !otherSocket_) {
     otherSocket_ = std::make_unique<QUdpSocket>();
     otherSocket_->bind(socket_.localAddress(), 0);
   }
   QUdpSocket& sender = fromOtherPort ? *otherSocket_ : socket_;
   for (int i = 0; i < copies; ++i)
-    sender.writeDatagram(reply.data(), qint64(reply.size()), to, toPort);
+    for (const std::string& datagram : datagrams)
+      sender.writeDatagram(datagram.data(), qint64(datagram.size()), to, toPort);
 }

@@ -7,12 +7,16 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "challenges.h"
 #include "faults.h"
 #include "game_state.h"
+#include "replies.h"
 #include "request_log.h"
+#include "wire_setup.h"
 
 // Milliseconds on a monotonic clock that starts with the process.
 std::int64_t NowMs();
@@ -22,30 +26,54 @@ class SimServer : public QObject {
  public:
   // Nothing, with the socket's error text, when the port cannot be bound.
   static std::unique_ptr<SimServer> Open(const QHostAddress& address, std::uint16_t port,
-                                         const ServerSetup& setup, std::uint32_t seed,
-                                         std::vector<FaultRule> faults, RequestLog& log,
-                                         QString& error);
+                                         const ServerSetup& setup, const WireSetup& wire,
+                                         std::uint32_t seed, std::vector<FaultRule> faults,
+                                         RequestLog& log, QString& error);
 
   std::uint16_t port() const { return socket_.localPort(); }
   void tick(std::int64_t nowMs) { ChurnStep(state_, nowMs); }
 
  private:
-  SimServer(std::vector<FaultRule> faults, RequestLog& log);
+  // A request this server answers: a text command or a Steam-era query.
+  struct Request {
+    std::string command;
+    std::optional<SteamRequest> steam;
+  };
+
+  SimServer(const WireSetup& wire, std::vector<FaultRule> faults, RequestLog& log);
   void readPending();
   void handle(const std::string& datagram, const QHostAddress& from, std::uint16_t fromPort);
-  // The keys by which faults pick the request; empty for requests the server does not know.
-  std::vector<std::string> requestKeys(const std::string& command, const QHostAddress& from) const;
-  // The reply, after carrying out what the request asks; nothing for unknown requests.
-  std::optional<std::string> answer(const std::string& command, const QHostAddress& from);
-  const std::string& challengeFor(const QHostAddress& from);
+  // Nothing for datagrams that this server ignores.
+  std::optional<Request> understand(const std::string& datagram) const;
+  // The keys by which faults pick the request.
+  std::vector<std::string> requestKeys(const Request& request, const std::string& from) const;
+  bool isConsole(const Request& request) const;
+  bool bringsChallenge(const Request& request) const;
+  bool checksChallenge(const SteamRequest& request) const;
+  // The replies, after carrying out what the request asks.
+  std::vector<std::string> answer(const Request& request, const std::string& from,
+                                  bool expireChallenge);
+  std::vector<std::string> steamAnswer(const SteamRequest& request, const std::string& from,
+                                       bool expireChallenge);
+  std::vector<std::string> consoleAnswer(const std::string& command, const std::string& from,
+                                         bool expireChallenge);
   std::string misshape(std::string reply, const ReplyPlan& plan);
-  void send(const std::string& reply, bool fromOtherPort, const QHostAddress& to,
+  // The datagrams of the replies, long ones in pieces unless they are console replies (long
+  // console output is already several replies), arranged as the plan's faults say.
+  std::vector<std::string> datagrams(const std::vector<std::string>& replies, const ReplyPlan& plan,
+                                     bool splittable);
+  void send(const std::vector<std::string>& datagrams, bool fromOtherPort, const QHostAddress& to,
             std::uint16_t toPort, int copies);
 
   QUdpSocket socket_;
   std::unique_ptr<QUdpSocket> otherSocket_;  // opened at the first reply from another port
   GameState state_;
+  WireSetup wire_;
   std::vector<FaultRule> faults_;
-  std::map<QString, std::string> challenges_;  // by client address, as long as the server runs
+  ChallengeBook consoleChallenges_;
+  ChallengeBook steamChallenges_;
+  std::map<std::string, int> wrongPasswords_;  // by client address
+  std::set<std::string> banned_;
+  std::uint32_t nextSplitId_ = 0;
   RequestLog& log_;
 };
