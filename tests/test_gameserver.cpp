@@ -1,6 +1,7 @@
 // The game-server simulator, driven over UDP on 127.0.0.1 as a child process.
 #include <QFile>
 #include <QHostAddress>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +25,9 @@ struct Datagram {
 
 class Client {
  public:
-  Client() { socket_.bind(QHostAddress::LocalHost, 0); }
+  explicit Client(const QHostAddress& address = QHostAddress::LocalHost) {
+    socket_.bind(address, 0);
+  }
 
   void sendRaw(std::uint16_t port, const std::string& bytes) {
     socket_.writeDatagram(bytes.data(), qint64(bytes.size()), QHostAddress::LocalHost, port);
@@ -46,6 +49,17 @@ class Client {
     send(port, command);
     const std::optional<Datagram> reply = receive(timeoutMs);
     return reply ? reply->bytes : std::string();
+  }
+  // Every datagram that arrives until none has come for `quietMs`.
+  std::vector<std::string> gather(int quietMs = 300) {
+    std::vector<std::string> datagrams;
+    while (const std::optional<Datagram> datagram = receive(quietMs))
+      datagrams.push_back(datagram->bytes);
+    return datagrams;
+  }
+  std::vector<std::string> askAll(std::uint16_t port, const std::string& request) {
+    sendRaw(port, request);
+    return gather();
   }
   std::string challenge(std::uint16_t port) {
     const std::string reply = ask(port, "challenge rcon");
@@ -107,9 +121,100 @@ struct Reader {
   bool atEnd() const { return !overrun && at == data.size(); }
 };
 
+// The challenge with which a client asks for one.
+constexpr std::uint32_t NoChallenge = 0xFFFFFFFFu;
+
+std::string SteamInfoRequest() {
+  return std::string("\xFF\xFF\xFF\xFFTSource Engine Query") + '\0';
+}
+
+std::string Uint32Bytes(std::uint32_t value) {
+  std::string bytes;
+  for (int shift = 0; shift < 32; shift += 8) bytes += char(value >> shift & 0xFF);
+  return bytes;
+}
+
+// 'U' or 'V' with a challenge; 0xFFFFFFFF asks for one.
+std::string SteamRequest(char kind, std::uint32_t challenge) {
+  return "\xFF\xFF\xFF\xFF" + std::string(1, kind) + Uint32Bytes(challenge);
+}
+
+// The challenge of an 'A' reply; nothing for any other datagram.
+std::optional<std::uint32_t> SteamChallenge(const std::string& reply) {
+  if (reply.size() != 9 || reply.compare(0, 5,
+                                         "\xFF\xFF\xFF\xFF"
+                                         "A") != 0)
+    return std::nullopt;
+  return Reader{reply}.uint32();
+}
+
 // The kind byte of a reply, 0 when there is none.
 char Kind(const std::string& reply) {
   return reply.size() > 4 ? reply[4] : '\0';
+}
+
+struct Piece {
+  std::uint32_t id = 0;
+  int number = 0;
+  int count = 0;
+  int largestDatagram = 0;  // the Source layout's size field
+  std::string data;
+};
+
+// One piece of a split reply; nothing for a datagram that is none.
+std::optional<Piece> ReadPiece(const std::string& datagram, bool goldSource) {
+  const std::size_t header = goldSource ? 9 : 12;
+  if (datagram.size() <= header || datagram.compare(0, 4, "\xFE\xFF\xFF\xFF") != 0)
+    return std::nullopt;
+  Reader in{datagram, 4};
+  Piece piece;
+  piece.id = in.uint32();
+  if (goldSource) {
+    const int packed = in.byte();
+    piece.number = packed >> 4;
+    piece.count = packed & 0x0F;
+  } else {
+    piece.count = in.byte();
+    piece.number = in.byte();
+    piece.largestDatagram = in.byte() | in.byte() << 8;
+  }
+  piece.data = datagram.substr(header);
+  return piece;
+}
+
+// The data of the pieces in number order, when they are all there and belong together.
+std::optional<std::string> JoinPieces(const std::vector<Piece>& pieces) {
+  if (pieces.empty() || int(pieces.size()) != pieces.front().count) return std::nullopt;
+  std::vector<const Piece*> ordered(pieces.size(), nullptr);
+  for (const Piece& piece : pieces) {
+    if (piece.id != pieces.front().id || piece.count != pieces.front().count ||
+        piece.number >= piece.count || ordered[std::size_t(piece.number)])
+      return std::nullopt;
+    ordered[std::size_t(piece.number)] = &piece;
+  }
+  std::string data;
+  for (const Piece* piece : ordered) data += piece->data;
+  return data;
+}
+
+// Written bit by bit, apart from the simulator's table.
+std::uint32_t BitwiseCrc32(const std::string& bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const char c : bytes) {
+    crc ^= std::uint8_t(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+// Through the bzip2 program, so that the simulator's use of the library is checked by another.
+std::string Bunzip2(const std::string& packed) {
+  QProcess bzip2;
+  bzip2.start("bzip2", {"-dc"});
+  bzip2.write(packed.data(), qint64(packed.size()));
+  bzip2.closeWriteChannel();
+  bzip2.waitForFinished(10000);
+  return bzip2.readAllStandardOutput().toStdString();
 }
 
 QStringList Lines(const std::string& text) {
@@ -173,6 +278,25 @@ class TestGameServer : public QObject {
   void severalServersInOneProcess();
   void playersComeAndGo();
   void portInUseAndCleanStop();
+
+  void protocolModes_data();
+  void protocolModes();
+  void infoReply_data();
+  void infoReply();
+  void steamChallengeRoundTrip_data();
+  void steamChallengeRoundTrip();
+  void detailsAndInfoForOneRequest();
+  void splitReplies_data();
+  void splitReplies();
+  void compressedReply();
+  void pieceFaults_data();
+  void pieceFaults();
+  void tooManyPiecesForTheLayout();
+  void longConsoleOutput_data();
+  void longConsoleOutput();
+  void expiredConsoleChallenge_data();
+  void expiredConsoleChallenge();
+  void wrongPasswordsBanTheAddress();
 };
 
 void TestGameServer::detailsReply_data() {
@@ -536,6 +660,11 @@ void TestGameServer::badOptionsAreRefused_data() {
   QTest::newRow("unknown request") << QStringList{"--ignore", "detail"} << "detail";
   QTest::newRow("missing number") << QStringList{"--delay", "players"} << "--delay";
   QTest::newRow("missing scenario") << QStringList{"--scenario", "/nonexistent/x"} << "scenario";
+  QTest::newRow("protocol") << QStringList{"--protocol", "source"} << "--protocol";
+  QTest::newRow("layout") << QStringList{"--split", "halflife"} << "--split";
+  QTest::newRow("pieces too small") << QStringList{"--split-size", "100"} << "--split-size";
+  QTest::newRow("compressed GoldSource pieces")
+      << QStringList{"--split", "goldsource", "--compress"} << "--compress";
 }
 
 void TestGameServer::badOptionsAreRefused() {
@@ -556,12 +685,15 @@ void TestGameServer::requestLogKeepsWireOrder() {
   QVERIFY(!client.receive(300));
   client.ask(simulator.port(), "rcon 1 pw say \"quoted\" \\ ");
   client.ask(simulator.port(), "rules");
-  QTRY_COMPARE(simulator.requests().size(), std::size_t(4));
+  client.sendRaw(simulator.port(), SteamRequest('U', NoChallenge));
+  QTRY_COMPARE(simulator.requests().size(), std::size_t(5));
   const std::vector<SimulatorProcess::Request> requests = simulator.requests();
   QCOMPARE(requests[1].framed, false);
   QCOMPARE(requests[1].bytes, std::string("\xFF\xFF\xFF\xFFplayers"));
+  QCOMPARE(requests[4].bytes, SteamRequest('U', NoChallenge));  // whole, tagged "steam"
   QCOMPARE(simulator.commands(),
-           (std::vector<std::string>{"details", "rcon 1 pw say \"quoted\" \\ ", "rules"}));
+           (std::vector<std::string>{"details", "rcon 1 pw say \"quoted\" \\ ", "rules",
+                                     SteamRequest('U', NoChallenge)}));
   QCOMPARE(requests[0].serverPort, simulator.port());
 }
 
@@ -608,6 +740,386 @@ void TestGameServer::portInUseAndCleanStop() {
   QVERIFY2(second.errorText().contains("cannot listen"), qPrintable(second.errorText()));
   QCOMPARE(second.process()->exitCode(), 1);
   QVERIFY(first.stop());
+}
+
+// What each mode answers: the text queries, the Steam-era ones, and the console always.
+void TestGameServer::protocolModes_data() {
+  QTest::addColumn<QString>("protocol");
+  QTest::addColumn<bool>("classic");
+  QTest::addColumn<bool>("steam");
+  QTest::newRow("classic") << "classic" << true << false;
+  QTest::newRow("steam") << "steam" << false << true;
+  QTest::newRow("both") << "both" << true << true;
+}
+
+void TestGameServer::protocolModes() {
+  QFETCH(QString, protocol);
+  QFETCH(bool, classic);
+  QFETCH(bool, steam);
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, {"--protocol", protocol, "--password", "pw"}));
+  const std::uint16_t port = simulator.port();
+  Client client;
+  for (const char* command : {"details", "players", "rules"})
+    QCOMPARE(!client.ask(port, command, 300).empty(), classic);
+  client.sendRaw(port, SteamInfoRequest());
+  QCOMPARE(Kind(client.next(300).bytes), steam ? 'I' : '\0');
+  client.sendRaw(port, SteamRequest('U', NoChallenge));
+  QCOMPARE(SteamChallenge(client.next(300).bytes).has_value(), steam);
+  const std::string challenge = client.challenge(port);
+  QVERIFY(!challenge.empty());
+  QCOMPARE(client.console(port, challenge, "pw", "say hi"), std::string("Console: hi"));
+}
+
+void TestGameServer::infoReply_data() {
+  QTest::addColumn<QString>("layout");
+  QTest::addColumn<QString>("joinPassword");
+  QTest::addColumn<int>("protocol");
+  QTest::addColumn<bool>("lowAppId");
+  QTest::newRow("Source era") << "source"
+                              << "" << 17 << false;
+  QTest::newRow("GoldSource era, join password") << "goldsource"
+                                                 << "letmein" << 48 << true;
+}
+
+void TestGameServer::infoReply() {
+  QFETCH(QString, layout);
+  QFETCH(QString, joinPassword);
+  QFETCH(int, protocol);
+  QFETCH(bool, lowAppId);
+  SimulatorProcess simulator;
+  QStringList arguments{"--protocol", "steam", "--split", layout,      "--name",
+                        "Info Base",  "--map", "dm_lake", "--players", "5",
+                        "--bots",     "3",     "--max",   "20"};
+  if (!joinPassword.isEmpty()) arguments << "--join-password" << joinPassword;
+  QVERIFY(Start(simulator, arguments));
+  Client client;
+  client.sendRaw(simulator.port(), SteamInfoRequest());
+  const std::string reply = client.next().bytes;
+  QCOMPARE(Kind(reply), 'I');
+  Reader in{reply};
+  QCOMPARE(int(in.byte()), protocol);
+  QCOMPARE(in.text(), std::string("Info Base"));
+  QCOMPARE(in.text(), std::string("dm_lake"));
+  QVERIFY(!in.text().empty());  // folder
+  QVERIFY(!in.text().empty());  // game
+  const int appId = in.byte() | in.byte() << 8;
+  QCOMPARE(appId < 100, lowAppId);
+  QCOMPARE(int(in.byte()), 8);  // bots count as players
+  QCOMPARE(int(in.byte()), 20);
+  QCOMPARE(int(in.byte()), 3);
+  QCOMPARE(char(in.byte()), 'd');
+  QCOMPARE(char(in.byte()), 'l');
+  QCOMPARE(int(in.byte()), joinPassword.isEmpty() ? 0 : 1);
+  QCOMPARE(int(in.byte()), 0);  // VAC
+  QVERIFY(!in.text().empty());  // version
+  QCOMPARE(int(in.byte()), 0x80);
+  QCOMPARE(int(in.byte() | in.byte() << 8), int(simulator.port()));
+  QVERIFY(in.atEnd());
+
+  SimulatorProcess classic;
+  arguments[1] = "classic";
+  QVERIFY(Start(classic, arguments));
+  const std::string detailsReply = client.ask(classic.port(), "details");
+  Reader details{detailsReply};
+  for (int i = 0; i < 5; ++i) details.text();
+  for (int i = 0; i < 5; ++i) details.byte();
+  QCOMPARE(int(details.byte()), joinPassword.isEmpty() ? 0 : 1);
+}
+
+// Without the right challenge a request gets 'A' with the challenge to use; with it, the reply.
+void TestGameServer::steamChallengeRoundTrip_data() {
+  QTest::addColumn<char>("kind");
+  QTest::addColumn<bool>("infoChallenge");
+  QTest::addColumn<char>("reply");
+  QTest::newRow("players") << 'U' << false << 'D';
+  QTest::newRow("rules") << 'V' << false << 'E';
+  QTest::newRow("info, challenge wanted") << 'T' << true << 'I';
+}
+
+void TestGameServer::steamChallengeRoundTrip() {
+  QFETCH(char, kind);
+  QFETCH(bool, infoChallenge);
+  QFETCH(char, reply);
+  SimulatorProcess simulator;
+  QStringList arguments{"--protocol", "steam"};
+  if (infoChallenge) arguments << "--info-challenge";
+  QVERIFY(Start(simulator, arguments));
+  Client client;
+  const std::uint16_t port = simulator.port();
+  const auto request = [&](std::uint32_t challenge) {
+    return kind == 'T' ? SteamInfoRequest() + Uint32Bytes(challenge)
+                       : SteamRequest(kind, challenge);
+  };
+  const std::string opening = kind == 'T' ? SteamInfoRequest() : request(NoChallenge);
+  const std::optional<std::uint32_t> challenge = SteamChallenge(client.askAll(port, opening).at(0));
+  QVERIFY(challenge);
+  QVERIFY(*challenge != NoChallenge);
+  QCOMPARE(SteamChallenge(client.askAll(port, request(*challenge + 1)).at(0)), challenge);
+  const std::vector<std::string> answer = client.askAll(port, request(*challenge));
+  QCOMPARE(answer.size(), std::size_t(1));
+  QCOMPARE(Kind(answer[0]), reply);
+  QCOMPARE(Kind(client.askAll(port, request(*challenge)).at(0)), reply);  // it stays good
+
+  SimulatorProcess expiring;
+  QVERIFY(Start(expiring, arguments + QStringList{"--expire-challenge", "1"}));
+  const std::uint32_t first = *SteamChallenge(client.askAll(expiring.port(), opening).at(0));
+  const std::optional<std::uint32_t> second =
+      SteamChallenge(client.askAll(expiring.port(), request(first)).at(0));
+  QVERIFY(second && *second != first);
+  QCOMPARE(Kind(client.askAll(expiring.port(), request(*second)).at(0)), reply);
+}
+
+void TestGameServer::detailsAndInfoForOneRequest() {
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, {"--protocol", "steam", "--both-info"}));
+  SimulatorProcess reversed;
+  QVERIFY(Start(reversed, {"--protocol", "steam", "--both-info", "--reverse-pieces", "details"}));
+  Client client;
+  std::string kinds;
+  for (const std::string& reply : client.askAll(simulator.port(), SteamInfoRequest()))
+    kinds += Kind(reply);
+  QCOMPARE(kinds, std::string("mI"));
+  kinds.clear();
+  for (const std::string& reply : client.askAll(reversed.port(), SteamInfoRequest()))
+    kinds += Kind(reply);
+  QCOMPARE(kinds, std::string("Im"));
+}
+
+// 32 players and 60 rules do not fit into pieces of 600 bytes.
+void TestGameServer::splitReplies_data() {
+  QTest::addColumn<QString>("layout");
+  QTest::addColumn<QString>("protocol");
+  QTest::newRow("Source layout") << "source"
+                                 << "steam";
+  QTest::newRow("GoldSource layout") << "goldsource"
+                                     << "steam";
+  QTest::newRow("classic replies") << "source"
+                                   << "classic";
+}
+
+void TestGameServer::splitReplies() {
+  QFETCH(QString, layout);
+  QFETCH(QString, protocol);
+  const bool goldSource = layout == "goldsource";
+  const QStringList arguments{"--protocol", protocol, "--players", "30",      "--bots",
+                              "2",          "--max",  "32",        "--rules", "60",
+                              "--seed",     "9",      "--split",   layout};
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, arguments + QStringList{"--split-size", "600"}));
+  SimulatorProcess whole;
+  QVERIFY(Start(whole, arguments + QStringList{"--split-size", "65507"}));
+  Client client;
+  const auto ask = [&](std::uint16_t port, char kind) {
+    if (protocol == "classic")
+      return client.askAll(port,
+                           std::string(4, '\xFF') + (kind == 'U' ? "players" : "rules") + '\0');
+    const std::uint32_t challenge =
+        *SteamChallenge(client.askAll(port, SteamRequest(kind, NoChallenge)).at(0));
+    return client.askAll(port, SteamRequest(kind, challenge));
+  };
+
+  std::uint32_t lastId = 0;
+  for (const char kind : {'U', 'V'}) {
+    const std::vector<std::string> datagrams = ask(simulator.port(), kind);
+    QVERIFY(datagrams.size() >= 2);
+    std::vector<Piece> pieces;
+    for (const std::string& datagram : datagrams) {
+      QVERIFY(datagram.size() <= 600);
+      const std::optional<Piece> piece = ReadPiece(datagram, goldSource);
+      QVERIFY(piece);
+      QCOMPARE(piece->number, int(pieces.size()));
+      QCOMPARE(piece->largestDatagram, goldSource ? 0 : 600);
+      QCOMPARE(piece->id & 0x80000000u, 0u);
+      pieces.push_back(*piece);
+    }
+    QVERIFY(pieces.front().id != lastId);
+    lastId = pieces.front().id;
+    const std::optional<std::string> joined = JoinPieces(pieces);
+    QVERIFY(joined);
+    const std::vector<std::string> unsplit = ask(whole.port(), kind);
+    QCOMPARE(unsplit.size(), std::size_t(1));
+    if (kind == 'V') {
+      QCOMPARE(*joined, unsplit[0]);
+    } else {  // the players' times go on
+      QCOMPARE(joined->size(), unsplit[0].size());
+      QCOMPARE(joined->substr(0, 6), std::string("\xFF\xFF\xFF\xFF"
+                                                 "D\x20"));
+    }
+  }
+}
+
+void TestGameServer::compressedReply() {
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator,
+                {"--protocol", "steam", "--rules", "60", "--split-size", "300", "--compress"}));
+  SimulatorProcess whole;
+  QVERIFY(Start(whole, {"--protocol", "steam", "--rules", "60", "--split-size", "65507"}));
+  Client client;
+  const auto rules = [&](std::uint16_t port) {
+    const std::uint32_t challenge =
+        *SteamChallenge(client.askAll(port, SteamRequest('V', NoChallenge)).at(0));
+    return client.askAll(port, SteamRequest('V', challenge));
+  };
+  const std::string expected = rules(whole.port()).at(0);
+  std::vector<Piece> pieces;
+  for (const std::string& datagram : rules(simulator.port())) {
+    const std::optional<Piece> piece = ReadPiece(datagram, false);
+    QVERIFY(piece);
+    QVERIFY(piece->id & 0x80000000u);
+    pieces.push_back(*piece);
+  }
+  const std::optional<std::string> joined = JoinPieces(pieces);
+  QVERIFY(joined && joined->size() > 8);
+  Reader sizes{*joined, 0};
+  QCOMPARE(sizes.uint32(), std::uint32_t(expected.size()));
+  QCOMPARE(sizes.uint32(), BitwiseCrc32(expected));
+  QCOMPARE(BitwiseCrc32("123456789"), 0xCBF43926u);
+  QCOMPARE(Bunzip2(joined->substr(8)), expected);
+  QVERIFY(joined->size() < expected.size());
+}
+
+// Piece faults act on the datagrams of one answer: here three pieces of the players reply.
+void TestGameServer::pieceFaults_data() {
+  QTest::addColumn<QStringList>("fault");
+  QTest::addColumn<QList<int>>("numbers");
+  QTest::newRow("none") << QStringList{} << QList<int>{0, 1, 2};
+  QTest::newRow("drop") << QStringList{"--drop-piece", "2 players"} << QList<int>{0, 2};
+  QTest::newRow("duplicate") << QStringList{"--duplicate-piece", "1 players"}
+                             << QList<int>{0, 0, 1, 2};
+  QTest::newRow("reverse") << QStringList{"--reverse-pieces", "players"} << QList<int>{2, 1, 0};
+  QTest::newRow("not this request")
+      << QStringList{"--reverse-pieces", "rules"} << QList<int>{0, 1, 2};
+}
+
+void TestGameServer::pieceFaults() {
+  QFETCH(QStringList, fault);
+  QFETCH(QList<int>, numbers);
+  SimulatorProcess simulator;
+  QVERIFY(Start(
+      simulator,
+      QStringList{"--players", "30", "--bots", "2", "--max", "32", "--split-size", "300"} + fault));
+  Client client;
+  QList<int> received;
+  for (const std::string& datagram :
+       client.askAll(simulator.port(), std::string(4, '\xFF') + "players" + '\0')) {
+    const std::optional<Piece> piece = ReadPiece(datagram, false);
+    QVERIFY(piece);
+    QCOMPARE(piece->count, 3);
+    received << piece->number;
+  }
+  QCOMPARE(received, numbers);
+}
+
+void TestGameServer::tooManyPiecesForTheLayout() {
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, {"--players", "200", "--bots", "0", "--max", "200", "--split",
+                            "goldsource", "--split-size", "200"}));
+  Client client;
+  QCOMPARE(client.ask(simulator.port(), "players", 300), std::string());
+  QByteArray errors;
+  QTRY_VERIFY((errors += simulator.process()->readAllStandardError())
+                  .contains("pieces, the layout numbers 15"));
+  QCOMPARE(client.ask(simulator.port(), "rules").substr(0, 4), std::string("\xFE\xFF\xFF\xFF"));
+}
+
+// Console output goes out as several whole replies of whole lines; all but the last are long,
+// which is how clients know that more follows.
+void TestGameServer::longConsoleOutput_data() {
+  QTest::addColumn<int>("players");
+  QTest::addColumn<int>("sayLength");
+  QTest::addColumn<QString>("splitSize");
+  QTest::newRow("8 players") << 8 << 0 << "1400";
+  QTest::newRow("32 players") << 32 << 0 << "1400";
+  QTest::newRow("32 players, small query pieces") << 32 << 0 << "600";
+  QTest::newRow("255 players") << 255 << 0 << "1400";
+  QTest::newRow("a line longer than a datagram") << 1 << 3000 << "1400";
+}
+
+void TestGameServer::longConsoleOutput() {
+  QFETCH(int, players);
+  QFETCH(int, sayLength);
+  QFETCH(QString, splitSize);
+  SimulatorProcess simulator;
+  QVERIFY(
+      Start(simulator, {"--players", QString::number(players), "--bots", "0", "--max",
+                        QString::number(players), "--password", "pw", "--split-size", splitSize}));
+  Client client;
+  const std::uint16_t port = simulator.port();
+  const std::string command =
+      sayLength ? "say " + std::string(std::size_t(sayLength), 'x') : "status";
+  const std::vector<std::string> replies = client.askAll(
+      port, std::string(4, '\xFF') + "rcon " + client.challenge(port) + " pw " + command + '\0');
+  QVERIFY(!replies.empty());
+  QStringList lines;
+  for (std::size_t i = 0; i < replies.size(); ++i) {
+    const std::string& reply = replies[i];
+    QVERIFY(reply.size() <= 1400);
+    QVERIFY(reply.size() >= 1000 || i + 1 == replies.size());
+    QCOMPARE(reply.substr(0, 5), std::string("\xFF\xFF\xFF\xFF"
+                                             "l"));
+    QCOMPARE(reply.substr(reply.size() - 3), std::string("\n\0\0", 3));
+    const std::string part = reply.substr(5, reply.size() - 8);
+    lines += Lines(part);
+  }
+  if (sayLength) {  // cut where the datagrams end
+    QCOMPARE(lines.join(QString()), "Console: " + QString(sayLength, 'x'));
+    QCOMPARE(replies.size(), std::size_t(3));
+    return;
+  }
+  QCOMPARE(lines.size(), 7 + players + 1);
+  QCOMPARE(lines.last(), QString("%1 users").arg(players));
+  QCOMPARE(int(StatusPlayers(lines).size()), players);
+  QCOMPARE(replies.size() > 1, players > 8);
+}
+
+// A line with a challenge that is no longer good is refused in one reply of two lines; a new
+// challenge makes it go through.
+void TestGameServer::expiredConsoleChallenge_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<int>("waitMs");
+  QTest::newRow("after its first use") << QStringList{"--expire-challenge", "1 rcon"} << 0;
+  QTest::newRow("after its lifetime") << QStringList{"--challenge-lifetime", "1"} << 1100;
+}
+
+void TestGameServer::expiredConsoleChallenge() {
+  QFETCH(QStringList, arguments);
+  QFETCH(int, waitMs);
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, arguments + QStringList{"--password", "pw"}));
+  Client client;
+  const std::uint16_t port = simulator.port();
+  const std::string old = client.challenge(port);
+  QTest::qWait(waitMs);
+  QCOMPARE(client.console(port, old, "pw", "say one"),
+           std::string("Bad rcon_password.\nBad challenge."));
+  QVERIFY(client.receive(300) == std::nullopt);
+  const std::string fresh = client.challenge(port);
+  QVERIFY(fresh != old);
+  QCOMPARE(client.console(port, fresh, "pw", "say two"), std::string("Console: two"));
+}
+
+// Only wrong passwords count, also across a line that went through.
+void TestGameServer::wrongPasswordsBanTheAddress() {
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, {"--password", "pw", "--ban-after", "3"}));
+  const std::uint16_t port = simulator.port();
+  Client client;
+  const std::string challenge = client.challenge(port);
+  const std::string bad = "Bad rcon_password.";
+  QCOMPARE(client.console(port, challenge + "0", "nope", "status"), bad);  // wrong challenge
+  QCOMPARE(client.console(port, challenge, "nope", "status"), bad);
+  QCOMPARE(client.console(port, challenge, "PW", "status"), bad);
+  QCOMPARE(client.console(port, challenge, "pw", "say still in"), std::string("Console: still in"));
+  QCOMPARE(client.console(port, challenge, "", "status"), bad);
+  const std::string banned = "You have been banned from this server.";
+  QCOMPARE(client.console(port, challenge, "pw", "status"), banned);
+  QCOMPARE(client.ask(port, "challenge rcon"),
+           std::string("\xFF\xFF\xFF\xFFl") + banned + std::string("\n\0\0", 3));
+  QCOMPARE(Kind(client.ask(port, "details")), 'm');  // queries are still answered
+
+  Client other(QHostAddress("127.0.0.2"));
+  QCOMPARE(other.console(port, other.challenge(port), "pw", "say hi"), std::string("Console: hi"));
 }
 
 QTEST_GUILESS_MAIN(TestGameServer)
