@@ -6,8 +6,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
   clang libclang-rt-14-dev libbenchmark-dev libbz2-dev
-  xvfb xauth imagemagick xdotool qstat
+  xvfb xauth imagemagick xdotool qstat nodejs
 )
+command -v npm >/dev/null || packages+=(npm)  # a Node.js from elsewhere brings its own npm
 
 missing=()
 for package in "${packages[@]}"; do
