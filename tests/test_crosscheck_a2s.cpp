@@ -34,14 +34,14 @@ namespace {
 
 const QByteArray ServerName = "Cross Check A2S";
 const QByteArray MapName = "dm_harbor";
-const std::string Password = "pw";
+const QString Password = "pw";
 constexpr int Players = 32;
 constexpr int Rules = 60;
 
 QStringList SimulatorArguments(const QString& layout, const QStringList& extra) {
   return QStringList{"--protocol", "steam", "--name",       ServerName, "--map",      MapName,
                      "--players",  "30",    "--bots",       "2",        "--max",      "32",
-                     "--rules",    "60",    "--seed",       "4",        "--password", "pw",
+                     "--rules",    "60",    "--seed",       "4",        "--password", Password,
                      "--split",    layout,  "--split-size", "600"} +
          extra;
 }
@@ -52,7 +52,6 @@ struct Player {
   bool operator<(const Player& other) const {
     return std::tie(name, score) < std::tie(other.name, other.score);
   }
-  bool operator==(const Player& other) const { return name == other.name && score == other.score; }
 };
 
 // What one client read from the simulator.
@@ -133,7 +132,8 @@ class Console {
   // The console text of a command's output, the replies' texts joined by line feeds.
   std::string run(const std::string& command) {
     std::string text;
-    std::optional<std::string> reply = ask("rcon " + challenge_ + " " + Password + " " + command);
+    std::optional<std::string> reply =
+        ask("rcon " + challenge_ + " " + Password.toStdString() + " " + command);
     for (bool first = true; reply && reply->size() >= 8; first = false) {
       text += (first ? "" : "\n") + reply->substr(5, reply->size() - 8);
       if (reply->size() < 1000) break;
