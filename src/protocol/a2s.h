@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "store/mytypes.h"
+
+// The Steam-era query requests and the replies that only they bring. Servers of that era ignore
+// the text commands "details", "players" and "rules" and answer these requests instead.
+enum class A2sQuery { Info, Players, Rules };
+
+// The request standing in for a text command of the older protocol; none for any other command.
+std::optional<A2sQuery> A2sQueryFor(std::string_view command);
+
+// The request datagram. An empty challenge makes the first request: info without one, players
+// and rules with FF FF FF FF, which asks the server for a challenge. A challenge reply's four
+// bytes make the repeated request (info carries them after its zero byte).
+std::string A2sRequest(A2sQuery query, std::string_view challenge = {});
+
+// The four challenge bytes of a challenge reply ('A'); none for another kind or a reply cut
+// short.
+std::optional<std::string> A2sChallenge(std::string_view reply);
+
+// An info reply of either protocol: 'm' or 'I'.
+bool IsInfoReply(std::string_view reply);
+
+// Decodes an info reply ('I') into the details record, as ParseDetails does for 'm': the output
+// stays untouched for another kind and is otherwise replaced whole; a reply cut short gives the
+// fields read before the cut. The reply names no address, so ServerAddress stays empty. Server
+// type 'd' stays 'd' (dedicated), any other reads as listen ('l'); environment 'l' stays 'l'
+// (Linux), any other reads as Windows ('w'); HasPassword is the visibility byte (1 = private).
+// Nothing after the visibility byte is shown, so it is not read.
+void ParseA2sInfo(std::string_view reply, TDetailInfo& info);
