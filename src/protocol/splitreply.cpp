@@ -1,0 +1,206 @@
+#include "protocol/splitreply.h"
+
+#include <bzlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Layout = SplitReassembler::Layout;
+using Status = SplitOutcome::Status;
+
+const std::string_view SplitMarker("\xFE\xFF\xFF\xFF", 4);
+const std::string_view ReplyMarker("\xFF\xFF\xFF\xFF", 4);
+const std::string_view Bzip2Marker("BZh");
+
+constexpr std::size_t IdOffset = 4;
+constexpr std::size_t CountOffset = 8;
+constexpr std::size_t GoldSourceHeaderSize = 9;
+constexpr std::size_t SourceHeaderSize = 12;
+constexpr std::size_t CompressionFieldsSize = 8;
+constexpr std::uint32_t CompressedFlag = 0x80000000u;
+// Enough to ignore late copies of pieces of the replies of one exchange.
+constexpr std::size_t FinishedIdsKept = 16;
+
+struct PieceHeader {
+  int number = 0;
+  int count = 0;
+  std::size_t payloadOffset = 0;
+  // The first piece of a compressed reply only.
+  std::uint32_t decompressedSize = 0;
+  std::uint32_t crc = 0;
+};
+
+std::uint32_t ReadUInt32(std::string_view bytes, std::size_t offset) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i)
+    value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[offset + i])) << (8 * i);
+  return value;
+}
+
+std::uint8_t ByteAt(std::string_view bytes, std::size_t offset) {
+  return static_cast<std::uint8_t>(bytes[offset]);
+}
+
+// The header of a piece read in `layout`; none when the piece is too short for it or its
+// number and count do not fit together.
+std::optional<PieceHeader> ReadPiece(std::string_view piece, Layout layout, bool compressed) {
+  PieceHeader header;
+  if (layout == Layout::GoldSource) {
+    if (piece.size() < GoldSourceHeaderSize) return std::nullopt;
+    header.number = ByteAt(piece, CountOffset) >> 4;
+    header.count = ByteAt(piece, CountOffset) & 0x0F;
+    header.payloadOffset = GoldSourceHeaderSize;
+  } else {
+    if (piece.size() < SourceHeaderSize) return std::nullopt;
+    header.count = ByteAt(piece, CountOffset);
+    header.number = ByteAt(piece, CountOffset + 1);
+    header.payloadOffset = SourceHeaderSize;
+    if (compressed && header.number == 0) {
+      if (piece.size() < SourceHeaderSize + CompressionFieldsSize) return std::nullopt;
+      header.decompressedSize = ReadUInt32(piece, SourceHeaderSize);
+      header.crc = ReadUInt32(piece, SourceHeaderSize + 4);
+      header.payloadOffset += CompressionFieldsSize;
+    }
+  }
+  if (header.count == 0 || header.number >= header.count) return std::nullopt;
+  return header;
+}
+
+bool PayloadStartsWith(std::string_view piece, const PieceHeader& header, std::string_view marker) {
+  return piece.substr(header.payloadOffset, marker.size()) == marker;
+}
+
+// Whether `piece` is the first piece of a reply in `layout`.
+bool IsFirstPiece(std::string_view piece, Layout layout, bool compressed) {
+  const std::optional<PieceHeader> header = ReadPiece(piece, layout, compressed);
+  const bool bzip2 = compressed && layout == Layout::Source;
+  return header && header->number == 0 &&
+         PayloadStartsWith(piece, *header, bzip2 ? Bzip2Marker : ReplyMarker);
+}
+
+constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+  std::array<std::uint32_t, 256> table{};
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    std::uint32_t value = i;
+    for (int bit = 0; bit < 8; ++bit) value = (value & 1) ? 0xEDB88320u ^ (value >> 1) : value >> 1;
+    table[i] = value;
+  }
+  return table;
+}
+
+// The CRC32 of zip and PNG, which the compressed replies carry.
+std::uint32_t Crc32(std::string_view bytes) {
+  static constexpr std::array<std::uint32_t, 256> table = MakeCrcTable();
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const char c : bytes) crc = table[(crc ^ static_cast<std::uint8_t>(c)) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
+}
+
+SplitOutcome Refused(std::string reason) {
+  SplitOutcome outcome;
+  outcome.status = Status::Refused;
+  outcome.reason = std::move(reason);
+  return outcome;
+}
+
+SplitOutcome Completed(std::string reply) {
+  SplitOutcome outcome;
+  outcome.status = Status::Complete;
+  outcome.reply = std::move(reply);
+  return outcome;
+}
+
+// Decompresses into exactly the size the first piece claims, so a forged claim can cost no more
+// than MaxReplySize, and checks the result against the claimed CRC32.
+SplitOutcome Decompress(std::string compressed, const PieceHeader& first) {
+  if (first.decompressedSize == 0 || first.decompressedSize > SplitReassembler::MaxReplySize)
+    return Refused("Größe der gepackten Antwort unzulässig (" +
+                   std::to_string(first.decompressedSize) + " Bytes)");
+  std::string reply(first.decompressedSize, '\0');
+  unsigned int size = first.decompressedSize;
+  const int result = BZ2_bzBuffToBuffDecompress(reply.data(), &size, compressed.data(),
+                                                static_cast<unsigned int>(compressed.size()), 0, 0);
+  if (result != BZ_OK)
+    return Refused("bzip2-Daten fehlerhaft (Fehler " + std::to_string(result) + ")");
+  if (size != first.decompressedSize) return Refused("entpackte Größe stimmt nicht");
+  if (Crc32(reply) != first.crc) return Refused("Prüfsumme (CRC32) stimmt nicht");
+  return Completed(std::move(reply));
+}
+
+}  // namespace
+
+bool IsSplitPiece(std::string_view datagram) {
+  return datagram.substr(0, SplitMarker.size()) == SplitMarker;
+}
+
+SplitOutcome SplitReassembler::Add(std::string_view piece) {
+  if (!IsSplitPiece(piece)) return Refused("kein Teilstück einer Antwort");
+  if (piece.size() < GoldSourceHeaderSize) return Refused("Teilstück zu kurz");
+  const std::uint32_t id = ReadUInt32(piece, IdOffset);
+  if (std::find(finished_.begin(), finished_.end(), id) != finished_.end()) return {};
+  PendingReply& reply = PendingFor(id);
+  if (std::find(reply.pieces.begin(), reply.pieces.end(), piece) != reply.pieces.end()) return {};
+  if (reply.storedBytes + piece.size() > MaxReplySize)
+    return Finish(id, Refused("Antwort größer als " + std::to_string(MaxReplySize) + " Bytes"));
+  reply.pieces.emplace_back(piece);
+  reply.storedBytes += piece.size();
+  SplitOutcome outcome = TryAssemble(reply, Layout::GoldSource);
+  if (outcome.status == Status::Incomplete) outcome = TryAssemble(reply, Layout::Source);
+  if (outcome.status == Status::Incomplete) return outcome;
+  return Finish(id, std::move(outcome));
+}
+
+SplitReassembler::PendingReply& SplitReassembler::PendingFor(std::uint32_t id) {
+  const auto found = std::find_if(pending_.begin(), pending_.end(),
+                                  [id](const PendingReply& reply) { return reply.id == id; });
+  if (found != pending_.end()) return *found;
+  if (pending_.size() >= MaxPendingReplies) pending_.erase(pending_.begin());
+  pending_.push_back(PendingReply{});
+  pending_.back().id = id;
+  return pending_.back();
+}
+
+// Complete once a first piece is there and every number below its count; of pieces that share
+// a number the first one counts, and pieces that claim another count do not count.
+SplitOutcome SplitReassembler::TryAssemble(const PendingReply& reply, Layout layout) {
+  const bool compressed = layout == Layout::Source && (reply.id & CompressedFlag) != 0;
+  const auto first = std::find_if(
+      reply.pieces.begin(), reply.pieces.end(),
+      [&](const std::string& piece) { return IsFirstPiece(piece, layout, compressed); });
+  if (first == reply.pieces.end()) return {};
+  const PieceHeader firstHeader = *ReadPiece(*first, layout, compressed);
+  std::vector<std::optional<std::string_view>> payloads(
+      static_cast<std::size_t>(firstHeader.count));
+  payloads[0] = std::string_view(*first).substr(firstHeader.payloadOffset);
+  for (const std::string& piece : reply.pieces) {
+    const std::optional<PieceHeader> header = ReadPiece(piece, layout, compressed);
+    if (!header || header->count != firstHeader.count) continue;
+    std::optional<std::string_view>& slot = payloads[static_cast<std::size_t>(header->number)];
+    if (!slot) slot = std::string_view(piece).substr(header->payloadOffset);
+  }
+  std::string joined;
+  for (const std::optional<std::string_view>& payload : payloads) {
+    if (!payload) return {};
+    joined.append(*payload);
+  }
+  if (compressed) return Decompress(std::move(joined), firstHeader);
+  return Completed(std::move(joined));
+}
+
+SplitOutcome SplitReassembler::Finish(std::uint32_t id, SplitOutcome outcome) {
+  pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
+                                [id](const PendingReply& reply) { return reply.id == id; }),
+                 pending_.end());
+  if (finished_.size() >= FinishedIdsKept) finished_.erase(finished_.begin());
+  finished_.push_back(id);
+  return outcome;
+}

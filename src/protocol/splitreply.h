@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A reply too long for one datagram comes in pieces, each a datagram that begins FE FF FF FF and
+// a 4-byte reply id (little-endian), then a header in one of two layouts:
+// - GoldSource: one byte, the piece number in its high and the piece count in its low four bits;
+// - Source: the piece count, the piece number, a 2-byte piece size (not needed here). When the
+//   id's top bit is set the reply is bzip2-compressed, and the first piece holds the size after
+//   decompression and its CRC32 (4 bytes each) before the data.
+// Cut into the pieces is the whole reply, its FF FF FF FF and kind byte included. Nothing in a
+// piece names its layout; a first piece does, as only there the reply (or, compressed, the
+// bzip2 stream) starts right after the header. A later piece of the older layout may look like
+// a first piece of the newer one, never the other way round, so a reply is tried in both
+// layouts that a stored piece allows, the older first.
+bool IsSplitPiece(std::string_view datagram);
+
+struct SplitOutcome {
+  enum class Status { Incomplete, Complete, Refused };
+  Status status = Status::Incomplete;
+  // Complete: the whole reply, as if one datagram had brought it.
+  std::string reply;
+  // Refused: why the piece, or the reply it completed, was refused.
+  std::string reason;
+};
+
+// Puts the pieces of split replies together, in whatever order they come. Pieces of different
+// ids never mix; a repeated piece, and a piece of a reply already completed or refused, changes
+// nothing. Memory stays bounded whatever the headers claim: each reply keeps at most
+// MaxReplySize bytes of pieces, a compressed one may claim at most that size, and at most
+// MaxPendingReplies replies are kept at a time (a further id pushes out the oldest).
+class SplitReassembler {
+ public:
+  static constexpr std::size_t MaxReplySize = std::size_t(1) << 20;
+  static constexpr std::size_t MaxPendingReplies = 4;
+  enum class Layout { GoldSource, Source };
+
+  SplitOutcome Add(std::string_view piece);
+
+ private:
+  struct PendingReply {
+    std::uint32_t id = 0;
+    std::vector<std::string> pieces;
+    std::size_t storedBytes = 0;
+  };
+
+  PendingReply& PendingFor(std::uint32_t id);
+  static SplitOutcome TryAssemble(const PendingReply& reply, Layout layout);
+  SplitOutcome Finish(std::uint32_t id, SplitOutcome outcome);
+
+  std::vector<PendingReply> pending_;
+  std::vector<std::uint32_t> finished_;
+};
