@@ -2,9 +2,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
+#include <algorithm>
 
 #include "protocol/UDPIOfuncs.h"
+#include "protocol/datafuncs.h"
 #include "udppeer.h"
+
+Q_DECLARE_METATYPE(std::string)
+Q_DECLARE_METATYPE(std::vector<std::string>)
 
 namespace {
 
@@ -58,6 +63,55 @@ struct Fixture {
   UdpPeer peer;
   Fixture() { exchange.SetReceiveTimeout(300); }
 };
+
+using Strings = std::vector<std::string>;
+
+const std::string InfoRequest("\xFF\xFF\xFF\xFFTSource Engine Query\0", 25);
+const std::string Challenge("\x0A\x0B\x0C\x0D");
+
+std::string InfoReply(const std::string& name) {
+  const std::string texts = name + '\0' + "map" + '\0' + "dir" + '\0' + "game" + '\0';
+  const std::string appIdPlayersMaxBots("\x0A\x00\x05\x10\x00", 5);
+  const std::string typeOsVisibilityVac("dl\x00\x01", 4);
+  return Reply('I', "\x11" + texts + appIdPlayersMaxBots + typeOsVisibilityVac);
+}
+
+std::string PlayersReply() {
+  const std::string countIndex("\x01\x00", 2);
+  const std::string scoreDuration("\x07\x00\x00\x00\x00\x00\x80\x3F", 8);
+  return Reply('D', countIndex + "Alpha" + '\0' + scoreDuration);
+}
+
+std::string ConsoleReply(const std::string& text) {
+  return Reply('l', text + std::string(2, '\0'));
+}
+
+int CountPrefixed(const Strings& events, const std::string& prefix) {
+  return static_cast<int>(std::count_if(
+      events.begin(), events.end(), [&](const std::string& e) { return e.rfind(prefix, 0) == 0; }));
+}
+
+Strings ConsoleLines(const Strings& events) {
+  Strings lines;
+  for (const std::string& e : events)
+    if (e.rfind("console ", 0) == 0) lines.push_back(e.substr(8));
+  return lines;
+}
+
+// A "status" listing of a full server, about 4,000 bytes, ending in a line feed.
+std::string StatusListing() {
+  std::string text =
+      "hostname:  Zerval Test\nversion :  48/1.1.2.7 8684 secure\n"
+      "tcp/ip  :  127.0.0.1:27015\nmap     :  de_dust2 at: 0 x, 0 y, 0 z\n"
+      "players :  32 active (32 max)\n\n"
+      "#      name userid uniqueid frag time ping loss adr\n";
+  for (int i = 1; i <= 32; ++i)
+    text += "#" + std::to_string(i) + " \"Player number " + std::to_string(i) +
+            " of the Zerval test clan [ZTC]\" " + std::to_string(100 + i) +
+            " STEAM_0:1:" + std::to_string(40000000 + i) + "   3 12:34   45    0 192.168.100." +
+            std::to_string(i) + ":27005\n";
+  return text + "32 users\n";
+}
 
 }  // namespace
 
@@ -229,6 +283,269 @@ class TestExchange : public QObject {
     f.exchange.HandleReply(Datagram{"\xFF\xFF\xFF\xFF", "127.0.0.1", 1}, nullptr, true);
     f.exchange.HandleReply(Datagram{Reply('M', "x"), "127.0.0.1", 1}, nullptr, true);
     QVERIFY(f.recorder.details.empty());
+  }
+  void steamRequestsAnswerTheirChallenge_data() {
+    QTest::addColumn<std::string>("command");
+    QTest::addColumn<std::string>("first");
+    QTest::addColumn<std::string>("reply");
+    QTest::addColumn<std::string>("shown");
+    QTest::newRow("details") << std::string("details") << InfoRequest << InfoReply("Zerval")
+                             << std::string("details");
+    QTest::newRow("players") << std::string("players")
+                             << std::string("\xFF\xFF\xFF\xFFU\xFF\xFF\xFF\xFF") << PlayersReply()
+                             << std::string("players");
+    QTest::newRow("rules") << std::string("rules")
+                           << std::string("\xFF\xFF\xFF\xFFV\xFF\xFF\xFF\xFF")
+                           << Reply('E', std::string("\0\0", 2)) << std::string("rules");
+  }
+
+  // The challenge reply makes the same request go out again with the challenge; every
+  // datagram is counted and logged in its order.
+  void steamRequestsAnswerTheirChallenge() {
+    QFETCH(std::string, command);
+    QFETCH(std::string, first);
+    QFETCH(std::string, reply);
+    QFETCH(std::string, shown);
+    Fixture f;
+    f.exchange.SetProtocol(QueryProtocol::Steam);
+    const std::string second =
+        command == "details" ? first + Challenge : first.substr(0, 5) + Challenge;
+    f.peer.setScript([&](const UdpPeer::Request& request) {
+      return Strings{request.bytes == second ? reply : Reply('A', Challenge)};
+    });
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), command, f.recorder.log(), true));
+
+    QCOMPARE(f.peer.requests.size(), std::size_t(2));
+    QCOMPARE(f.peer.requests[0].bytes, first);
+    QCOMPARE(f.peer.requests[1].bytes, second);
+    QCOMPARE(f.server.BytesSent, std::int32_t(first.size() + second.size()));
+    QCOMPARE(f.server.BytesReceived, std::int32_t(9 + reply.size()));
+    const std::string from = "log Daten Empfangen von 127.0.0.1:" + std::to_string(f.peer.port());
+    const Strings expected = {"log Daten gesendet (" + std::to_string(first.size()) + ")",
+                              "log " + HexLine(first),
+                              "wait open",
+                              "counter",
+                              "wait close",
+                              from + " (9 bytes)",
+                              "log " + HexLine(Reply('A', Challenge)),
+                              "log Daten gesendet (" + std::to_string(second.size()) + ")",
+                              "log " + HexLine(second),
+                              from + " (" + std::to_string(reply.size()) + " bytes)",
+                              "log " + HexLine(reply)};
+    QCOMPARE(Strings(f.recorder.events.begin(), f.recorder.events.begin() + 11), expected);
+    if (shown == "details") {
+      QCOMPARE(f.recorder.details.at(0).ServerName, std::string("Zerval"));
+      QCOMPARE(f.recorder.details.at(0).ServerAddress,
+               "127.0.0.1:" + std::to_string(f.peer.port()));
+    } else if (shown == "players") {
+      QCOMPARE(f.recorder.players.at(0).Items.at(0).Name.str(), std::string("Alpha"));
+    } else {
+      QVERIFY(f.recorder.indexOf("rules") > 0);
+    }
+  }
+
+  // A server that answers only with challenges is asked three times in all, then times out.
+  void challengeRepliesAnsweredAtMostTwice() {
+    Fixture f;
+    f.exchange.SetProtocol(QueryProtocol::Steam);
+    f.peer.setScript([](const UdpPeer::Request&) { return Strings{Reply('A', Challenge)}; });
+    QVERIFY(!f.exchange.QueryServer("127.0.0.1", f.peer.port(), "players", nullptr, true));
+    QCOMPARE(f.peer.requests.size(), std::size_t(3));
+    QCOMPARE(f.recorder.indexOf("timeout dialog") >= 0, true);
+  }
+
+  // Console lines go out as text with either protocol; with the older one a challenge reply
+  // is a reply of a kind not known, answered by nothing.
+  void whatEachProtocolSends() {
+    Fixture f;
+    f.peer.setScript([](const UdpPeer::Request&) { return Strings{Reply('A', Challenge)}; });
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "players", nullptr, true));
+    f.exchange.SetProtocol(QueryProtocol::Steam);
+    QCOMPARE(f.exchange.Protocol(), QueryProtocol::Steam);
+    for (const char* command : {"challenge rcon", "rcon 1 pw players"})
+      QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), command, nullptr, true));
+    QCOMPARE(f.peer.commands(), (Strings{"players", "challenge rcon", "rcon 1 pw players"}));
+  }
+
+  void infoReplyOfBothKinds_data() {
+    QTest::addColumn<std::string>("first");
+    QTest::addColumn<std::string>("second");
+    QTest::newRow("older kind first") << DetailsReply("older") << InfoReply("newer");
+    QTest::newRow("newer kind first") << InfoReply("newer") << DetailsReply("older");
+  }
+
+  // Servers of the older engine answer the Steam info request with both kinds: the first is
+  // shown, and the second does not pass for the reply to the next request.
+  void infoReplyOfBothKinds() {
+    QFETCH(std::string, first);
+    QFETCH(std::string, second);
+    Fixture f;
+    f.exchange.SetProtocol(QueryProtocol::Steam);
+    f.peer.setScript([&](const UdpPeer::Request& request) {
+      if (request.bytes == InfoRequest) return Strings{first, second};
+      return Strings{PlayersReply()};
+    });
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "details", f.recorder.log(), true));
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "players", f.recorder.log(), true));
+    QCOMPARE(f.recorder.details.size(), std::size_t(1));
+    QCOMPARE(f.recorder.details[0].ServerName, std::string(first[4] == 'm' ? "older" : "newer"));
+    QCOMPARE(f.recorder.players.size(), std::size_t(1));
+    QCOMPARE(f.recorder.indexOf("log Nicht angefragte Info-Antwort verworfen") >= 0, true);
+    QCOMPARE(f.server.BytesReceived,
+             std::int32_t(first.size() + second.size() + PlayersReply().size()));
+  }
+
+  void longConsoleOutputIsJoined_data() {
+    QTest::addColumn<bool>("wholeLines");
+    QTest::addColumn<int>("delay");
+    QTest::newRow("whole lines, at once") << true << 0;
+    QTest::newRow("cut inside a line, at once") << false << 0;
+    QTest::newRow("cut inside a line, spread") << false << 150;
+  }
+
+  // A 4,000-byte status listing in three datagrams comes out as the lines of one reply.
+  void longConsoleOutputIsJoined() {
+    QFETCH(bool, wholeLines);
+    QFETCH(int, delay);
+    const std::string text = StatusListing();
+    QVERIFY(text.size() > 3900 && text.size() < 4200);
+    Strings datagrams;
+    if (wholeLines) {
+      const std::size_t cut1 = text.find('\n', 1300) + 1;
+      const std::size_t cut2 = text.find('\n', 2600) + 1;
+      datagrams = {ConsoleReply(text.substr(0, cut1)), ConsoleReply(text.substr(cut1, cut2 - cut1)),
+                   ConsoleReply(text.substr(cut2))};
+    } else {
+      datagrams = {Reply('l', text.substr(0, 1350) + '\0'), Reply('l', text.substr(1350, 1350)),
+                   ConsoleReply(text.substr(2700))};
+    }
+    Fixture f;
+    f.exchange.SetReceiveTimeout(2000);
+    f.peer.setScript([&](const UdpPeer::Request&) {
+      if (delay == 0) return datagrams;
+      f.peer.sendToLastClient(datagrams[0]);
+      QTimer::singleShot(delay, [&] { f.peer.sendToLastClient(datagrams[1]); });
+      QTimer::singleShot(2 * delay, [&] { f.peer.sendToLastClient(datagrams[2]); });
+      return Strings{};
+    });
+    const std::optional<Datagram> reply =
+        f.exchange.QueryQuiet("127.0.0.1", f.peer.port(), "rcon 1 pw status", false);
+    QVERIFY(reply);
+    const auto lines = ParseRconReply(reply->Bytes);
+    QCOMPARE(*lines, *ParseRconReply(ConsoleReply(text)));
+    QCOMPARE(lines->size(), std::size_t(40));
+    QCOMPARE(lines->at(38),
+             std::string("#32 \"Player number 32 of the Zerval test clan [ZTC]\" 132 "
+                         "STEAM_0:1:40000032   3 12:34   45    0 192.168.100.32:27005"));
+    std::int32_t received = 0;
+    for (const std::string& d : datagrams) received += std::int32_t(d.size());
+    QCOMPARE(f.server.BytesReceived, received);
+
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "rcon 1 pw status", nullptr, true));
+    QCOMPARE(ConsoleLines(f.recorder.events), *lines);
+  }
+
+  // Short console text ends the wait at once: what follows is the next exchange's. A
+  // datagram of another kind after long text is not lost but left for the next exchange.
+  void datagramsAfterConsoleText() {
+    Fixture f;
+    f.peer.setScript([](const UdpPeer::Request& request) {
+      if (request.command() == "rcon 1 pw echo")
+        return Strings{ConsoleReply("short\n"), ConsoleReply("next\n")};
+      if (request.command() == "rcon 1 pw long")
+        return Strings{ConsoleReply(std::string(1200, 'x') + "\n"), DetailsReply("kept")};
+      return Strings{};
+    });
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "rcon 1 pw echo", nullptr, true));
+    QCOMPARE(ConsoleLines(f.recorder.events), Strings{"short"});
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "rcon 1 pw none", nullptr, true));
+    QCOMPARE(ConsoleLines(f.recorder.events), (Strings{"short", "next"}));
+
+    const std::optional<Datagram> reply =
+        f.exchange.QueryQuiet("127.0.0.1", f.peer.port(), "rcon 1 pw long", false);
+    QVERIFY(reply);
+    QCOMPARE(*ParseRconReply(reply->Bytes), Strings{std::string(1200, 'x')});
+    QVERIFY(f.recorder.details.empty());
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "rules", nullptr, true));
+    QCOMPARE(f.recorder.details.at(0).ServerName, std::string("kept"));
+  }
+
+  void consoleRefusals_data() {
+    QTest::addColumn<Strings>("refusal");
+    QTest::addColumn<std::string>("renewed");
+    QTest::addColumn<bool>("acceptsRenewed");
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<Strings>("sent");
+    QTest::addColumn<Strings>("console");
+    const Strings expired = {"Bad rcon_password.\nBad challenge.\n"};
+    const Strings retried = {"rcon 111 pw kick #3", "challenge rcon", "rcon 222 pw kick #3"};
+    QTest::newRow("expired, one reply")
+        << expired << std::string("222") << true << true << retried << Strings{"done"};
+    QTest::newRow("expired, two replies, quiet")
+        << Strings{"Bad rcon_password.\n", "Bad challenge.\n"} << std::string("222") << true
+        << false << retried << Strings{};
+    QTest::newRow("expired, refused again")
+        << expired << std::string("222") << false << true << retried
+        << Strings{"Bad rcon_password.", "Bad challenge."};
+    QTest::newRow("expired, same challenge again")
+        << expired << std::string("111") << true << true
+        << Strings{"rcon 111 pw kick #3", "challenge rcon"}
+        << Strings{"Bad rcon_password.", "Bad challenge."};
+    QTest::newRow("wrong password, never retried")
+        << Strings{"Bad rcon_password.\n"} << std::string("222") << true << true
+        << Strings{"rcon 111 pw kick #3"} << Strings{"Bad rcon_password."};
+    QTest::newRow("wrong password, quiet")
+        << Strings{"Bad rcon_password.\n"} << std::string("222") << true << false
+        << Strings{"rcon 111 pw kick #3"} << Strings{};
+    QTest::newRow("banned") << Strings{"You have been banned from this server.\n"}
+                            << std::string("222") << true << true << Strings{"rcon 111 pw kick #3"}
+                            << Strings{"You have been banned from this server."};
+  }
+
+  // An expired challenge is renewed and the line sent once more, once only; a wrong password
+  // is never retried. What is not retried is shown as the reply.
+  void consoleRefusals() {
+    QFETCH(Strings, refusal);
+    QFETCH(std::string, renewed);
+    QFETCH(bool, acceptsRenewed);
+    QFETCH(bool, display);
+    QFETCH(Strings, sent);
+    QFETCH(Strings, console);
+    Fixture f;
+    f.server.Challenge = "111";
+    f.peer.setScript([&](const UdpPeer::Request& request) {
+      if (request.command() == "challenge rcon")
+        return Strings{Reply('c', "hallenge rcon " + renewed + "\n")};
+      if (acceptsRenewed && request.command() == "rcon 222 pw kick #3")
+        return Strings{ConsoleReply("done\n")};
+      Strings replies;
+      for (const std::string& text : refusal) replies.push_back(ConsoleReply(text));
+      return replies;
+    });
+    QVERIFY(f.exchange.QueryServerEx("127.0.0.1", f.peer.port(), "rcon 111 pw kick #3",
+                                     f.recorder.log(), display, false));
+    QCOMPARE(f.peer.commands(), sent);
+    QCOMPARE(ConsoleLines(f.recorder.events), console);
+    QCOMPARE(f.server.Challenge, sent.size() > 1 ? renewed : std::string("111"));
+    QCOMPARE(CountPrefixed(f.recorder.events, "log Daten gesendet"), int(sent.size()));
+    QCOMPARE(f.recorder.indexOf("timeout dialog"), -1);
+  }
+
+  void statusFetchRenewsAnExpiredChallenge() {
+    Fixture f;
+    f.server.Challenge = "111";
+    f.peer.setScript([](const UdpPeer::Request& request) {
+      if (request.command() == "challenge rcon") return Strings{Reply('c', "hallenge rcon 222\n")};
+      if (request.command() == "rcon 222 pw status") return Strings{ConsoleReply("listing\n")};
+      return Strings{ConsoleReply("Bad rcon_password.\nBad challenge.\n")};
+    });
+    const std::optional<Datagram> reply =
+        f.exchange.QueryQuiet("127.0.0.1", f.peer.port(), "rcon 111 pw status", true);
+    QVERIFY(reply);
+    QCOMPARE(*ParseRconReply(reply->Bytes), Strings{"listing"});
+    QCOMPARE(f.server.Challenge, std::string("222"));
+    QCOMPARE(f.recorder.indexOf("wait open"), 0);
+    QCOMPARE(f.recorder.events.back(), std::string("wait close"));
   }
 };
 
