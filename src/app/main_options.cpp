@@ -67,12 +67,14 @@ void Tfrm_main::ApplyOptionsToUI() {
   uiOptions.ed_serverfile->setText(ToDisplay(Options.StandardListFile.view()));
   uiOptions.cb_loadslist->setChecked(Options.LoadListOnStartup != 0);
   uiOptions.cb_Startupquery->setChecked(Options.QueryOnStartup != 0);
-  uiOptions.ud_queryserver->setValue(LowerWordSigned(Options.StartupServer));
-  uiOptions.cb_tray->setChecked(Options.TrayIcon != 0);
+  // The range comes first: a spin box clamps its value to the range it has, so a start-up
+  // server beyond the range left by the first showing would be lost at the next save.
   if (ServerList.size() > 1) {
     uiOptions.ud_queryserver->setMaximum(static_cast<int>(ServerList.size()));
     uiOptions.ud_queryserver->setMinimum(1);
   }
+  uiOptions.ud_queryserver->setValue(LowerWordSigned(Options.StartupServer));
+  uiOptions.cb_tray->setChecked(Options.TrayIcon != 0);
   // A dotted address resolves to itself, so the own addresses are listed as they are.
   QComboBox* ownAddresses = uiOptions.cb_ip;
   for (const std::string& address : OwnIPv4Addresses())
