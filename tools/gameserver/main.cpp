@@ -102,6 +102,8 @@ int main(int argc, char** argv) {
                  qPrintable(error));
     return 1;
   }
+  // Whoever waits for the line below may stop us at once: the handlers must be in place first.
+  QuitOnSignals(app);
   std::printf("listening %s:%u\n", qPrintable(options->address.toString()),
               unsigned(servers.front()->port()));
   std::fflush(stdout);
@@ -113,6 +115,5 @@ int main(int argc, char** argv) {
     });
     churn.start(250);
   }
-  QuitOnSignals(app);
   return app.exec();
 }
