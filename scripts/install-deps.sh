@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev libgl-dev fonts-dejavu-core
   clang libclang-rt-14-dev libbenchmark-dev libbz2-dev
   xvfb xauth imagemagick xdotool qstat nodejs
 )
