@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev libgl-dev fonts-dejavu-core fonts-liberation2
   clang libclang-rt-14-dev libbenchmark-dev libbz2-dev
   xvfb xauth imagemagick xdotool qstat nodejs
 )

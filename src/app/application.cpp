@@ -22,9 +22,11 @@ void ShowErrorBox(const std::exception& error) {
 }
 
 ZervalApplication::ZervalApplication(int& argc, char** argv) : QApplication(argc, argv) {
-  // The layouts are laid out for an 8-point sans serif at 96 dots per inch.
-  QFont font(QStringLiteral("Sans Serif"));
-  font.setPixelSize(10);
+  // The layouts are laid out for an 8-point sans serif at 96 dots per inch; Liberation Sans has
+  // the narrow metrics they were measured with.
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);
   setFont(font);
 }
 
