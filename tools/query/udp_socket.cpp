@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "store/mytypes.h"
 
@@ -23,9 +24,24 @@ std::string SystemError(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
 }
 
+// Waits until one of `entries` reports its events or `deadline` has passed; true when one does.
+bool PollUntil(std::vector<pollfd>& entries, Clock::time_point deadline) {
+  for (;;) {
+    const auto remaining = deadline - Clock::now();
+    if (remaining <= Clock::duration::zero()) return false;
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining);
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(nanoseconds.count() / 1000000000);
+    timeout.tv_nsec = static_cast<long>(nanoseconds.count() % 1000000000);
+    const int ready = ::ppoll(entries.data(), entries.size(), &timeout, nullptr);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) throw EZerval(SystemError("cannot wait on the UDP socket"));
+  }
+}
+
 }  // namespace
 
-UdpSocket::UdpSocket() : buffer_(BufferSize, '\0') {
+UdpSocket::UdpSocket(std::size_t bufferSize) : buffer_(bufferSize, '\0') {
   fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw EZerval(SystemError("cannot open a UDP socket"));
   sockaddr_in local{};
@@ -87,17 +103,14 @@ bool UdpSocket::WaitReadable(Clock::time_point deadline) {
   return Wait(POLLIN, deadline);
 }
 
+bool UdpSocket::WaitAnyReadable(const std::vector<UdpSocket*>& sockets,
+                                Clock::time_point deadline) {
+  std::vector<pollfd> entries;
+  for (const UdpSocket* socket : sockets) entries.push_back(pollfd{socket->fd_, POLLIN, 0});
+  return PollUntil(entries, deadline);
+}
+
 bool UdpSocket::Wait(short events, Clock::time_point deadline) {
-  for (;;) {
-    const auto remaining = deadline - Clock::now();
-    if (remaining <= Clock::duration::zero()) return false;
-    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining);
-    timespec timeout{};
-    timeout.tv_sec = static_cast<time_t>(nanoseconds.count() / 1000000000);
-    timeout.tv_nsec = static_cast<long>(nanoseconds.count() % 1000000000);
-    pollfd entry{fd_, events, 0};
-    const int ready = ::ppoll(&entry, 1, &timeout, nullptr);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) throw EZerval(SystemError("cannot wait on the UDP socket"));
-  }
+  std::vector<pollfd> entries{pollfd{fd_, events, 0}};
+  return PollUntil(entries, deadline);
 }

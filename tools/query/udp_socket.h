@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "server_address.h"
 
@@ -18,11 +19,14 @@ struct ReceivedDatagram {
 // One non-blocking IPv4 UDP socket on a port that the system chooses.
 class UdpSocket {
  public:
-  // Largest reply taken; a longer datagram is cut to this size.
-  static constexpr std::size_t BufferSize = 8192;
+  // Largest reply taken with the text commands; a longer datagram is cut to this size.
+  static constexpr std::size_t ClassicBufferSize = 8192;
+  // Steam-era replies may fill a whole UDP datagram.
+  static constexpr std::size_t A2sBufferSize = 65536;
 
-  // Raises EZerval when the system refuses the socket.
-  UdpSocket();
+  // Takes datagrams of up to `bufferSize` bytes. Raises EZerval when the system refuses the
+  // socket.
+  explicit UdpSocket(std::size_t bufferSize = ClassicBufferSize);
   ~UdpSocket();
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
@@ -35,6 +39,9 @@ class UdpSocket {
   std::optional<ReceivedDatagram> TryReceive();
   // Waits until a datagram is waiting or `deadline` has passed; true when one is waiting.
   bool WaitReadable(Clock::time_point deadline);
+  // Waits until any of `sockets` has a datagram waiting or `deadline` has passed; true when
+  // one has.
+  static bool WaitAnyReadable(const std::vector<UdpSocket*>& sockets, Clock::time_point deadline);
 
  private:
   bool Wait(short events, Clock::time_point deadline);
