@@ -42,6 +42,8 @@ QueryArguments ParseArguments(const std::vector<std::string>& arguments) {
       help = true;
     } else if (argument == "--json") {
       result.json = true;
+    } else if (argument == "--a2s") {
+      result.protocol = WireProtocol::A2s;
     } else if (argument == "--timeout") {
       result.timeout = ParseTimeout(ValueOf(arguments, at, argument, "milliseconds"));
     } else if (argument == "--rcon") {
@@ -75,9 +77,9 @@ QueryArguments ParseArguments(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-  return "Usage: zerval-query [--json] [--timeout MS] HOST:PORT\n"
+  return "Usage: zerval-query [--a2s] [--json] [--timeout MS] HOST:PORT\n"
          "       zerval-query [--json] [--timeout MS] --rcon PASSWORD COMMAND HOST:PORT\n"
-         "       zerval-query [--json] [--timeout MS] --list FILE.zsl\n"
+         "       zerval-query [--a2s] [--json] [--timeout MS] --list FILE.zsl\n"
          "\n"
          "Queries game servers over the UDP query protocol.\n"
          "\n"
@@ -88,7 +90,12 @@ std::string UsageText() {
          "  --list FILE.zsl  ask every server of a server list file at once and print one\n"
          "                   line per server: name, address, map, players/max and round trip\n"
          "                   in ms, or \"timeout\"; one details request per server is all\n"
-         "                   this needs\n"
+         "                   this needs (with --a2s, sent again with the server's challenge\n"
+         "                   when it asks for one)\n"
+         "  --a2s            ask with the Steam-era query requests (info, players, rules),\n"
+         "                   which today's servers answer, instead of the text commands\n"
+         "                   \"details\", \"players\" and \"rules\"; challenges are answered and\n"
+         "                   replies in pieces put together; --rcon is the same either way\n"
          "  --json           print JSON instead of text\n"
          "  --timeout MS     wait at most MS milliseconds for replies (default 5000)\n"
          "  --help           print this text\n"

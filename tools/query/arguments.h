@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "wire_protocol.h"
+
 enum class QueryMode { Help, Server, Console, List };
 
 struct QueryArguments {
@@ -13,6 +15,7 @@ struct QueryArguments {
   std::string password;
   std::string command;
   std::string listFile;
+  WireProtocol protocol = WireProtocol::Classic;
   bool json = false;
   std::chrono::milliseconds timeout{5000};
 };

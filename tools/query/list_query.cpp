@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "protocol/datafuncs.h"
+#include "protocol/a2s.h"
+#include "protocol/splitreply.h"
 #include "query_protocol.h"
 #include "udp_socket.h"
 
@@ -17,61 +19,150 @@ namespace {
 
 struct PendingRequest {
   std::size_t index = 0;
+  // The first request; its answer is due within the time-out from here, resends included.
   Clock::time_point sentAt;
+  int challengeResends = 0;
+};
+
+// What one server address is still asked for, and the pieces of its split replies.
+struct PendingServer {
+  // A list may name one server twice; its replies then go to those entries in the order they
+  // were asked.
+  std::deque<PendingRequest> requests;
+  SplitReassembler pieces;
 };
 
 std::uint64_t AddressKey(const ServerAddress& address) {
   return (static_cast<std::uint64_t>(address.ip) << 16) | address.port;
 }
 
-// Requests in flight, found by the address a reply comes from. A list may name one server
-// twice; its replies then go to those entries in the order they were asked.
+// Requests in flight, found by the address a reply comes from. A server is forgotten, pieces
+// and all, once every request to it is answered.
 class PendingReplies {
  public:
   void Add(const ServerAddress& address, std::size_t index, Clock::time_point sentAt) {
-    waiting_[AddressKey(address)].push_back(PendingRequest{index, sentAt});
+    waiting_[AddressKey(address)].requests.push_back(PendingRequest{index, sentAt, 0});
     ++count_;
   }
-  std::optional<PendingRequest> Take(const ServerAddress& source) {
+  // None when no request to `source` is in flight.
+  PendingServer* Find(const ServerAddress& source) {
     const auto found = waiting_.find(AddressKey(source));
-    if (found == waiting_.end() || found->second.empty()) return std::nullopt;
-    const PendingRequest request = found->second.front();
-    found->second.pop_front();
+    return found == waiting_.end() ? nullptr : &found->second;
+  }
+  // The oldest request to `source`, which must be in flight.
+  PendingRequest Take(const ServerAddress& source) {
+    const auto found = waiting_.find(AddressKey(source));
+    const PendingRequest request = found->second.requests.front();
+    found->second.requests.pop_front();
+    if (found->second.requests.empty()) waiting_.erase(found);
     --count_;
     return request;
   }
   bool Empty() const { return count_ == 0; }
 
  private:
-  std::unordered_map<std::uint64_t, std::deque<PendingRequest>> waiting_;
+  std::unordered_map<std::uint64_t, PendingServer> waiting_;
   std::size_t count_ = 0;
 };
 
-// Takes every reply already waiting on the socket, without blocking.
-void TakeWaitingReplies(UdpSocket& socket, PendingReplies& pending,
-                        std::chrono::milliseconds timeout, std::vector<ListResult>& results) {
-  while (std::optional<ReceivedDatagram> reply = socket.TryReceive()) {
-    if (ReplyKind(reply->bytes) != 'm') continue;
-    const std::optional<PendingRequest> request = pending.Take(reply->source);
-    if (!request) continue;
-    ListResult& result = results[request->index];
-    const auto elapsed = reply->receivedAt - request->sentAt;
-    if (elapsed > timeout) continue;
-    ParseDetails(reply->bytes, result.details);
+// The details requests of a whole list on one socket.
+class ListExchange {
+ public:
+  ListExchange(WireProtocol protocol, std::chrono::milliseconds timeout,
+               std::vector<ListResult>& results)
+      : protocol_(protocol),
+        timeout_(timeout),
+        results_(results),
+        socket_(protocol == WireProtocol::A2s ? UdpSocket::A2sBufferSize
+                                              : UdpSocket::ClassicBufferSize),
+        request_(protocol == WireProtocol::A2s ? A2sRequest(A2sQuery::Info)
+                                               : RequestDatagram("details")) {}
+
+  // Sends the request of entry `index`, then takes the replies already waiting: those of the
+  // first servers arrive while later ones are still being asked, and taking them now keeps the
+  // receive buffer from overflowing on long lists.
+  void Ask(std::size_t index, const ServerAddress& address) {
+    lastSent_ = Clock::now();
+    const std::string failure = socket_.SendTo(address, request_, lastSent_ + timeout_);
+    if (failure.empty()) {
+      pending_.Add(address, index, lastSent_);
+    } else {
+      results_[index].status = ListStatus::SendFailed;
+      results_[index].error = failure;
+    }
+    TakeWaitingReplies();
+  }
+
+  // Waits for the replies still missing, until the time-out of the last request.
+  void AwaitRest() {
+    const Clock::time_point deadline = lastSent_ + timeout_;
+    while (!pending_.Empty() && socket_.WaitReadable(deadline)) TakeWaitingReplies();
+  }
+
+ private:
+  void TakeWaitingReplies() {
+    while (std::optional<ReceivedDatagram> datagram = socket_.TryReceive()) Take(*datagram);
+  }
+
+  void Take(ReceivedDatagram& datagram) {
+    PendingServer* server = pending_.Find(datagram.source);
+    if (!server) return;
+    std::optional<std::string> reply = std::move(datagram.bytes);
+    if (protocol_ == WireProtocol::A2s) {
+      std::string refusal;
+      reply = WholeReply(server->pieces, std::move(*reply), refusal);
+      if (!refusal.empty())
+        results_[server->requests.front().index].error = "reply refused: " + refusal;
+      if (!reply) return;
+      if (const std::optional<std::string> challenge = A2sChallenge(*reply)) {
+        AnswerChallenge(*server, datagram.source, *challenge, datagram.receivedAt);
+        return;
+      }
+    }
+    if (!IsDetailsReply(protocol_, *reply)) return;
+    const PendingRequest request = pending_.Take(datagram.source);
+    const auto elapsed = datagram.receivedAt - request.sentAt;
+    if (elapsed > timeout_) return;
+    ListResult& result = results_[request.index];
+    ParseDetailsReply(*reply, datagram.source, result.details);
     result.status = ListStatus::Answered;
     result.roundTripMs = std::chrono::duration<double, std::milli>(elapsed).count();
   }
-}
+
+  // Sends the info request again with the challenge, for the oldest request to that server that
+  // may still be resent, so only that server is asked again.
+  void AnswerChallenge(PendingServer& server, const ServerAddress& source,
+                       const std::string& challenge, Clock::time_point receivedAt) {
+    for (PendingRequest& request : server.requests) {
+      if (request.challengeResends >= MaxChallengeResends) continue;
+      const Clock::time_point due = request.sentAt + timeout_;
+      if (receivedAt > due) return;
+      ++request.challengeResends;
+      const std::string failure =
+          socket_.SendTo(source, A2sRequest(A2sQuery::Info, challenge), due);
+      if (!failure.empty()) {
+        results_[request.index].status = ListStatus::SendFailed;
+        results_[request.index].error = failure;
+      }
+      return;
+    }
+  }
+
+  const WireProtocol protocol_;
+  const std::chrono::milliseconds timeout_;
+  std::vector<ListResult>& results_;
+  UdpSocket socket_;
+  const std::string request_;
+  PendingReplies pending_;
+  Clock::time_point lastSent_ = Clock::now();
+};
 
 }  // namespace
 
-std::vector<ListResult> QueryServerList(const TServerList& list,
+std::vector<ListResult> QueryServerList(const TServerList& list, WireProtocol protocol,
                                         std::chrono::milliseconds timeout) {
   std::vector<ListResult> results(list.size());
-  UdpSocket socket;
-  PendingReplies pending;
-  const std::string request = RequestDatagram("details");
-  Clock::time_point lastSent = Clock::now();
+  ListExchange exchange(protocol, timeout, results);
   for (std::size_t i = 0; i < list.size(); ++i) {
     ListResult& result = results[i];
     result.name = list[i].Name;
@@ -84,20 +175,8 @@ std::vector<ListResult> QueryServerList(const TServerList& list,
       result.error = error.what();
       continue;
     }
-    lastSent = Clock::now();
-    const std::string failure = socket.SendTo(address, request, lastSent + timeout);
-    if (!failure.empty()) {
-      result.status = ListStatus::SendFailed;
-      result.error = failure;
-      continue;
-    }
-    pending.Add(address, i, lastSent);
-    // Replies of the first servers arrive while the later ones are still being asked; taking
-    // them now keeps the receive buffer from overflowing on long lists.
-    TakeWaitingReplies(socket, pending, timeout, results);
+    exchange.Ask(i, address);
   }
-  const Clock::time_point deadline = lastSent + timeout;
-  while (!pending.Empty() && socket.WaitReadable(deadline))
-    TakeWaitingReplies(socket, pending, timeout, results);
+  exchange.AwaitRest();
   return results;
 }

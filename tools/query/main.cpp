@@ -18,12 +18,15 @@ namespace {
 enum ExitStatus { AllAnswered = 0, SomeTimedOut = 1, BadInput = 2 };
 
 ExitStatus QueryOneServer(const QueryArguments& arguments) {
-  const ServerReport report =
-      QueryServerReport(ParseServerAddress(arguments.target), arguments.timeout);
+  const ServerReport report = QueryServerReport(ParseServerAddress(arguments.target),
+                                                arguments.protocol, arguments.timeout);
   if (arguments.json)
     PrintServerJson(std::cout, report);
   else
     PrintServerText(std::cout, report);
+  for (const std::string& refusal : report.refusals)
+    std::cerr << "zerval-query: " << FormatServerAddress(report.address) << ": "
+              << TerminalText(refusal) << '\n';
   return report.Complete() ? AllAnswered : SomeTimedOut;
 }
 
@@ -43,8 +46,8 @@ ExitStatus RunConsole(const QueryArguments& arguments) {
 }
 
 ExitStatus QueryList(const QueryArguments& arguments) {
-  const std::vector<ListResult> results =
-      QueryServerList(ReadServerListFile(arguments.listFile), arguments.timeout);
+  const std::vector<ListResult> results = QueryServerList(ReadServerListFile(arguments.listFile),
+                                                          arguments.protocol, arguments.timeout);
   if (arguments.json)
     PrintListJson(std::cout, results);
   else

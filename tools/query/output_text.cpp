@@ -90,7 +90,9 @@ std::string ListOutcome(const ListResult& result) {
     case ListStatus::Answered:
       return Milliseconds(result.roundTripMs);
     case ListStatus::TimedOut:
-      return TimeoutText;
+      return result.error.empty()
+                 ? TimeoutText
+                 : std::string(TimeoutText) + " (" + TerminalText(result.error) + ")";
     case ListStatus::BadAddress:
       return "bad address: " + TerminalText(result.error);
     case ListStatus::SendFailed:

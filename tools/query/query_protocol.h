@@ -1,9 +1,17 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "protocol/datafuncs.h"
+#include "protocol/splitreply.h"
+#include "server_address.h"
+#include "store/mytypes.h"
+#include "wire_protocol.h"
+
+// A challenge reply to a Steam-era request is answered this often; further ones are ignored.
+constexpr int MaxChallengeResends = 2;
 
 // Request framing: four 0xFF bytes, the command, one zero byte. The library's FrameRequest
 // lives beside the window's socket class, whose Qt Network libraries would add several
@@ -16,3 +24,15 @@ inline std::string RequestDatagram(std::string_view command) {
 inline char ReplyKind(std::string_view reply) {
   return reply.size() > ReplyKindOffset ? reply[ReplyKindOffset] : '\0';
 }
+
+// A details reply of `protocol`: 'm', or with the Steam-era requests also 'I'.
+bool IsDetailsReply(WireProtocol protocol, std::string_view reply);
+
+// Decodes a details reply of either kind. An 'I' reply names no address, so `source`, where it
+// came from, stands in.
+void ParseDetailsReply(std::string_view reply, const ServerAddress& source, TDetailInfo& info);
+
+// A datagram as a whole reply: a piece of a split reply goes to `pieces`, and only the piece
+// that completes its reply gives one. When the pieces make no valid reply, `refusal` tells why.
+std::optional<std::string> WholeReply(SplitReassembler& pieces, std::string datagram,
+                                      std::string& refusal);

@@ -1,11 +1,16 @@
 #include "server_query.h"
 
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
+#include "protocol/splitreply.h"
 #include "query_protocol.h"
 #include "udp_socket.h"
 
@@ -24,11 +29,16 @@ double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-void Send(UdpSocket& socket, const ServerAddress& address, const std::string& command,
-          Clock::time_point deadline) {
-  const std::string failure = socket.SendTo(address, RequestDatagram(command), deadline);
+void SendDatagram(UdpSocket& socket, const ServerAddress& address, const std::string& datagram,
+                  Clock::time_point deadline) {
+  const std::string failure = socket.SendTo(address, datagram, deadline);
   if (!failure.empty())
     throw EZerval("cannot send to " + FormatServerAddress(address) + ": " + failure);
+}
+
+void Send(UdpSocket& socket, const ServerAddress& address, const std::string& command,
+          Clock::time_point deadline) {
+  SendDatagram(socket, address, RequestDatagram(command), deadline);
 }
 
 // The first reply of `kind` from `address` until `deadline`.
@@ -57,9 +67,7 @@ void AppendLines(std::optional<std::vector<std::string>>& lines, const std::stri
   lines->insert(lines->end(), more->begin(), more->end());
 }
 
-}  // namespace
-
-ServerReport QueryServerReport(const ServerAddress& address, std::chrono::milliseconds timeout) {
+ServerReport QueryClassic(const ServerAddress& address, std::chrono::milliseconds timeout) {
   UdpSocket socket;
   ServerReport report;
   report.address = address;
@@ -84,6 +92,107 @@ ServerReport QueryServerReport(const ServerAddress& address, std::chrono::millis
     }
   }
   return report;
+}
+
+// One Steam-era request of a server query, on a socket of its own.
+struct A2sExchange {
+  explicit A2sExchange(A2sQuery kind) : query(kind) {}
+
+  A2sQuery query;
+  UdpSocket socket{UdpSocket::A2sBufferSize};
+  SplitReassembler pieces;
+  int challengeResends = 0;
+};
+
+const char* PartName(A2sQuery query) {
+  switch (query) {
+    case A2sQuery::Info:
+      return "details";
+    case A2sQuery::Players:
+      return "players";
+    case A2sQuery::Rules:
+      return "rules";
+  }
+  return "";
+}
+
+// Stores a whole reply to `query` unless that part is there already: of an 'm' and an 'I' reply
+// to one info request the first counts. True when it was stored.
+bool StoreA2sReply(A2sQuery query, const std::string& reply, ServerReport& report) {
+  switch (query) {
+    case A2sQuery::Info:
+      if (report.details || !IsInfoReply(reply)) return false;
+      ParseDetailsReply(reply, report.address, report.details.emplace());
+      return true;
+    case A2sQuery::Players:
+      if (report.players || ReplyKind(reply) != 'D') return false;
+      ParsePlayers(reply, report.players.emplace());
+      return true;
+    case A2sQuery::Rules:
+      if (report.rules || ReplyKind(reply) != 'E') return false;
+      ParseRules(reply, report.rules.emplace());
+      return true;
+  }
+  return false;
+}
+
+// The three Steam-era requests of one server query, all in flight together.
+class A2sServerQuery {
+ public:
+  A2sServerQuery(const ServerAddress& address, std::chrono::milliseconds timeout)
+      : start_(Clock::now()), deadline_(start_ + timeout) {
+    report_.address = address;
+  }
+
+  ServerReport Run() {
+    for (A2sExchange& exchange : exchanges_)
+      SendDatagram(exchange.socket, report_.address, A2sRequest(exchange.query), deadline_);
+    const std::vector<UdpSocket*> sockets{&exchanges_[0].socket, &exchanges_[1].socket,
+                                          &exchanges_[2].socket};
+    while (!report_.Complete() && UdpSocket::WaitAnyReadable(sockets, deadline_))
+      for (A2sExchange& exchange : exchanges_)
+        while (std::optional<ReceivedDatagram> datagram = exchange.socket.TryReceive())
+          Take(exchange, std::move(*datagram));
+    return std::move(report_);
+  }
+
+ private:
+  void Take(A2sExchange& exchange, ReceivedDatagram datagram) {
+    if (!SameAddress(datagram.source, report_.address)) return;
+    std::string refusal;
+    const std::optional<std::string> reply =
+        WholeReply(exchange.pieces, std::move(datagram.bytes), refusal);
+    if (!refusal.empty())
+      report_.refusals.push_back(std::string(PartName(exchange.query)) +
+                                 " reply refused: " + refusal);
+    if (!reply) return;
+    if (const std::optional<std::string> challenge = A2sChallenge(*reply)) {
+      if (exchange.challengeResends < MaxChallengeResends) {
+        ++exchange.challengeResends;
+        SendDatagram(exchange.socket, report_.address, A2sRequest(exchange.query, *challenge),
+                     deadline_);
+      }
+      return;
+    }
+    if (StoreA2sReply(exchange.query, *reply, report_))
+      report_.roundTripMs = MillisecondsBetween(start_, datagram.receivedAt);
+  }
+
+  // A challenge reply does not say which request it answers; the socket it comes on does. Set up
+  // before the clock starts.
+  std::array<A2sExchange, 3> exchanges_{A2sExchange(A2sQuery::Info), A2sExchange(A2sQuery::Players),
+                                        A2sExchange(A2sQuery::Rules)};
+  const Clock::time_point start_;
+  const Clock::time_point deadline_;
+  ServerReport report_;
+};
+
+}  // namespace
+
+ServerReport QueryServerReport(const ServerAddress& address, WireProtocol protocol,
+                               std::chrono::milliseconds timeout) {
+  if (protocol == WireProtocol::Classic) return QueryClassic(address, timeout);
+  return A2sServerQuery(address, timeout).Run();
 }
 
 ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,

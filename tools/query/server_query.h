@@ -7,6 +7,7 @@
 
 #include "server_address.h"
 #include "store/mytypes.h"
+#include "wire_protocol.h"
 
 // Everything one server told: a part that did not come within the time-out stays empty.
 struct ServerReport {
@@ -16,13 +17,18 @@ struct ServerReport {
   std::optional<TRuleList> rules;
   // From the first request to the last reply that came.
   double roundTripMs = 0;
+  // Why replies that came were refused (split replies that made no valid reply).
+  std::vector<std::string> refusals;
 
   bool Complete() const { return details && players && rules; }
 };
 
-// Asks for details, players and rules at once and waits for the three replies, which are
-// told apart by their kind byte. Only replies from `address` count.
-ServerReport QueryServerReport(const ServerAddress& address, std::chrono::milliseconds timeout);
+// Asks for details, players and rules at once and waits for the three replies. Only replies from
+// `address` count. Classic replies are told apart by their kind byte. The Steam-era requests go
+// out on a socket each, as a challenge reply does not say which request it answers; it makes
+// that request go out again with the challenge, at most twice. Split replies are put together.
+ServerReport QueryServerReport(const ServerAddress& address, WireProtocol protocol,
+                               std::chrono::milliseconds timeout);
 
 struct ConsoleReport {
   ServerAddress address;
