@@ -1,14 +1,19 @@
 // zerval-query as a child process against the game-server simulator on 127.0.0.1.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -27,16 +32,22 @@ struct QueryRun {
   qint64 elapsedMs = 0;
 };
 
+// Runs zerval-query to its end. Events are handled meanwhile, so that a FakeServer of the test
+// can answer it.
 QueryRun RunQuery(const QStringList& arguments) {
   QProcess process;
   QElapsedTimer clock;
   clock.start();
   process.start(ZERVAL_QUERY_BIN, arguments);
   QueryRun run;
-  if (!process.waitForFinished(60000)) {
-    process.kill();
-    process.waitForFinished();
-    return run;
+  while (!process.waitForFinished(5)) {
+    if (process.state() == QProcess::NotRunning) return run;
+    if (clock.hasExpired(60000)) {
+      process.kill();
+      process.waitForFinished();
+      return run;
+    }
+    QCoreApplication::processEvents();
   }
   run.elapsedMs = clock.elapsed();
   run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -64,6 +75,62 @@ TServerEntry Entry(const std::string& name, const std::string& address) {
 
 std::string Address(std::uint16_t port) {
   return "127.0.0.1:" + std::to_string(port);
+}
+
+// The Steam-era requests of `kind` ('T' info, 'U' players, 'V' rules) that the simulator got, at
+// `port` or at any of its ports.
+int CountA2sRequests(const SimulatorProcess& simulator, char kind, std::uint16_t port = 0) {
+  const std::vector<SimulatorProcess::Request> requests = simulator.requests();
+  return int(std::count_if(requests.begin(), requests.end(), [&](const auto& request) {
+    return (port == 0 || request.serverPort == port) && request.bytes.size() > 4 &&
+           request.bytes.compare(0, 4, "\xFF\xFF\xFF\xFF") == 0 && request.bytes[4] == kind;
+  }));
+}
+
+QStringList SteamServer(const QStringList& more = {}) {
+  return QStringList{"--protocol", "steam"} + more;
+}
+
+// A peer on 127.0.0.1 that answers each datagram with what `answer` makes of it (nothing for an
+// empty result), for replies that the simulator does not give.
+class FakeServer {
+ public:
+  explicit FakeServer(std::function<QByteArray(const QByteArray&)> answer)
+      : answer_(std::move(answer)) {
+    socket_.bind(QHostAddress::LocalHost, 0);
+    QObject::connect(&socket_, &QUdpSocket::readyRead, [this] {
+      while (socket_.hasPendingDatagrams()) {
+        const QNetworkDatagram request = socket_.receiveDatagram();
+        const QByteArray reply = answer_(request.data());
+        if (!reply.isEmpty())
+          socket_.writeDatagram(reply, request.senderAddress(), quint16(request.senderPort()));
+      }
+    });
+  }
+  std::uint16_t port() const { return socket_.localPort(); }
+
+ private:
+  std::function<QByteArray(const QByteArray&)> answer_;
+  QUdpSocket socket_;
+};
+
+QByteArray A2sReply(char kind, const QByteArray& body) {
+  return QByteArray(4, '\xFF') + kind + body;
+}
+
+// Kind byte of a Steam-era request.
+char RequestKind(const QByteArray& request) {
+  return request.size() > 4 ? request[4] : '\0';
+}
+
+// An info reply ('I'): protocol, texts, app id, players 0 of 8, no bots, dedicated, Linux, public,
+// no VAC.
+QByteArray InfoReply(const QByteArray& name) {
+  return A2sReply('I', QByteArray::fromHex("30") + name + QByteArray("\0map\0dir\0game\0", 14) +
+                           QByteArray::fromHex("0000"
+                                               "000800"
+                                               "646C"
+                                               "0000"));
 }
 
 QJsonObject JsonOf(const QueryRun& run) {
@@ -338,11 +405,174 @@ class TestQueryCli : public QObject {
     QVERIFY2(run.err.contains(message), run.err.constData());
   }
 
+  // Today's servers in their ways of answering: a challenge before every reply, replies in pieces
+  // of either layout, compressed, out of order, doubled, and an info reply of either kind.
+  void a2sReadsAWholeServer_data() {
+    QTest::addColumn<QStringList>("wire");
+    QTest::addColumn<int>("infoRequests");
+    QTest::newRow("plain") << QStringList{} << 1;
+    QTest::newRow("info challenge") << QStringList{"--info-challenge"} << 2;
+    QTest::newRow("goldsource pieces")
+        << QStringList{"--split", "goldsource", "--split-size", "300"} << 1;
+    QTest::newRow("pieces reversed and doubled")
+        << QStringList{"--split-size", "300", "--reverse-pieces", "all", "--duplicate-piece", "2"}
+        << 1;
+    QTest::newRow("compressed") << QStringList{"--compress", "--split-size", "200",
+                                               "--info-challenge"}
+                                << 2;
+    QTest::newRow("'I' before 'm'")
+        << QStringList{"--both-info", "--reverse-pieces", "details"} << 1;
+  }
+  void a2sReadsAWholeServer() {
+    QFETCH(QStringList, wire);
+    QFETCH(int, infoRequests);
+    auto simulator =
+        StartSimulator(SteamServer({"--name", "Today", "--map", "de_test", "--players", "16",
+                                    "--bots", "16", "--max", "32", "--rules", "60"}) +
+                       wire);
+    const QueryRun run = RunQuery({"--a2s", "--json", Loopback(simulator->port())});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.isEmpty(), run.err.constData());
+    const QJsonObject json = JsonOf(run);
+    QCOMPARE(json["details"]["serverName"].toString(), QString("Today"));
+    QCOMPARE(json["details"]["map"].toString(), QString("de_test"));
+    QCOMPARE(json["details"]["serverAddress"].toString(), Loopback(simulator->port()));
+    QCOMPARE(json["details"]["players"].toInt(), 32);
+    QCOMPARE(json["players"].toArray().size(), 32);
+    QCOMPARE(json["rules"].toArray().size(), 60);
+    QCOMPARE(CountA2sRequests(*simulator, 'T'), infoRequests);
+    QCOMPARE(CountA2sRequests(*simulator, 'U'), 2);
+    QCOMPARE(CountA2sRequests(*simulator, 'V'), 2);
+  }
+
+  // A server that wants a new challenge every time is asked three times at most. (The simulator's
+  // challenge is one per client address, so an expired one may hold up players and rules too.)
+  void a2sAnswersAChallengeAtMostTwice_data() {
+    QTest::addColumn<int>("expired");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("one expired") << 1 << 0;
+    QTest::newRow("two expired") << 2 << 1;
+  }
+  void a2sAnswersAChallengeAtMostTwice() {
+    QFETCH(int, expired);
+    QFETCH(int, exitCode);
+    auto simulator = StartSimulator(SteamServer(
+        {"--info-challenge", "--expire-challenge", QString("%1 details").arg(expired)}));
+    const QueryRun run = RunQuery({"--a2s", "--timeout", "500", Loopback(simulator->port())});
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out.contains("\nDetails: timeout\n"), exitCode != 0);
+    QCOMPARE(CountA2sRequests(*simulator, 'T'), 3);
+  }
+
+  void a2sReportsMissingRepliesAsTimeouts_data() {
+    QTest::addColumn<QStringList>("server");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("older server") << QStringList{} << QByteArray(": timeout\n\nDetails: timeout\n");
+    QTest::newRow("piece missing")
+        << SteamServer({"--rules", "60", "--split-size", "300", "--drop-piece", "2 rules"})
+        << QByteArray("\nRules: timeout\n");
+    QTest::newRow("other port") << SteamServer({"--other-port", "players"})
+                                << QByteArray("\nPlayers: timeout\n");
+  }
+  void a2sReportsMissingRepliesAsTimeouts() {
+    QFETCH(QStringList, server);
+    QFETCH(QByteArray, expected);
+    auto simulator = StartSimulator(server);
+    const QueryRun run = RunQuery({"--a2s", "--timeout", "300", Loopback(simulator->port())});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.out.contains(expected), run.out.constData());
+  }
+
+  // A Steam-era reply may fill a whole UDP datagram, far more than a classic one.
+  void a2sTakesLongDatagramsWhole() {
+    QByteArray rules("\xF4\x01", 2);
+    for (int i = 0; i < 500; ++i)
+      rules += "rule_" + QByteArray::number(i) + '\0' + QByteArray(40, 'x') + '\0';
+    FakeServer server([&rules](const QByteArray& request) {
+      switch (RequestKind(request)) {
+        case 'T':
+          return InfoReply("Long");
+        case 'U':
+          return A2sReply('D', QByteArray(1, '\0'));
+        case 'V':
+          return A2sReply('E', rules);
+      }
+      return QByteArray();
+    });
+    const QueryRun run = RunQuery({"--a2s", "--json", Loopback(server.port())});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonArray decoded = JsonOf(run)["rules"].toArray();
+    QCOMPARE(decoded.size(), 500);
+    QCOMPARE(decoded[499]["name"].toString(), QString("rule_499"));
+    QCOMPARE(decoded[499]["value"].toString(), QString(40, 'x'));
+  }
+
+  // A compressed reply whose data is no bzip2 stream is refused, with the reason, and counts as
+  // no reply.
+  void a2sRefusesBrokenPiecesClearly() {
+    const QByteArray piece = QByteArray("\xFE\xFF\xFF\xFF\x01\x00\x00\x80\x01\x00\xE0\x04", 12) +
+                             QByteArray("\x64\x00\x00\x00\x12\x34\x56\x78", 8) + "BZh9" +
+                             QByteArray(40, '\x5A');
+    FakeServer server([&piece](const QByteArray&) { return piece; });
+    const QueryRun single = RunQuery({"--a2s", "--timeout", "300", Loopback(server.port())});
+    QCOMPARE(single.exitCode, 1);
+    for (const char* part : {"details", "players", "rules"})
+      QVERIFY2(single.err.contains(Loopback(server.port()).toLatin1() + ": " + part +
+                                   " reply refused: bzip2"),
+               single.err.constData());
+
+    const QString list = WriteList("refused.zsl", {Entry("broken", Address(server.port()))});
+    const QueryRun listed = RunQuery({"--a2s", "--timeout", "300", "--list", list});
+    QCOMPARE(listed.exitCode, 1);
+    QVERIFY2(listed.out.contains("timeout (reply refused: bzip2"), listed.out.constData());
+    const QueryRun json = RunQuery({"--a2s", "--json", "--timeout", "300", "--list", list});
+    QCOMPARE(JsonOf(json)["servers"][0]["status"].toString(), QString("timeout"));
+    QVERIFY(JsonOf(json)["servers"][0]["error"].toString().startsWith("reply refused: bzip2"));
+  }
+
+  // All info requests of a list are in flight together; a challenge reply makes only its own
+  // server be asked again, at most twice; of 'm' and 'I' to one request the first counts.
+  void a2sListAnswersEachServersChallenge() {
+    auto today =
+        StartSimulator(SteamServer({"--info-challenge", "--name", "Today", "--count", "4"}));
+    auto older = StartSimulator(SteamServer({"--both-info", "--name", "Older"}));
+    auto stubborn =
+        StartSimulator(SteamServer({"--info-challenge", "--expire-challenge", "9 details"}));
+    auto classic = StartSimulator({"--name", "Classic"});
+    TServerList entries;
+    for (int i = 0; i < 4; ++i)
+      entries.push_back(Entry("today" + std::to_string(i), Address(today->port() + i)));
+    entries.push_back(Entry("older", Address(older->port())));
+    entries.push_back(Entry("stubborn", Address(stubborn->port())));
+    entries.push_back(Entry("classic", Address(classic->port())));
+    entries.push_back(Entry("today again", Address(today->port())));
+
+    const QueryRun run =
+        RunQuery({"--a2s", "--json", "--timeout", "800", "--list", WriteList("a2s.zsl", entries)});
+    QCOMPARE(run.exitCode, 1);
+    const QJsonArray servers = JsonOf(run)["servers"].toArray();
+    const std::vector<std::pair<QString, QString>> expected = {
+        {"ok", "Today 1"}, {"ok", "Today 2"}, {"ok", "Today 3"}, {"ok", "Today 4"},
+        {"ok", "Older"},   {"timeout", ""},   {"timeout", ""},   {"ok", "Today 1"}};
+    QCOMPARE(servers.size(), int(expected.size()));
+    for (int i = 0; i < servers.size(); ++i) {
+      QCOMPARE(servers[i]["status"].toString(), expected[i].first);
+      QCOMPARE(servers[i]["serverName"].toString(), expected[i].second);
+    }
+    // The server listed twice is asked twice, each time again with the challenge.
+    for (int i = 0; i < 4; ++i)
+      QCOMPARE(CountA2sRequests(*today, 'T', std::uint16_t(today->port() + i)), i == 0 ? 4 : 2);
+    QCOMPARE(CountA2sRequests(*older, 'T'), 1);
+    QCOMPARE(CountA2sRequests(*stubborn, 'T'), 3);
+    QCOMPARE(CountA2sRequests(*classic, 'T'), 1);
+  }
+
   void helpNamesTheOneRequestOfAList() {
     const QueryRun run = RunQuery({"--help"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith("Usage: zerval-query"));
     QVERIFY(run.out.contains("one details request per server"));
+    QVERIFY(run.out.contains("--a2s "));
   }
 };
 
