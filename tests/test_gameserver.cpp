@@ -97,6 +97,12 @@ struct Reader {
     }
     return std::uint8_t(data[at++]);
   }
+  // Two bytes, little-endian: read one after the other, as the order of the operands of an
+  // expression is not fixed.
+  int uint16() {
+    const int low = byte();
+    return low | byte() << 8;
+  }
   std::uint32_t uint32() {
     std::uint32_t value = 0;
     for (int shift = 0; shift < 32; shift += 8) value |= std::uint32_t(byte()) << shift;
@@ -176,7 +182,7 @@ std::optional<Piece> ReadPiece(const std::string& datagram, bool goldSource) {
   } else {
     piece.count = in.byte();
     piece.number = in.byte();
-    piece.largestDatagram = in.byte() | in.byte() << 8;
+    piece.largestDatagram = in.uint16();
   }
   piece.data = datagram.substr(header);
   return piece;
@@ -388,7 +394,7 @@ void TestGameServer::rulesReply() {
                         "\xFF\xFF\xFF\xFF"
                         "E") == 0);
   Reader in{reply};
-  QCOMPARE(int(in.byte() | in.byte() << 8), count);
+  QCOMPARE(in.uint16(), count);
   bool unsetRule = false;
   for (int i = 0; i < count; ++i) {
     QVERIFY(!in.text().empty());
@@ -803,7 +809,7 @@ void TestGameServer::infoReply() {
   QCOMPARE(in.text(), std::string("dm_lake"));
   QVERIFY(!in.text().empty());  // folder
   QVERIFY(!in.text().empty());  // game
-  const int appId = in.byte() | in.byte() << 8;
+  const int appId = in.uint16();
   QCOMPARE(appId < 100, lowAppId);
   QCOMPARE(int(in.byte()), 8);  // bots count as players
   QCOMPARE(int(in.byte()), 20);
@@ -814,7 +820,7 @@ void TestGameServer::infoReply() {
   QCOMPARE(int(in.byte()), 0);  // VAC
   QVERIFY(!in.text().empty());  // version
   QCOMPARE(int(in.byte()), 0x80);
-  QCOMPARE(int(in.byte() | in.byte() << 8), int(simulator.port()));
+  QCOMPARE(in.uint16(), int(simulator.port()));
   QVERIFY(in.atEnd());
 
   SimulatorProcess classic;
