@@ -1,5 +1,6 @@
 #include "protocol/UDPIOfuncs.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QHostInfo>
 #include <QNetworkInterface>
@@ -8,6 +9,7 @@
 #include <limits>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
@@ -35,12 +37,22 @@ class BusyScope {
   bool& busy_;
 };
 
+// Every datagram taken asks this, and listing the interfaces costs tens of microseconds of
+// system calls; their broadcast addresses are therefore kept (per thread, so no lock is needed)
+// and read again only when a few seconds have passed, so an interface that comes up later
+// still counts.
 bool IsBroadcast(const QHostAddress& address) {
   if (address == QHostAddress(QHostAddress::Broadcast)) return true;
-  for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces())
-    for (const QNetworkAddressEntry& entry : interface.addressEntries())
-      if (!entry.broadcast().isNull() && entry.broadcast() == address) return true;
-  return false;
+  thread_local std::vector<QHostAddress> broadcasts;
+  thread_local QDeadlineTimer stale;
+  if (stale.hasExpired()) {
+    broadcasts.clear();
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces())
+      for (const QNetworkAddressEntry& entry : interface.addressEntries())
+        if (!entry.broadcast().isNull()) broadcasts.push_back(entry.broadcast());
+    stale = QDeadlineTimer(5000);
+  }
+  return std::find(broadcasts.begin(), broadcasts.end(), address) != broadcasts.end();
 }
 
 constexpr char KindConsoleText = 'l';
