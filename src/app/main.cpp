@@ -127,6 +127,7 @@ void Tfrm_main::FormCreate() {
       ShowErrorBox(error);
     }
   }
+  LoadQuerySettings();
   FirstShowDone = false;
   PlayerInfo.Clear();
   SetupViews();

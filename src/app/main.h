@@ -137,10 +137,13 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void btn_saveslistClick();
 
   // Options page.
+  // Sets the query protocol from the settings file "zerval.ini" in the working directory.
+  void LoadQuerySettings();
   void ApplyOptionsToUI();
   void SpeedButton2Click();
   void ed_serverfileChange();
   void cb_optcbstyleChange();
+  void cb_protocolChange();
   void ud_timeoutChanging();
   void cb_trayClick();
   void btn_saveoptionsClick();

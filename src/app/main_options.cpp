@@ -3,13 +3,22 @@
 // The display style is a pick list of its two choices ("IP", "Servername"), so no typed text
 // can leave it without one. It acts on the operator's choice only: ApplyOptionsToUI selects an
 // item without running the change handler.
+//
+// The query protocol has no room in the fixed layout of "config.dat", so it is kept in a
+// settings file of its own, "zerval.ini" (key "Query/Protocol": "classic" or "steam"). The two
+// files go together: it is read at start from the working directory, as "config.dat" is, and
+// written beside the program file by "Save Options", as "config.dat" is. Like the time-out,
+// the protocol acts at once and reaches the file only with "Save Options", so trying the other
+// protocol on one server leaves the next start as it was.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QString>
@@ -18,6 +27,7 @@
 #include <cstdint>
 #include <string>
 
+#include "application.h"
 #include "displaytext.h"
 #include "main.h"
 #include "platform/dialogs.h"
@@ -44,6 +54,43 @@ bool NamesStandardList(const QString& text) {
   return !name.empty() && name != "none";
 }
 
+const QString SettingsFileName = QStringLiteral("zerval.ini");
+const QString ProtocolKey = QStringLiteral("Query/Protocol");
+const QString ClassicSetting = QStringLiteral("classic");
+const QString SteamSetting = QStringLiteral("steam");
+
+// The items of cb_protocol, in this order: "Classic", "Steam (A2S)".
+QueryProtocol ProtocolOfItem(int index) {
+  return index == 1 ? QueryProtocol::Steam : QueryProtocol::Classic;
+}
+
+int ItemOfProtocol(QueryProtocol protocol) {
+  return protocol == QueryProtocol::Steam ? 1 : 0;
+}
+
+EZerval SettingsError(const char* what, const QString& fileName) {
+  return EZerval(std::string(what) + " " + fileName.toLocal8Bit().toStdString());
+}
+
+// A file without the key means Classic; a value that names neither protocol is refused.
+QueryProtocol ReadProtocolSetting(const QString& fileName) {
+  const QSettings settings(fileName, QSettings::IniFormat);
+  if (settings.status() != QSettings::NoError) throw SettingsError("Cannot read file", fileName);
+  const QString value = settings.value(ProtocolKey, ClassicSetting).toString().trimmed();
+  if (value.compare(ClassicSetting, Qt::CaseInsensitive) == 0) return QueryProtocol::Classic;
+  if (value.compare(SteamSetting, Qt::CaseInsensitive) == 0) return QueryProtocol::Steam;
+  throw EZerval("Unknown " + ProtocolKey.toStdString() + " \"" + value.toLocal8Bit().toStdString() +
+                "\" in " + fileName.toLocal8Bit().toStdString());
+}
+
+// QSettings writes through a temporary file, so a failed save keeps the old file.
+void WriteProtocolSetting(const QString& fileName, QueryProtocol protocol) {
+  QSettings settings(fileName, QSettings::IniFormat);
+  settings.setValue(ProtocolKey, protocol == QueryProtocol::Steam ? SteamSetting : ClassicSetting);
+  settings.sync();
+  if (settings.status() != QSettings::NoError) throw SettingsError("Cannot write file", fileName);
+}
+
 }  // namespace
 
 void Tfrm_main::SetupOptions() {
@@ -55,14 +102,27 @@ void Tfrm_main::SetupOptions() {
   connect(uiOptions.ed_serverfile, &QLineEdit::textChanged, this,
           [this] { ed_serverfileChange(); });
   connect(uiOptions.cb_optcbstyle, &QComboBox::activated, this, [this] { cb_optcbstyleChange(); });
+  connect(uiOptions.cb_protocol, &QComboBox::activated, this, [this] { cb_protocolChange(); });
   connect(uiOptions.ud_timeout, &QSpinBox::valueChanged, this, [this] { ud_timeoutChanging(); });
   connect(uiOptions.cb_tray, &QCheckBox::toggled, this, [this] { cb_trayClick(); });
   connect(uiOptions.btn_saveoptions, &QPushButton::clicked, this,
           [this] { btn_saveoptionsClick(); });
 }
 
+void Tfrm_main::LoadQuerySettings() {
+  if (!QFile::exists(SettingsFileName)) return;
+  // Like an unreadable "config.dat", a bad settings file is reported and the protocol stays
+  // Classic.
+  try {
+    UDPClient.SetProtocol(ReadProtocolSetting(SettingsFileName));
+  } catch (const EZerval& error) {
+    ShowErrorBox(error);
+  }
+}
+
 void Tfrm_main::ApplyOptionsToUI() {
   uiOptions.ud_timeout->setValue(LowerWordSigned(Options.Timeout));
+  uiOptions.cb_protocol->setCurrentIndex(ItemOfProtocol(UDPClient.Protocol()));
   uiOptions.cb_optcbstyle->setCurrentIndex(Options.ComboShowsNames != 0 ? 1 : 0);
   uiOptions.ed_serverfile->setText(ToDisplay(Options.StandardListFile.view()));
   uiOptions.cb_loadslist->setChecked(Options.LoadListOnStartup != 0);
@@ -114,6 +174,10 @@ void Tfrm_main::ud_timeoutChanging() {
   UDPClient.SetReceiveTimeout(uiOptions.ud_timeout->value());
 }
 
+void Tfrm_main::cb_protocolChange() {
+  UDPClient.SetProtocol(ProtocolOfItem(uiOptions.cb_protocol->currentIndex()));
+}
+
 void Tfrm_main::cb_trayClick() {
   Options.TrayIcon = uiOptions.cb_tray->isChecked() ? 1 : 0;
 }
@@ -128,6 +192,8 @@ void Tfrm_main::btn_saveoptionsClick() {
   Options.StandardListFile =
       listFile == QStringLiteral("keine") ? std::string() : FromDisplay(listFile);
   Options.Timeout = uiOptions.ud_timeout->value();
-  SaveOptions(Options,
-              QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.dat")));
+  const QDir programDir(QCoreApplication::applicationDirPath());
+  SaveOptions(Options, programDir.filePath(QStringLiteral("config.dat")));
+  WriteProtocolSetting(programDir.filePath(SettingsFileName),
+                       ProtocolOfItem(uiOptions.cb_protocol->currentIndex()));
 }
