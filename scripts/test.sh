@@ -6,16 +6,25 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
 
 echo "== Build and test"
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Debug
-(cd build && ctest --output-on-failure -j2)
+(cd build && ctest --output-on-failure -j2) | tee -a "$summary"
 
 echo "== Sanitized build and test"
 bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZERVAL_SANITIZE=ON
 # Qt and the font libraries keep caches until exit; leaks are not what this run looks for.
 (cd build-sanitize &&
-  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2)
+  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2) |
+  tee -a "$summary"
 
 echo "== Fuzz targets"
-bash fuzz/run.sh "${ZERVAL_FUZZ_SECONDS:-20}"
+bash fuzz/run.sh "${ZERVAL_FUZZ_SECONDS:-20}" | tee -a "$summary"
+
+# One closing line over all three runs; each step above has already stopped the script on a
+# failure.
+total=$(($(sed -n 's/.*tests failed out of \([0-9]*\)$/\1/p' "$summary" | paste -sd+)))
+fuzzed=$(grep -c 'executions in .* no findings' "$summary" || true)
+echo "$((total + fuzzed)) passed, 0 failed"
