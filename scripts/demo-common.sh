@@ -7,8 +7,13 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
-bash scripts/build.sh build-run -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_TESTS=OFF
-bin="$root/build-run"
+# ZERVAL_DEMO_BUILD names a folder already built (the test command passes its own build).
+if [[ -n "${ZERVAL_DEMO_BUILD:-}" ]]; then
+  bin=$(cd "$ZERVAL_DEMO_BUILD" && pwd)
+else
+  bash scripts/build.sh build-run -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_TESTS=OFF
+  bin="$root/build-run"
+fi
 demo="$root/demo"
 rm -rf "$demo"
 mkdir -p "$demo"

@@ -23,8 +23,15 @@ bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZERVAL_SANITIZE=
 echo "== Fuzz targets"
 bash fuzz/run.sh "${ZERVAL_FUZZ_SECONDS:-20}" | tee -a "$summary"
 
-# One closing line over all three runs; each step above has already stopped the script on a
+echo "== Screenshots of each page, for people to look at"
+rm -rf build/screenshots
+ZERVAL_DEMO_BUILD=build bash scripts/screenshots.sh build/screenshots
+shots=$(find build/screenshots -name '*.png' -size +1k | wc -l)
+[[ $shots -eq 6 ]] || { echo "screenshots: only $shots of 6 pages were written"; exit 1; }
+echo "screenshots: 6 pages written to build/screenshots" | tee -a "$summary"
+
+# One closing line over every step; each step above has already stopped the script on a
 # failure.
 total=$(($(sed -n 's/.*tests failed out of \([0-9]*\)$/\1/p' "$summary" | paste -sd+)))
 fuzzed=$(grep -c 'executions in .* no findings' "$summary" || true)
-echo "$((total + fuzzed)) passed, 0 failed"
+echo "$((total + fuzzed + 1)) passed, 0 failed"
