@@ -13,7 +13,7 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
 fi
 
 shot="$demo/zerval-screenshot.png"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$1/zerval" & app=$!
   for _ in $(seq 200); do
     grep -q "rules" "$2/server1.log" 2>/dev/null && break

@@ -45,8 +45,17 @@ take_screenshots() {
   }
 
   await server1.log '"rules"$' 0
-  wid=$(xdotool search --sync --onlyvisible --name '^Zerval$' | head -n1)
-  xdotool windowfocus --sync "$wid"
+  wid=
+  for _ in $(seq 100); do
+    wid=$(xdotool search --onlyvisible --name '^Zerval$' | head -n1) && [[ -n $wid ]] && break
+    sleep 0.1
+  done
+  if [[ -z $wid ]]; then
+    echo "no window named Zerval appeared" >&2
+    kill "$app"
+    return 1
+  fi
+  xdotool windowfocus "$wid"
 
   # The tabs' borders are the only dark columns in some rows of the tab strip: six tabs, seven
   # borders. Their x positions give the tabs' centres.
@@ -122,7 +131,10 @@ export bin demo folder
 
 rm -f "$folder"/[1-6]-*.png
 # xvfb-run is a POSIX shell script, which drops exported functions: the function goes as code.
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f take_screenshots); take_screenshots"
+# The window must reach the X server, whatever platform the caller chose for Qt (the test
+# command runs its tests offscreen); the time limit keeps a lost window from stalling the caller.
+QT_QPA_PLATFORM=xcb timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
+  bash -c "$(declare -f take_screenshots); take_screenshots"
 for page in 1-server 2-players 3-rules 4-admin 5-options 6-about; do
   [[ -s "$folder/$page.png" ]] || { echo "no screenshot $folder/$page.png" >&2; exit 1; }
 done

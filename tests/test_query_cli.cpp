@@ -40,8 +40,8 @@ QueryRun RunQuery(const QStringList& arguments) {
   clock.start();
   process.start(ZERVAL_QUERY_BIN, arguments);
   QueryRun run;
-  while (!process.waitForFinished(5)) {
-    if (process.state() == QProcess::NotRunning) return run;
+  // The process may end while events are handled; waitForFinished() then answers false.
+  while (process.state() != QProcess::NotRunning && !process.waitForFinished(5)) {
     if (clock.hasExpired(60000)) {
       process.kill();
       process.waitForFinished();
@@ -49,6 +49,7 @@ QueryRun RunQuery(const QStringList& arguments) {
     }
     QCoreApplication::processEvents();
   }
+  if (process.error() == QProcess::FailedToStart) return run;
   run.elapsedMs = clock.elapsed();
   run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   run.out = process.readAllStandardOutput();
