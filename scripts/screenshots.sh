@@ -45,11 +45,7 @@ take_screenshots() {
   }
 
   await server1.log '"rules"$' 0
-  wid=
-  for _ in $(seq 100); do
-    wid=$(xdotool search --onlyvisible --name '^Zerval$' | head -n1) && [[ -n $wid ]] && break
-    sleep 0.1
-  done
+  wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zerval$' | head -n1)
   if [[ -z $wid ]]; then
     echo "no window named Zerval appeared" >&2
     kill "$app"
