@@ -275,7 +275,7 @@ class TestQueryCli : public QObject {
     const QString list = WriteList(
         "mixed.zsl", {Entry("slow", Address(slow->port())), Entry("fast1", Address(fast->port())),
                       Entry("fast2", Address(fast->port() + 1)),
-                      Entry("silent", Address(silent->port())), Entry("short ip", "1.2.3.4:27015"),
+                      Entry("silent", Address(silent->port())), Entry("bad ip", "1.2.3.4.5:27015"),
                       Entry("no port", "127.0.0.1"), Entry("again", Address(fast->port()))});
 
     const QueryRun run = RunQuery({"--json", "--timeout", "1500", "--list", list});
@@ -292,7 +292,7 @@ class TestQueryCli : public QObject {
     QCOMPARE(servers[1]["map"].toString(), QString("dm_fast"));
     QVERIFY(servers[0]["roundTripMs"].toDouble() >= 250);
     QVERIFY(servers[4]["error"].toString().contains("ungültige IP"));
-    QVERIFY(run.err.contains("\"short ip\""));
+    QVERIFY(run.err.contains("\"bad ip\""));
     QVERIFY(run.err.contains("\"no port\""));
   }
 
@@ -375,7 +375,7 @@ class TestQueryCli : public QObject {
         << QStringList{"--list", "a.zsl", "127.0.0.1:1"} << QByteArray("--list takes no HOST:PORT");
     QTest::newRow("list and rcon")
         << QStringList{"--list", "a.zsl", "--rcon", "p", "c"} << QByteArray("cannot be combined");
-    QTest::newRow("short ip") << QStringList{"1.2.3.4:27015"} << QByteArray("ungültige IP");
+    QTest::newRow("five-part ip") << QStringList{"1.2.3.4.5:27015"} << QByteArray("ungültige IP");
     QTest::newRow("no port") << QStringList{"127.0.0.1"} << QByteArray("is not IP:PORT");
     QTest::newRow("port text") << QStringList{"127.0.0.1:abc"} << QByteArray("ungültiger Host");
     QTest::newRow("port range") << QStringList{"127.0.0.1:70000"}
