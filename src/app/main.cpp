@@ -119,15 +119,7 @@ void Tfrm_main::FormCreate() {
   Options = TOptions();
   SetActivePageIndex(-1);
   SetupConsole();
-  if (QFile::exists(QStringLiteral("config.dat"))) {
-    // An unreadable options file is reported, and the window still opens with the defaults.
-    try {
-      LoadOptions(Options, QStringLiteral("config.dat"));
-    } catch (const EZerval& error) {
-      ShowErrorBox(error);
-    }
-  }
-  LoadQuerySettings();
+  LoadOptionFiles();
   FirstShowDone = false;
   PlayerInfo.Clear();
   SetupViews();
@@ -136,12 +128,12 @@ void Tfrm_main::FormCreate() {
 void Tfrm_main::FormShow() {
   if (FirstShowDone) return;
   if (Options.LoadListOnStartup) {
-    const QString listFile = ToDisplay(Options.StandardListFile.view());
-    if (QFile::exists(listFile)) {
+    const QString listFile = ToDisplay(Options.StandardListFile);
+    if (QFile::exists(OptionsFile(listFile))) {
       // The start-up work goes on after a bad list or a failed start-up selection: the
       // options must still reach their page, and the message must come only once.
       try {
-        LoadServerList(ServerList, listFile);
+        LoadServerList(ServerList, OptionsFile(listFile));
         FillServerList();
         if (Options.QueryOnStartup) {
           if (Options.StartupServer != -1 &&

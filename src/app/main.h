@@ -137,7 +137,14 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void btn_saveslistClick();
 
   // Options page.
-  // Sets the query protocol from the settings file "zerval.ini" in the working directory.
+  // The folder of "config.dat" and "zerval.ini": the working directory (empty text) when it
+  // held a "config.dat" at start, otherwise the per-user folder $XDG_CONFIG_HOME/zerval.
+  QString OptionsFolder;
+  // A file of that folder; also how a relative standard list name is resolved.
+  QString OptionsFile(const QString& name) const;
+  // Chooses the folder and reads both files from it, when they are there.
+  void LoadOptionFiles();
+  // Sets the query protocol from the settings file "zerval.ini".
   void LoadQuerySettings();
   void ApplyOptionsToUI();
   void SpeedButton2Click();

@@ -18,6 +18,7 @@
 #include "platform/ownaddresses.h"
 #include "platform/startprogram.h"
 #include "protocol/datafuncs.h"
+#include "sandbox.h"
 #include "scripteddialogs.h"
 #include "udppeer.h"
 
@@ -120,7 +121,7 @@ class TestConsole : public QObject {
   QTemporaryDir workDir;
 
  private slots:
-  void init() { QDir::setCurrent(workDir.path()); }
+  void init() { EnterSandbox(workDir); }
 
   void adminPageLayout() {
     ScriptedDialogs dialogs;
