@@ -154,13 +154,14 @@ class TestOptionsPage : public QObject {
     f.w().show();
     f.dialogs.shown.clear();
     f.page().ud_timeout->setValue(1234);
+    QString reported;
     try {
       f.page().btn_saveoptions->click();
-      QFAIL("the save was reported as done");
     } catch (const EZerval& error) {
-      QCOMPARE(QString::fromLocal8Bit(error.what()), "Cannot create file zerval.ini");
+      reported = QString::fromLocal8Bit(error.what());
     }
     QCOMPARE(ReadAll(ProgramFile("config.dat")), stored);
+    QCOMPARE(reported, QStringLiteral("Cannot create file zerval.ini"));
     QVERIFY(QFileInfo(ProgramFile("zerval.ini")).isDir());
     QDir(ProgramFile("zerval.ini")).removeRecursively();
   }
