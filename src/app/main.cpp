@@ -192,6 +192,9 @@ void Tfrm_main::closeEvent(QCloseEvent* event) {
   }
   FormClose();
   event->accept();
+  // The program does not end with its last visible window (it may hide in the tray), so the
+  // main window's close ends the message loop itself.
+  QCoreApplication::quit();
 }
 
 void Tfrm_main::AddTrayIcon() {

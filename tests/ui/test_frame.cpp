@@ -1,11 +1,14 @@
 // The frame of the main window: start, pages, debug strip, tray, error box, wait dialog.
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
+#include <string>
 
 #include "application.h"
 #include "frmquery.h"
@@ -13,6 +16,46 @@
 #include "platform/singleinstance.h"
 #include "scripteddialogs.h"
 #include "store/stdfuncs.h"
+
+namespace {
+
+// Counts the requests to end the program that reach the application.
+class QuitRequests : public QObject {
+ public:
+  QuitRequests() { qApp->installEventFilter(this); }
+  ~QuitRequests() override { qApp->removeEventFilter(this); }
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == qApp && event->type() == QEvent::Quit) ++count;
+    return false;
+  }
+};
+
+// Runs `step` inside the application's own message loop, where a request to quit takes effect,
+// and ends the loop afterwards.
+void RunInMessageLoop(const std::function<void()>& step) {
+  QTimer::singleShot(0, [step] {
+    step();
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  });
+  QApplication::exec();
+}
+
+// Shows a real message box through the dialog interface; `inspect` sees it open, then OK closes it.
+void ShowRealMessageBox(const std::function<void()>& show,
+                        const std::function<void(QMessageBox&)>& inspect) {
+  QTimer::singleShot(0, [inspect] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box);
+    inspect(*box);
+    box->buttons().constFirst()->click();
+  });
+  show();
+}
+
+}  // namespace
 
 class TestFrame : public QObject {
   Q_OBJECT
@@ -147,6 +190,38 @@ class TestFrame : public QObject {
     QVERIFY(w.close());
     QVERIFY(!w.isVisible());
     QVERIFY(!w.trayIcon.isVisible());
+  }
+
+  // Hidden in the notification area, the window is no visible window; closing a message box
+  // must not end the program all the same. The main window's close and the tray's "Close" do.
+  void programEndsOnlyByTheMainWindowOrTheTray() {
+    Tfrm_main w;
+    w.show();
+    w.hide();
+    QuitRequests quit;
+    RunInMessageLoop([] {
+      ShowRealMessageBox([] { ShowMessage(DialogKind::Error, "Ziel nicht erreichbar!"); },
+                         [](QMessageBox&) {});
+    });
+    QCOMPARE(quit.count, 0);
+
+    RunInMessageLoop([&w] { w.tray_CloseClick(); });
+    QCOMPARE(quit.count, 1);
+    w.show();
+    RunInMessageLoop([&w] { QVERIFY(w.close()); });
+    QCOMPARE(quit.count, 2);
+  }
+
+  // Error texts can quote server data; a message box shows it as the text it is.
+  void messageBoxesShowPlainText() {
+    const std::string serverText = "'<h1>Session expired!</h1>' is not a valid integer value";
+    ShowRealMessageBox([&] { ShowErrorBox(EZerval(serverText)); },
+                       [&](QMessageBox& box) {
+                         auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+                         QVERIFY(label);
+                         QCOMPARE(label->textFormat(), Qt::PlainText);
+                         QCOMPARE(label->text(), QString::fromStdString(serverText + "."));
+                       });
   }
 
   void trayMenuItems() {
