@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QString>
 #include <QTabWidget>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -61,6 +62,14 @@ bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
     if (!window.UDPClient.QueryServer(server.HostIP, server.Port, request, server.Log, true))
       return false;
   return true;
+}
+
+// The auto query period in seconds; a text that is no number counts as the minimum.
+int AutoQuerySeconds(const QSpinBox& period) {
+  bool isNumber = false;
+  const int seconds = period.cleanText().toInt(&isNumber);
+  if (!isNumber) return period.minimum();
+  return std::clamp(seconds, period.minimum(), period.maximum());
 }
 
 // The request that brings a result page up to date, by the page's Tag; empty for other pages.
@@ -157,9 +166,11 @@ void Tfrm_main::cb_autoQueryClick() {
     querytimer.stop();
     return;
   }
-  querytimer.setInterval(ui.ed_autoquery->value() * MillisecondsPerSecond);
+  querytimer.setInterval(AutoQuerySeconds(*ui.ed_autoquery) * MillisecondsPerSecond);
   querytimerTimer();
-  querytimer.start();
+  // The operator may have unchecked the box, or the server may have gone, while the first tick
+  // waited; the timer runs even after a failed first tick.
+  if (box->isChecked() && CurrentServer.ServerSelected) querytimer.start();
 }
 
 void Tfrm_main::querytimerTimer() {

@@ -65,6 +65,7 @@ class TestQueryCycle : public QObject {
   void pageChangeRequeriesItsPage();
   void autoQueryWithoutServerWarnsOncePerAttempt();
   void autoQueryStopsWhenServerStopsAnswering();
+  void autoQuerySwitchedOffDuringFirstTickStaysOff();
   void runningTimerKeepsPagesAndRefreshQuiet();
   void refreshBlanksDetailsAndRequeries();
   void rconControlShowsOnlyTheFlag();
@@ -270,6 +271,30 @@ void TestQueryCycle::autoQueryStopsWhenServerStopsAnswering() {
   QVERIFY(w.ui.cb_autoQuery->isChecked());
   QVERIFY(w.CurrentServer.ServerSelected);
   QCOMPARE(w.ui.cb_servers->currentIndex(), 0);
+}
+
+// The first tick runs before the timer starts; unchecking the box while it waits must still
+// switch the auto query off. A period text that is no number counts as one second.
+void TestQueryCycle::autoQuerySwitchedOffDuringFirstTickStaysOff() {
+  Window window;
+  Tfrm_main& w = *window.w;
+  GameServer server;
+  window.Choose(window.AddServer("Test", server));
+  w.ui.ed_autoquery->findChild<QLineEdit*>()->setText(QString());
+  w.ui.cb_autoQuery->click();
+  QCOMPARE(w.querytimer.interval(), 1000);
+  w.ui.cb_autoQuery->click();
+
+  server.beforeAnswer = [&](const std::string& command) {
+    if (command == "details" && w.ui.cb_autoQuery->isChecked()) w.ui.cb_autoQuery->click();
+  };
+  w.ui.cb_autoQuery->click();
+  QVERIFY(!w.ui.cb_autoQuery->isChecked());
+  QVERIFY(!w.querytimer.isActive());
+  server.peer.requests.clear();
+  w.SetActivePageIndex(PlayersPage);
+  w.uiPlayers.btn_refresh->click();
+  QCOMPARE(server.Commands(), (Commands{"players", "players"}));
 }
 
 void TestQueryCycle::runningTimerKeepsPagesAndRefreshQuiet() {
