@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <memory>
@@ -448,6 +449,49 @@ class TestEditor : public QObject {
     QCOMPARE(f.page().ed_ip->text(), QStringLiteral("127.0.0.1"));
     QCOMPARE(Tfrm_main::TagOf(f.page().btn_remove), 0);
     QCOMPARE(f.rowTexts(2), QStringList{"0"});
+  }
+
+  // The rows may be rebuilt while an echo waits; its time goes only to the row it was sent for.
+  void pingTimeGoesToItsOwnRowOnly_data() {
+    QTest::addColumn<QString>("duringWait");
+    QTest::addColumn<QStringList>("pingTexts");
+    QTest::newRow("nothing") << "" << QStringList{"-", "", "-"};
+    QTest::newRow("pinged row removed") << "remove" << QStringList{"-", "-"};
+    QTest::newRow("list loaded") << "load" << QStringList{"-", "-", "-"};
+    QTest::newRow("pinged row modified") << "modify" << QStringList{"-", "-", "-"};
+  }
+  void pingTimeGoesToItsOwnRowOnly() {
+    QFETCH(QString, duringWait);
+    QFETCH(QStringList, pingTexts);
+    try {
+      IcmpEcho().Ping("127.0.0.1");
+    } catch (const EZerval& error) {
+      QSKIP(error.what());
+    }
+    Fixture f;
+    for (const char* name : {"a", "b", "c"}) f.add(QString::fromLatin1(name));
+    const QString listFile = f.dir.filePath(QStringLiteral("other.zsl"));
+    SaveServerList(f.w().ServerList, listFile);
+    const auto markRows = [&f] {
+      for (int i = 0; i < f.rows().topLevelItemCount(); ++i)
+        f.rows().topLevelItem(i)->setText(2, QStringLiteral("-"));
+    };
+    markRows();
+    // Runs inside the echo's wait.
+    QTimer::singleShot(0, [&] {
+      if (duringWait == "remove") f.page().btn_remove->click();
+      f.dialogs.files = {listFile};
+      if (duringWait == "load") f.page().btn_openserverlist->click();
+      f.type(QStringLiteral("b2"), QStringLiteral("127.0.0.2:1"));
+      if (duringWait == "modify") f.page().btn_mod->click();
+      markRows();
+    });
+    f.select(1);
+
+    QStringList shown = f.rowTexts(2);
+    if (duringWait.isEmpty()) shown[1] = QString();  // the round-trip time itself varies
+    QCOMPARE(shown, pingTexts);
+    if (duringWait.isEmpty()) QVERIFY(f.rowTexts(2)[1] != QStringLiteral("-"));
   }
 
   void restingThePointerOnARowSelectsIt() {
