@@ -1,9 +1,9 @@
 // Server selection and the query cycle.
 //
 // Re-entry: an exchange waits for its reply in a nested event loop, and the exchange refuses
-// to start a second one meanwhile. So a timer tick, a page change or a Refresh that arrives
-// while an exchange waits is skipped (a refused request would otherwise count as a missing
-// reply and stop the timer), and a server chosen meanwhile is selected once the wait is over.
+// to start a second one meanwhile. The operator's choices (a server, a page, Refresh) arriving
+// then run once the wait is over, in their order (ActionQueue); a timer tick arriving then is
+// skipped, since a refused request would count as a missing reply and stop the timer.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSignalBlocker>
@@ -52,7 +52,8 @@ bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
   if (entry.HasPassword != 0) {
     server.RconEnabled = true;
     server.RconPassword = entry.Password.str();
-    if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false, ""))
+    if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false,
+                                         std::string()))
       return false;
   } else {
     server.RconEnabled = false;
@@ -90,13 +91,13 @@ std::string PageRequest(int tag) {
 void Tfrm_main::cb_serversChange() {
   const int index = ui.cb_servers->currentIndex();
   if (index < 0 || index >= static_cast<int>(ServerList.size())) return;
-  if (UDPClient.IsBusy()) {
-    // The retry's Tag keeps the choice, which a failing selection in progress would clear
-    // from the combo.
-    SetTag(&selectionRetry, index);
-    selectionRetry.start();
-    return;
-  }
+  actions.Run([this, index] { SelectServer(index); });
+}
+
+void Tfrm_main::SelectServer(int index) {
+  if (index < 0 || index >= static_cast<int>(ServerList.size())) return;
+  // A selection that failed while this one was kept has cleared the combo.
+  ui.cb_servers->setCurrentIndex(index);
   // A copy: the list may change while the exchanges wait.
   const TServerEntry entry = ServerList[static_cast<std::size_t>(index)];
   const QueryAddress address = SplitAddress(entry.Address.view());
@@ -135,9 +136,12 @@ void Tfrm_main::cb_rconctrlClick() {
 
 void Tfrm_main::pc_ServerChange() {
   const QWidget* page = ui.pc_Server->currentWidget();
-  if (page == nullptr) return;
-  const std::string request = PageRequest(TagOf(page));
-  if (request.empty() || UDPClient.IsBusy()) return;
+  if (page == nullptr || PageRequest(TagOf(page)).empty()) return;
+  actions.Run([this, tag = TagOf(page)] { QueryPage(tag); });
+}
+
+void Tfrm_main::QueryPage(int tag) {
+  const std::string request = PageRequest(tag);
   if (!CurrentServer.ServerSelected) {
     ShowMessage(DialogKind::Warning, QString::fromUtf8(NoServerWarning));
     return;
@@ -173,7 +177,8 @@ void Tfrm_main::cb_autoQueryClick() {
 }
 
 void Tfrm_main::querytimerTimer() {
-  if (UDPClient.IsBusy()) return;
+  // The operator's actions go first.
+  if (UDPClient.IsBusy() || !actions.IsIdle()) return;
   for (const char* request : {"details", "players", "rules"}) {
     if (!UDPClient.QueryServerEx(CurrentServer.HostIP, CurrentServer.Port, request,
                                  CurrentServer.Log, true, false)) {
@@ -185,11 +190,11 @@ void Tfrm_main::querytimerTimer() {
 }
 
 void Tfrm_main::btn_refreshClick() {
-  RefreshPlayers();
+  actions.Run([this] { RefreshPlayers(); });
 }
 
 void Tfrm_main::RefreshPlayers() {
-  if (!CurrentServer.ServerSelected || querytimer.isActive() || UDPClient.IsBusy()) return;
+  if (!CurrentServer.ServerSelected || querytimer.isActive()) return;
   ClearPlayerDetails();
   UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port, "players", CurrentServer.Log,
                         true);

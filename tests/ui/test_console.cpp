@@ -200,11 +200,17 @@ class TestConsole : public QObject {
     QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
   }
 
+  // The command is taken at the press: what the operator types while the challenge is fetched
+  // stays in the edit and does not go out.
   void sendWithoutChallengeGoesThroughTheChallengeReply() {
     ScriptedDialogs dialogs;
     UdpPeer server;
-    server.setScript(ConsoleServer("31337"));
     Tfrm_main w;
+    const UdpPeer::Script console = ConsoleServer("31337");
+    server.setScript([&](const UdpPeer::Request& request) {
+      w.uiAdmin.ed_rconcmd->setText(QStringLiteral("quit"));
+      return console(request);
+    });
     UseServer(w, server, "");
     w.uiAdmin.ed_rconcmd->setText(QStringLiteral("maps *"));
     w.btn_sendrconcmdClick();
@@ -213,7 +219,47 @@ class TestConsole : public QObject {
     QCOMPARE(w.CurrentServer.Challenge, std::string("31337"));
     QCOMPARE(MemoLines(w.uiAdmin.mem_rcondata),
              (QStringList{"Sending :\"maps *\"", "done: rcon 31337 pw 2 maps *"}));
-    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("maps *"));
+    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("quit"));
+  }
+
+  // While an exchange waits, the operator sends two lines, kicks the selected player, selects
+  // another row and refreshes. Nothing is lost or garbled: all of it runs after the wait, in
+  // order, and the kick hits the player chosen at its click.
+  void actionsDuringAWaitRunAfterItInOrder() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    Tfrm_main w;
+    const UdpPeer::Script console =
+        ConsoleServer("5", {"Gordon", "Alyx"}, {{"Gordon", 12}, {"Alyx", 17}});
+    UseServer(w, server, "5");
+    server.setScript(console);
+    w.RefreshPlayers();
+    SelectRow(w, 1);
+    server.requests.clear();
+    QLineEdit* edit = w.uiAdmin.ed_rconcmd;
+    QStringList editAfterEnter;
+    server.setScript([&](const UdpPeer::Request& request) -> Commands {
+      if (request.command() != "rules") return console(request);
+      for (const char* line : {"say 1", "say 2"}) {
+        QTest::keyClicks(edit, QString::fromLatin1(line));
+        QTest::keyClick(edit, Qt::Key_Return);
+        editAfterEnter << edit->text();
+      }
+      MenuItem(w, "kick1")->trigger();
+      SelectRow(w, 0);
+      w.uiPlayers.btn_refresh->click();
+      return {Reply('E', std::string(2, '\0'))};
+    });
+    w.UDPClient.QueryServer(w.CurrentServer.HostIP, w.CurrentServer.Port, "rules", nullptr, true);
+    const std::string refresh[] = {"players", "rcon 5 pw 2 status"};
+    QTRY_COMPARE(server.commands(), (Commands{"rules", "rcon 5 pw 2 say 1", "rcon 5 pw 2 say 2",
+                                              "rcon 5 pw 2 kick #17", refresh[0], refresh[1],
+                                              refresh[0], refresh[1]}));
+    QCOMPARE(editAfterEnter, (QStringList{"", ""}));
+    QCOMPARE(MemoLines(w.uiAdmin.mem_rcondata),
+             (QStringList{"Sending :\"say 1\"", "done: rcon 5 pw 2 say 1", "Sending :\"say 2\"",
+                          "done: rcon 5 pw 2 say 2"}));
+    QVERIFY(dialogs.shown.empty());
   }
 
   // Someone else answers the challenge request: the exchange takes only the asked server's
