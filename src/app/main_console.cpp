@@ -36,7 +36,8 @@ std::string SendingLine(const std::string& command) {
   return "Sending :\"" + command + "\"";
 }
 
-// The first two checks of every console action; false once the operator has been told.
+// The checks of every console action before the challenge; false once the operator has been
+// told.
 bool ConsoleAvailable(const TCurrentServer& server) {
   if (!server.ServerSelected) {
     ShowMessage(DialogKind::Warning, QStringLiteral("Kein Server gewählt!!!"));
@@ -44,6 +45,12 @@ bool ConsoleAvailable(const TCurrentServer& server) {
   }
   if (!server.RconEnabled) {
     ShowMessage(DialogKind::Error, QStringLiteral("Kein Rcon password angegeben!"));
+    return false;
+  }
+  // A console line carries the password; broadcast, every machine of the network would read it.
+  if (IsBroadcastHost(server.HostIP)) {
+    ShowMessage(DialogKind::Error,
+                QStringLiteral("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet."));
     return false;
   }
   return true;
@@ -147,6 +154,13 @@ void Tfrm_main::AppendConsoleLine(const std::string& line) {
 }
 
 void Tfrm_main::QueryRconStatus() {
+  // Callers reach here with a password stored, also for a broadcast entry; its status is not
+  // fetched, quietly, as the fetch reports nothing else either.
+  if (IsBroadcastHost(CurrentServer.HostIP)) {
+    if (CurrentServer.Log)
+      CurrentServer.Log("Broadcast-Adresse: Rcon-Befehl \"status\" nicht gesendet");
+    return;
+  }
   const std::optional<Datagram> reply = UDPClient.QueryQuiet(
       CurrentServer.HostIP, CurrentServer.Port, ConsoleLineFor(CurrentServer, "status"), true);
   if (!reply) return;

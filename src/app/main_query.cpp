@@ -49,14 +49,21 @@ QueryAddress SplitAddress(std::string_view text) {
 // answered. False at the first request without a reply.
 bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
   TCurrentServer& server = window.CurrentServer;
+  // A password and a challenge belong to their server; neither may reach another one.
+  server.Challenge.clear();
   if (entry.HasPassword != 0) {
     server.RconEnabled = true;
     server.RconPassword = entry.Password.str();
-    if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false,
-                                         std::string()))
+    // Console lines never go to a broadcast address, so a challenge would serve nothing there.
+    if (IsBroadcastHost(server.HostIP)) {
+      if (server.Log) server.Log("Broadcast-Adresse: keine Rcon-Challenge angefordert");
+    } else if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false,
+                                                std::string())) {
       return false;
+    }
   } else {
     server.RconEnabled = false;
+    server.RconPassword.clear();
   }
   for (const char* request : {"details", "players", "rules"})
     if (!window.UDPClient.QueryServer(server.HostIP, server.Port, request, server.Log, true))

@@ -262,6 +262,28 @@ class TestConsole : public QObject {
     QVERIFY(dialogs.shown.empty());
   }
 
+  // Console lines carry the password and never go to a broadcast address: every console action
+  // says so and sends nothing; the status fetch is skipped with a log line only.
+  void consoleActionsRefuseABroadcastAddress() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    Tfrm_main w;
+    UseServer(w, server, "5");
+    w.CurrentServer.HostIP = "255.255.255.255";
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("say x"));
+    w.btn_sendrconcmdClick();
+    w.btn_chtClick();
+    QVERIFY(!w.SendRconCommand("writeid"));
+    w.QueryRconStatus();
+
+    QCOMPARE(w.CurrentServer.BytesSent, 0);
+    const QString refusal =
+        QStringLiteral("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet.");
+    QCOMPARE(dialogs.texts(), (QStringList{refusal, refusal, refusal}));
+    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("say x"));
+    QVERIFY(w.ui.mem_status->toPlainText().contains(QStringLiteral("\"status\" nicht gesendet")));
+  }
+
   // Someone else answers the challenge request: the exchange takes only the asked server's
   // reply, so the forger never sees a console line, let alone the password.
   void forgedChallengeReplyNeverGetsThePassword() {

@@ -72,6 +72,7 @@ class TestQueryCycle : public QObject {
   void rconControlShowsOnlyTheFlag();
   void tickDuringWaitIsSkipped();
   void eventsDuringWaitRunAfterItInOrder();
+  void passwordStaysWithItsServer();
   void choiceDuringFailingSelectionIsKept();
 };
 
@@ -410,6 +411,31 @@ void TestQueryCycle::eventsDuringWaitRunAfterItInOrder() {
   QCOMPARE(w.CurrentServer.Port, static_cast<std::int32_t>(second.peer.port()));
   QVERIFY(w.CurrentServer.ServerSelected);
   QCOMPARE(window.dialogs.texts(), QStringList{"Kein Rcon password angegeben!"});
+}
+
+// A password and a challenge belong to their server. After a server with a password, one
+// without answers "details" with a challenge reply: it gets no console line, let alone the
+// first server's password.
+void TestQueryCycle::passwordStaysWithItsServer() {
+  Window window;
+  Tfrm_main& w = *window.w;
+  GameServer withPassword;
+  withPassword.password = "secretB";
+  UdpPeer hostile;
+  hostile.setScript([](const UdpPeer::Request& request) -> std::vector<std::string> {
+    if (request.command() == "details") return {ChallengeReply("4242")};
+    if (request.command() == "players") return {PlayersReply({})};
+    return {RulesReply({})};
+  });
+  window.AddServer("A", withPassword);
+  window.Choose(0);
+  QCOMPARE(w.CurrentServer.Challenge, std::string("4711"));
+
+  window.Choose(window.AddServer("B", "127.0.0.1:" + std::to_string(hostile.port())));
+  QCOMPARE(hostile.commands(), (Commands{"details", "players", "rules"}));
+  QVERIFY(w.CurrentServer.RconPassword.empty());
+  QVERIFY(!w.CurrentServer.RconEnabled);
+  QVERIFY(window.dialogs.shown.empty());
 }
 
 // The first selection fails after the operator has chosen another server; that choice is
