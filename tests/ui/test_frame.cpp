@@ -8,7 +8,6 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
-#include <string>
 
 #include "application.h"
 #include "frmquery.h"
@@ -19,40 +18,22 @@
 
 namespace {
 
-// Counts the requests to end the program that reach the application.
-class QuitRequests : public QObject {
- public:
-  QuitRequests() { qApp->installEventFilter(this); }
-  ~QuitRequests() override { qApp->removeEventFilter(this); }
+// Counts the requests to end the program, which reach the application object.
+struct QuitRequests : QObject {
   int count = 0;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == qApp && event->type() == QEvent::Quit) ++count;
+  bool eventFilter(QObject*, QEvent* event) override {
+    count += event->type() == QEvent::Quit ? 1 : 0;
     return false;
   }
 };
 
-// Runs `step` inside the application's own message loop, where a request to quit takes effect,
-// and ends the loop afterwards.
+// Runs `step` in the application's own message loop, where a request to quit takes effect.
 void RunInMessageLoop(const std::function<void()>& step) {
   QTimer::singleShot(0, [step] {
     step();
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
   });
   QApplication::exec();
-}
-
-// Shows a real message box through the dialog interface; `inspect` sees it open, then OK closes it.
-void ShowRealMessageBox(const std::function<void()>& show,
-                        const std::function<void(QMessageBox&)>& inspect) {
-  QTimer::singleShot(0, [inspect] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    QVERIFY(box);
-    inspect(*box);
-    box->buttons().constFirst()->click();
-  });
-  show();
 }
 
 }  // namespace
@@ -192,36 +173,33 @@ class TestFrame : public QObject {
     QVERIFY(!w.trayIcon.isVisible());
   }
 
-  // Hidden in the notification area, the window is no visible window; closing a message box
-  // must not end the program all the same. The main window's close and the tray's "Close" do.
-  void programEndsOnlyByTheMainWindowOrTheTray() {
+  // Real message boxes. Hidden in the tray, the window is no visible window: closing a box must
+  // not end the program, which only the window's close and the tray's "Close" do. Error texts
+  // can quote server data, which a box shows as the characters it is.
+  void realMessageBoxes() {
     Tfrm_main w;
     w.show();
     w.hide();
     QuitRequests quit;
-    RunInMessageLoop([] {
-      ShowRealMessageBox([] { ShowMessage(DialogKind::Error, "Ziel nicht erreichbar!"); },
-                         [](QMessageBox&) {});
+    qApp->installEventFilter(&quit);
+    const QString serverText = "'<h1>Session expired!</h1>' is not a valid integer value";
+    QString shown;
+    RunInMessageLoop([&] {
+      QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (label->textFormat() == Qt::PlainText) shown = label->text();
+        box->buttons().constFirst()->click();
+      });
+      ShowErrorBox(EZerval(serverText.toStdString()));
     });
+    QCOMPARE(shown, serverText + ".");
     QCOMPARE(quit.count, 0);
-
     RunInMessageLoop([&w] { w.tray_CloseClick(); });
-    QCOMPARE(quit.count, 1);
     w.show();
-    RunInMessageLoop([&w] { QVERIFY(w.close()); });
+    RunInMessageLoop([&w] { w.close(); });
     QCOMPARE(quit.count, 2);
-  }
-
-  // Error texts can quote server data; a message box shows it as the text it is.
-  void messageBoxesShowPlainText() {
-    const std::string serverText = "'<h1>Session expired!</h1>' is not a valid integer value";
-    ShowRealMessageBox([&] { ShowErrorBox(EZerval(serverText)); },
-                       [&](QMessageBox& box) {
-                         auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-                         QVERIFY(label);
-                         QCOMPARE(label->textFormat(), Qt::PlainText);
-                         QCOMPARE(label->text(), QString::fromStdString(serverText + "."));
-                       });
   }
 
   void trayMenuItems() {
