@@ -451,18 +451,16 @@ class TestEditor : public QObject {
     QCOMPARE(f.rowTexts(2), QStringList{"0"});
   }
 
-  // The rows may be rebuilt while an echo waits; its time goes only to the row it was sent for.
+  // The rows may be rebuilt or rewritten while an echo waits; its time goes only to its row.
   void pingTimeGoesToItsOwnRowOnly_data() {
     QTest::addColumn<QString>("duringWait");
-    QTest::addColumn<QStringList>("pingTexts");
-    QTest::newRow("nothing") << "" << QStringList{"-", "", "-"};
-    QTest::newRow("pinged row removed") << "remove" << QStringList{"-", "-"};
-    QTest::newRow("list loaded") << "load" << QStringList{"-", "-", "-"};
-    QTest::newRow("pinged row modified") << "modify" << QStringList{"-", "-", "-"};
+    QTest::newRow("nothing") << "";
+    QTest::newRow("pinged row removed") << "remove";
+    QTest::newRow("list loaded") << "load";
+    QTest::newRow("pinged row modified") << "modify";
   }
   void pingTimeGoesToItsOwnRowOnly() {
     QFETCH(QString, duringWait);
-    QFETCH(QStringList, pingTexts);
     try {
       IcmpEcho().Ping("127.0.0.1");
     } catch (const EZerval& error) {
@@ -470,28 +468,19 @@ class TestEditor : public QObject {
     }
     Fixture f;
     for (const char* name : {"a", "b", "c"}) f.add(QString::fromLatin1(name));
-    const QString listFile = f.dir.filePath(QStringLiteral("other.zsl"));
-    SaveServerList(f.w().ServerList, listFile);
-    const auto markRows = [&f] {
-      for (int i = 0; i < f.rows().topLevelItemCount(); ++i)
-        f.rows().topLevelItem(i)->setText(2, QStringLiteral("-"));
-    };
-    markRows();
-    // Runs inside the echo's wait.
-    QTimer::singleShot(0, [&] {
+    f.dialogs.files = {f.dir.filePath(QStringLiteral("copy.zsl"))};
+    SaveServerList(f.w().ServerList, f.dialogs.files.front());
+    QTimer::singleShot(0, [&] {  // runs inside the echo's wait
       if (duringWait == "remove") f.page().btn_remove->click();
-      f.dialogs.files = {listFile};
       if (duringWait == "load") f.page().btn_openserverlist->click();
       f.type(QStringLiteral("b2"), QStringLiteral("127.0.0.2:1"));
       if (duringWait == "modify") f.page().btn_mod->click();
-      markRows();
+      for (int i = 0; i < f.rows().topLevelItemCount(); ++i)
+        f.rows().topLevelItem(i)->setText(2, QStringLiteral("-"));
     });
     f.select(1);
-
-    QStringList shown = f.rowTexts(2);
-    if (duringWait.isEmpty()) shown[1] = QString();  // the round-trip time itself varies
-    QCOMPARE(shown, pingTexts);
-    if (duringWait.isEmpty()) QVERIFY(f.rowTexts(2)[1] != QStringLiteral("-"));
+    QCOMPARE(f.rowTexts(2).count(QStringLiteral("-")),
+             f.rows().topLevelItemCount() - (duringWait.isEmpty() ? 1 : 0));
   }
 
   void restingThePointerOnARowSelectsIt() {
