@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -33,31 +34,6 @@ std::uint16_t FreeUdpPort() {
   return probe.localPort();
 }
 
-// The simulator's console, asked from this test's own socket on 127.0.0.1.
-class Console {
- public:
-  explicit Console(std::uint16_t port) : port_(port) {
-    socket_.bind(QHostAddress::LocalHost, 0);
-    const std::string reply = ask("challenge rcon");
-    challenge = reply.size() > 19 ? reply.substr(19, reply.find('\n') - 19) : "";
-  }
-  std::string ask(const std::string& command) {
-    const std::string datagram = "\xFF\xFF\xFF\xFF" + command + std::string(1, '\0');
-    socket_.writeDatagram(datagram.data(), qint64(datagram.size()), QHostAddress::LocalHost, port_);
-    if (!socket_.waitForReadyRead(5000)) return {};
-    return socket_.receiveDatagram().data().toStdString();
-  }
-  void run(const std::string& command) {
-    ask("rcon " + challenge + " " + Password + " " + command);
-  }
-
-  std::string challenge;
-
- private:
-  std::uint16_t port_;
-  QUdpSocket socket_;
-};
-
 QStringList ShownLines(const TalkWindow& window) {
   return window.shownText().split(u'\n', Qt::SkipEmptyParts);
 }
@@ -71,12 +47,15 @@ struct ChatSetup {
                                           "--players", "1", "--bots", "1", "--chat", "1"} +
                               faults);
     if (!started) return;
-    console = std::make_unique<Console>(simulator.port());
-    arguments = {"127.0.0.1", simulator.port(), console->challenge, password, FreeUdpPort()};
+    console.bind(QHostAddress::LocalHost, 0);
+    const std::string reply = ask("challenge rcon");
+    challenge = reply.size() > 19 ? reply.substr(19, reply.find('\n') - 19) : "";
+    arguments = {"127.0.0.1", simulator.port(), challenge, password, FreeUdpPort()};
     if (logToWindow) {
-      console->run("logaddress 127.0.0.1 " + std::to_string(arguments.logPort));
-      console->run("LOG ON");
-      console->run("mp_logmessages 1");
+      for (const std::string& command :
+           {"logaddress 127.0.0.1 " + std::to_string(arguments.logPort), std::string("LOG ON"),
+            std::string("mp_logmessages 1")})
+        ask("rcon " + challenge + " " + Password + " " + command);
     } else {
       takenLogPort.bind(QHostAddress::AnyIPv4, arguments.logPort);
     }
@@ -87,17 +66,25 @@ struct ChatSetup {
     QTest::keyClicks(window->ed_say, text);
     QTest::keyClick(window->ed_say, Qt::Key_Return);
   }
-  int sayLines() const {
-    int count = 0;
-    for (const std::string& command : simulator.commands())
-      count += command.find(" say ") != std::string::npos;
-    return count;
+  // Asks the simulator's console from this test's own socket on 127.0.0.1.
+  std::string ask(const std::string& command) {
+    const std::string datagram = "\xFF\xFF\xFF\xFF" + command + std::string(1, '\0');
+    console.writeDatagram(datagram.data(), qint64(datagram.size()), QHostAddress::LocalHost,
+                          simulator.port());
+    return console.waitForReadyRead(5000) ? console.receiveDatagram().data().toStdString() : "";
+  }
+  long sayLines() const {
+    const std::vector<std::string> commands = simulator.commands();
+    return std::count_if(commands.begin(), commands.end(), [](const std::string& command) {
+      return command.find(" say ") != std::string::npos;
+    });
   }
 
   SimulatorProcess simulator;
   bool started = false;
+  QUdpSocket console;
   QUdpSocket takenLogPort;
-  std::unique_ptr<Console> console;
+  std::string challenge;
   TalkArguments arguments;
   std::unique_ptr<TalkWindow> window;
 };
@@ -200,7 +187,7 @@ class TestZervtalk : public QObject {
     QVERIFY(w.ed_say->text().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(ShownLines(w).last().endsWith("  [Console] hello \"there\""), 10000);
     const std::vector<std::string> commands = setup.simulator.commands();
-    QCOMPARE(commands.back(), "rcon " + setup.console->challenge + " pw say hello \"there\"");
+    QCOMPARE(commands.back(), "rcon " + setup.challenge + " pw say hello \"there\"");
     QVERIFY(!w.shownText().contains("spoofed"));
   }
 
@@ -216,15 +203,15 @@ class TestZervtalk : public QObject {
       QCOMPARE(wrong.window->lbl_status->text(), QStringLiteral("Not sent: Bad rcon_password."));
       wrong.say(QStringLiteral(" again"));
       QCOMPARE(wrong.window->ed_say->text(), QStringLiteral("hi again"));
-      QCOMPARE(wrong.sayLines(), 1);
+      QCOMPARE(wrong.sayLines(), 1L);
     }
     ChatSetup expired({"--expire-challenge", "1 rcon:say"}, Password, false);
     QVERIFY(expired.started);
     expired.say(QStringLiteral("still here"));
-    QTRY_COMPARE_WITH_TIMEOUT(expired.sayLines(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(expired.sayLines(), 2L, 10000);
     const std::string renewed = expired.simulator.commands().back();
     QVERIFY(renewed.find(" pw say still here") != std::string::npos);
-    QVERIFY(renewed != "rcon " + expired.console->challenge + " pw say still here");
+    QVERIFY(renewed != "rcon " + expired.challenge + " pw say still here");
     QVERIFY(expired.window->ed_say->text().isEmpty());
   }
 
