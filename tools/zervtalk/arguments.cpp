@@ -1,6 +1,7 @@
 #include "arguments.h"
 
 #include <QHostAddress>
+#include <QString>
 
 #include "app/displaytext.h"
 #include "store/stdfuncs.h"

@@ -1,6 +1,11 @@
 #include "consolesender.h"
 
 #include <QByteArray>
+#include <QStringList>
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/displaytext.h"
 #include "protocol/datafuncs.h"

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "platform/ownaddresses.h"
 

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "arguments.h"

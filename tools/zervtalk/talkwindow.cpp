@@ -5,7 +5,10 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QSaveFile>
+#include <QStringList>
+#include <QTextCursor>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "app/displaytext.h"
 #include "platform/dialogs.h"
