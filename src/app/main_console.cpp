@@ -133,8 +133,9 @@ void Tfrm_main::SetupConsole() {
   connect(uiAdmin.btn_clearlog, &QAbstractButton::clicked, this, [this] { btn_clearlogClick(); });
   connect(uiAdmin.btn_cht, &QAbstractButton::clicked, this, [this] { btn_chtClick(); });
   uiAdmin.ed_rconcmd->installEventFilter(new CommandEditKeys(*this));
-  // A relative name: the companion is looked for in the working directory.
-  uiAdmin.btn_cht->setEnabled(QFileInfo::exists(CompanionProgramName()));
+  // Found where the Chat action starts it: beside the program's own file.
+  const QFileInfo companion(CompanionProgramPath());
+  uiAdmin.btn_cht->setEnabled(companion.isFile() && companion.isExecutable());
 
   for (const PlayerMenuItem& item : PlayerMenuItems) {
     QAction* action = pop_player.addAction(QString::fromLatin1(item.caption));

@@ -146,18 +146,25 @@ class TestConsole : public QObject {
                                     "Banpermanent1=Ban permanent"}));
   }
 
-  void chatNeedsTheCompanionInTheWorkingDirectory() {
+  // Found beside the program's own file, where the Chat action starts it; one in the working
+  // directory does not count, nor one that cannot be run.
+  void chatNeedsTheCompanionBesideTheProgram() {
     ScriptedDialogs dialogs;
-    {
-      Tfrm_main w;
-      QVERIFY(!w.uiAdmin.btn_cht->isEnabled());
-    }
-    QFile companion(CompanionProgramName());
-    QVERIFY(companion.open(QIODevice::WriteOnly));
-    companion.close();
-    Tfrm_main w;
-    QVERIFY(w.uiAdmin.btn_cht->isEnabled());
-    QVERIFY(QFile::remove(CompanionProgramName()));
+    QTemporaryDir workingDir;
+    QDir::setCurrent(workingDir.path());
+    const auto chatEnabled = [] { return Tfrm_main().uiAdmin.btn_cht->isEnabled(); };
+    const auto place = [](const QString& path, QFile::Permissions permissions) {
+      QFile companion(path);
+      return companion.open(QIODevice::WriteOnly) && companion.setPermissions(permissions);
+    };
+    const QFile::Permissions runnable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QVERIFY(place(CompanionProgramName(), runnable));
+    QVERIFY(!chatEnabled());
+    QVERIFY(place(CompanionProgramPath(), QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(!chatEnabled());
+    QVERIFY(place(CompanionProgramPath(), runnable));
+    QVERIFY(chatEnabled());
+    QVERIFY(QFile::remove(CompanionProgramPath()));
   }
 
   void sendWithStoredChallenge_data() {
