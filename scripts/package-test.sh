@@ -62,6 +62,8 @@ for program in zerval zerval-query zerval-gameserver; do
   [[ -z $warnings ]] || fail "$program(1) does not render cleanly: $warnings"
   zcat "$page" | grep -q "Zerval $version" || fail "$program(1) does not name version $version"
 done
+# The Chat button looks for the companion beside the window program.
+[[ -x $content/usr/bin/zervtalk ]] || fail "no /usr/bin/zervtalk"
 desktop=$content/usr/share/applications/org.zerval.Zerval.desktop
 desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
 metainfo=$content/usr/share/metainfo/org.zerval.Zerval.metainfo.xml
@@ -87,7 +89,7 @@ mkdir -p "$home" "$empty"
 as_user() { (cd "$empty" && env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@"); }
 
 printed=$(as_user timeout 10 zerval-query --version) || fail "zerval-query --version failed"
-grep -qw -- "$version" <<<"$printed" || fail "zerval-query --version printed \"$printed\", not $version"
+grep -qwF -- "$version" <<<"$printed" || fail "zerval-query --version printed \"$printed\", not $version"
 
 echo "== Options in ~/.config/zerval, a start-up query, Save Options and a second start"
 log=$work/requests.log
