@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -202,31 +203,35 @@ class TestOptions : public QObject {
   void readOnlyFolderTakesWritableFilesOnly() {
     const QTemporaryDir dir;
     const QDir folder(dir.path());
+    const QByteArray folderName = QFile::encodeName(dir.path());
     TOptions options;
     QCOMPARE(SaveWithSettings(folder, options, 10), QString());
-    const QByteArray config = ReadAll(folder.filePath("config.dat"));
     for (const QString& name : {QStringLiteral("config.dat"), QStringLiteral("zerval.ini")})
       QVERIFY(QFile::setPermissions(folder.filePath(name), QFile::Permissions(0x6666)));
-    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+    // Saves as a user who may write the files but not the folder; the second one after
+    // "zerval.ini" is gone.
+    auto saveInReadOnlyFolder = [&](TOptions& saved) {
+      ::chmod(folderName.constData(), 0555);
+      bool folderWritable = false;
+      QString message;
+      {
+        const AsPlainUser plain;
+        folderWritable = ::access(folderName.constData(), W_OK) == 0;
+        message = SaveWithSettings(folder, saved, 20);
+      }
+      ::chmod(folderName.constData(), 0700);
+      return folderWritable ? QStringLiteral("no user to run as") : message;
+    };
     TOptions changed = Changed();
-    QString written;
-    QString refused;
-    {
-      const AsPlainUser plain;
-      written = SaveWithSettings(folder, changed, 20);
-    }
+    const QString written = saveInReadOnlyFolder(changed);
+    if (written == QStringLiteral("no user to run as")) QSKIP("root cannot drop its rights here");
     QVERIFY(QFile::remove(folder.filePath("zerval.ini")));
-    {
-      const AsPlainUser plain;
-      refused = SaveWithSettings(folder, options, 30);
-    }
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+    const QString refused = saveInReadOnlyFolder(options);
     QCOMPARE(written, QString());
     QCOMPARE(refused, "Cannot create file " + folder.filePath("zerval.ini"));
     TOptions loaded;
     LoadOptions(loaded, folder.filePath("config.dat"));
     CompareOptions(loaded, Changed());
-    QVERIFY(ReadAll(folder.filePath("config.dat")) != config);
   }
 
  private:
