@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStringList>
 
 #include "application.h"
 #include "displaytext.h"
@@ -26,7 +27,7 @@ namespace {
 
 constexpr int DebugStripHeight = Tfrm_main::ExpandedHeight - Tfrm_main::CompactHeight;
 // The debug log keeps its newest lines only, so a long run cannot eat the memory.
-constexpr int LogLineLimit = 20000;
+constexpr std::size_t LogLineLimit = 20000;
 
 }  // namespace
 
@@ -72,7 +73,7 @@ void Tfrm_main::SetupFrame() {
 
   querytimer.setObjectName(QStringLiteral("querytimer"));
 
-  ui.mem_status->setMaximumBlockCount(LogLineLimit);
+  ui.mem_status->setMaximumBlockCount(static_cast<int>(LogLineLimit));
   pop_debug.setObjectName(QStringLiteral("pop_debug"));
   QAction* clearLog = pop_debug.addAction(QStringLiteral("Clear Log"));
   clearLog->setObjectName(QStringLiteral("ClearLog1"));
@@ -227,16 +228,34 @@ void Tfrm_main::SpeedButton1Click() {
                                   : QStringLiteral("show Debuginfos"));
   ui.mem_status->setVisible(expand);
   ui.Label4->setVisible(expand);
+  if (expand) ShowHiddenLogLines();
   setFixedSize(ClientWidth, ClientHeight + (expand ? DebugStripHeight : 0));
   SetTag(ui.SpeedButton1, expand ? 0 : 1);
 }
 
 void Tfrm_main::ClearLog1Click() {
   ui.mem_status->clear();
+  hiddenLogLines.clear();
 }
 
+// Laying out a line in the memo costs far more than the exchange that logs it, so while the
+// debug strip is hidden the lines are only kept, and the memo gets them when it is shown.
 void Tfrm_main::AddStatusLine(const std::string& line) {
-  ui.mem_status->appendPlainText(ToDisplay(line));
+  if (ui.mem_status->isVisibleTo(this)) {
+    ui.mem_status->appendPlainText(ToDisplay(line));
+    return;
+  }
+  hiddenLogLines.push_back(line);
+  if (hiddenLogLines.size() > LogLineLimit) hiddenLogLines.pop_front();
+}
+
+void Tfrm_main::ShowHiddenLogLines() {
+  if (hiddenLogLines.empty()) return;
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(hiddenLogLines.size()));
+  for (const std::string& line : hiddenLogLines) lines << ToDisplay(line);
+  hiddenLogLines.clear();
+  ui.mem_status->appendPlainText(lines.join(u'\n'));
 }
 
 std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {

@@ -285,6 +285,7 @@ class TestConsole : public QObject {
         QStringLiteral("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet.");
     QCOMPARE(dialogs.texts(), (QStringList{refusal, refusal, refusal}));
     QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("say x"));
+    w.ShowHiddenLogLines();
     QVERIFY(w.ui.mem_status->toPlainText().contains(QStringLiteral("\"status\" nicht gesendet")));
   }
 
@@ -431,6 +432,7 @@ class TestConsole : public QObject {
     QCOMPARE(w.PlayerInfo.Count(), count);
     QCOMPARE(w.CurrentServer.BytesSent, 23);
     QCOMPARE(w.CurrentServer.BytesReceived, static_cast<std::int32_t>(reply.size()));
+    w.ShowHiddenLogLines();
     QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
     QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
     QVERIFY(dialogs.shown.empty());
@@ -480,6 +482,7 @@ class TestConsole : public QObject {
       QCOMPARE(dialogs.texts(), QStringList{message});
       QCOMPARE(int(dialogs.shown.front().kind), kind);
     }
+    w.ShowHiddenLogLines();
     QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
     QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
   }

@@ -159,6 +159,7 @@ void TestE2eProtocol::selectionCycleWithBothProtocols() {
   expected.push_back("rcon CH pw status");
   QCOMPARE(RequestNames(simulator, w.CurrentServer.Challenge), expected);
   QVERIFY(w.CurrentServer.ServerSelected);
+  w.ShowHiddenLogLines();
   QCOMPARE(w.ui.mem_status->toPlainText().contains(QStringLiteral("\nFE FF FF FF ")), inPieces);
 
   const QTableWidget* details = w.uiDetails.sg_details;

@@ -115,7 +115,10 @@ class TestFrame : public QObject {
   void logLinesAndClearLog() {
     ScriptedDialogs dialogs;
     Tfrm_main w;
+    // Lines logged while the strip is hidden show once it is opened, then at once.
     w.AddStatusLine("Daten gesendet (12)");
+    QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
+    w.SpeedButton1Click();
     w.AddStatusLine(std::string("caf\xE9", 4));
     QCOMPARE(w.ui.mem_status->toPlainText(), QStringLiteral("Daten gesendet (12)\ncafé"));
     QAction* clear = w.pop_debug.findChild<QAction*>(QStringLiteral("ClearLog1"));
