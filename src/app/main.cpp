@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStringList>
+#include <QTimer>
 
 #include "application.h"
 #include "displaytext.h"
@@ -257,9 +258,15 @@ void Tfrm_main::ShowHiddenLogLines() {
   ui.mem_status->appendPlainText(lines.join(u'\n'));
 }
 
+// The dialog shows once the wait hands control to the message loop: a reply that comes before
+// that leaves nothing to see, and showing and hiding the dialog for it would cost more than
+// the whole exchange.
 std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {
   if (!waitDialog) waitDialog = new Tfrm_query(this);
-  if (openWaitDialogs++ == 0) waitDialog->Open();
+  if (openWaitDialogs++ == 0)
+    QTimer::singleShot(0, waitDialog, [this] {
+      if (openWaitDialogs > 0) waitDialog->Open();
+    });
   return std::shared_ptr<void>(this, [this](void*) {
     if (--openWaitDialogs == 0 && waitDialog) waitDialog->hide();
   });

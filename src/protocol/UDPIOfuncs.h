@@ -143,6 +143,7 @@ class UdpExchange : public QObject {
   void Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool held);
   void SendOutgoing(Run& run, ReplyPolicy& policy);
   Datagram ReadOne(Run& run);
+  bool WaitBriefly(Micros until);
   void WaitForDatagram(Micros until);
   void Dispatch(const Datagram& reply, const LogCallback& log, bool display,
                 const std::string* followUpCommand);
