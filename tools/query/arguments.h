@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "wire_protocol.h"
+#include "engine/wire_protocol.h"
 
 enum class QueryMode { Help, Server, Console, List };
 

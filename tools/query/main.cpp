@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "arguments.h"
-#include "display_text.h"
-#include "list_file.h"
-#include "list_query.h"
+#include "engine/display_text.h"
+#include "engine/list_file.h"
+#include "engine/list_query.h"
+#include "engine/server_address.h"
+#include "engine/server_query.h"
 #include "output_json.h"
 #include "output_text.h"
-#include "server_address.h"
-#include "server_query.h"
 #include "store/mytypes.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "display_text.h"
+#include "engine/display_text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <ostream>
 #include <vector>
 
-#include "list_query.h"
-#include "server_query.h"
+#include "engine/list_query.h"
+#include "engine/server_query.h"
 
 // One JSON document each, ended by a line feed. A part that did not come is null.
 void PrintServerJson(std::ostream& out, const ServerReport& report);

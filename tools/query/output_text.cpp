@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "display_text.h"
+#include "engine/display_text.h"
 
 namespace {
 

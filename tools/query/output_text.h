@@ -3,8 +3,8 @@
 #include <ostream>
 #include <vector>
 
-#include "list_query.h"
-#include "server_query.h"
+#include "engine/list_query.h"
+#include "engine/server_query.h"
 
 void PrintServerText(std::ostream& out, const ServerReport& report);
 void PrintConsoleText(std::ostream& out, const ConsoleReport& report);

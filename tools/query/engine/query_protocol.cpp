@@ -1,4 +1,4 @@
-#include "query_protocol.h"
+#include "engine/query_protocol.h"
 
 #include <optional>
 #include <string>

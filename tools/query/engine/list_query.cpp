@@ -1,4 +1,4 @@
-#include "list_query.h"
+#include "engine/list_query.h"
 
 #include <chrono>
 #include <cstddef>
@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "engine/query_protocol.h"
+#include "engine/udp_socket.h"
 #include "protocol/a2s.h"
 #include "protocol/splitreply.h"
-#include "query_protocol.h"
-#include "udp_socket.h"
 
 namespace {
 

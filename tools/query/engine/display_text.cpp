@@ -1,4 +1,4 @@
-#include "display_text.h"
+#include "engine/display_text.h"
 
 #include <cstddef>
 #include <cstdint>

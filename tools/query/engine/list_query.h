@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "server_address.h"
+#include "engine/server_address.h"
+#include "engine/wire_protocol.h"
 #include "store/mytypes.h"
-#include "wire_protocol.h"
 
 enum class ListStatus { Answered, TimedOut, BadAddress, SendFailed };
 

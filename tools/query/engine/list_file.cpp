@@ -1,4 +1,4 @@
-#include "list_file.h"
+#include "engine/list_file.h"
 
 #include <cstddef>
 #include <fstream>

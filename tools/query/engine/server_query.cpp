@@ -1,4 +1,4 @@
-#include "server_query.h"
+#include "engine/server_query.h"
 
 #include <array>
 #include <chrono>
@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "engine/query_protocol.h"
+#include "engine/udp_socket.h"
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
 #include "protocol/splitreply.h"
-#include "query_protocol.h"
-#include "udp_socket.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "server_address.h"
+#include "engine/server_address.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "engine/server_address.h"
+#include "engine/wire_protocol.h"
 #include "protocol/datafuncs.h"
 #include "protocol/splitreply.h"
-#include "server_address.h"
 #include "store/mytypes.h"
-#include "wire_protocol.h"
 
 // A challenge reply to a Steam-era request is answered this often; further ones are ignored.
 constexpr int MaxChallengeResends = 2;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "server_address.h"
+#include "engine/server_address.h"
+#include "engine/wire_protocol.h"
 #include "store/mytypes.h"
-#include "wire_protocol.h"
 
 // Everything one server told: a part that did not come within the time-out stays empty.
 struct ServerReport {
