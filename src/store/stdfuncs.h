@@ -33,6 +33,10 @@ std::string ServerListToBytes(const TServerList& list);
 void ServerListFromBytes(std::string_view bytes, TServerList& list, const QString& fileName);
 // The same for a name given as the system's bytes: returns the entries, raises as above.
 TServerList ParseServerList(std::string_view bytes, const std::string& fileName);
+// The bytes of a server list file named as the system's bytes; the window's loader and the
+// command-line tools read list files through this one function. Raises EZerval
+// "Cannot open file %s" or "Cannot read file %s".
+std::string ReadServerListFile(const std::string& fileName);
 // Replaces the file only when it was written completely. Raises EZerval "Cannot create file %s"
 // or "Cannot write file %s"; the old file is then intact.
 void SaveServerList(const TServerList& list, const QString& fileName);

@@ -40,7 +40,7 @@ void WriteWholeFile(QSaveFile& file, const std::string& bytes, const QString& fi
 QByteArray ReadFile(const QString& fileName, qint64 maxSize) {
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) throw FileError("Cannot open file", fileName);
-  QByteArray bytes = maxSize < 0 ? file.readAll() : file.read(maxSize);
+  QByteArray bytes = file.read(maxSize);
   if (file.error() != QFileDevice::NoError) throw FileError("Cannot read file", fileName);
   return bytes;
 }
@@ -62,7 +62,7 @@ void SaveServerList(const TServerList& list, const QString& fileName) {
 }
 
 void LoadServerList(TServerList& list, const QString& fileName) {
-  ServerListFromBytes(View(ReadFile(fileName, -1)), list, fileName);
+  ServerListFromBytes(ReadServerListFile(LocalName(fileName)), list, fileName);
 }
 
 void DeleteServer(TServerList& list, std::int32_t index) {
