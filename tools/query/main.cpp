@@ -1,11 +1,14 @@
+#include <cstdlib>
 #include <exception>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "arguments.h"
+#include "engine/console.h"
 #include "engine/display_text.h"
-#include "engine/list_file.h"
+#include "engine/list_input.h"
 #include "engine/list_query.h"
 #include "engine/server_address.h"
 #include "engine/server_query.h"
@@ -15,52 +18,121 @@
 
 namespace {
 
-enum ExitStatus { AllAnswered = 0, SomeTimedOut = 1, BadInput = 2 };
+enum ExitStatus {
+  AllAnswered = 0,
+  NotAnswered = 1,
+  BadInput = 2,
+  ServerRefused = 3,
+  Unreadable = 4,
+};
 
-ExitStatus QueryOneServer(const QueryArguments& arguments) {
-  const ServerReport report = QueryServerReport(ParseServerAddress(arguments.target),
-                                                arguments.protocol, arguments.timeout);
+ExitStatus StatusOf(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Answered:
+      return AllAnswered;
+    case Outcome::TimedOut:
+    case Outcome::PortRefused:
+    case Outcome::SendFailed:
+      return NotAnswered;
+    case Outcome::BadAddress:
+      return BadInput;
+    case Outcome::ConsoleRefused:
+      return ServerRefused;
+    case Outcome::Unreadable:
+      return Unreadable;
+  }
+  return BadInput;
+}
+
+// Every line on standard error is masked as standard output is: a list or a server may put any
+// byte into a message.
+void Warn(const std::string& message) {
+  std::cerr << "zerval-query: " << TerminalText(message) << '\n';
+}
+
+// The first line of the file, without its line end.
+std::string ReadPasswordFile(const std::string& fileName) {
+  std::ifstream file(fileName, std::ios::binary);
+  std::string line;
+  if (!file || !std::getline(file, line))
+    throw EZerval("cannot read the password file " + fileName);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string ConsolePassword(const QueryArguments& arguments) {
+  std::string password;
+  if (arguments.password)
+    password = *arguments.password;
+  else if (arguments.passwordFile)
+    password = ReadPasswordFile(*arguments.passwordFile);
+  else if (const char* fromEnvironment = std::getenv("ZERVAL_RCON_PASSWORD"))
+    password = fromEnvironment;
+  if (password.empty())
+    throw EZerval(
+        "--rcon needs the console password: --password, --password-file or "
+        "ZERVAL_RCON_PASSWORD");
+  return password;
+}
+
+ExitStatus QueryServersInFull(const QueryArguments& arguments) {
+  const std::vector<ServerReport> reports = QueryServers(arguments.targets, arguments.settings);
+  const bool a2s = arguments.settings.protocol == WireProtocol::A2s;
   if (arguments.json)
-    PrintServerJson(std::cout, report);
+    PrintServersJson(std::cout, reports, a2s, arguments.pretty);
   else
-    PrintServerText(std::cout, report);
-  for (const std::string& refusal : report.refusals)
-    std::cerr << "zerval-query: " << FormatServerAddress(report.address) << ": "
-              << TerminalText(refusal) << '\n';
-  return report.Complete() ? AllAnswered : SomeTimedOut;
+    PrintServersText(std::cout, reports);
+  ExitStatus status = AllAnswered;
+  for (const ServerReport& report : reports) {
+    for (const Problem& problem : report.problems)
+      Warn(report.target + ": " + (problem.part.empty() ? "" : problem.part + ": ") +
+           problem.reason);
+    status = std::max(status, StatusOf(report.outcome));
+  }
+  return status;
 }
 
 ExitStatus RunConsole(const QueryArguments& arguments) {
+  const std::string password = ConsolePassword(arguments);
+  const std::string& target = arguments.targets.front();
+  ServerAddress address;
+  try {
+    address = ResolveServerAddress(target);
+  } catch (const EZerval& error) {
+    Warn(target + ": " + error.what());
+    return BadInput;
+  }
   const ConsoleReport report =
-      RunConsoleCommand(ParseServerAddress(arguments.target), arguments.password, arguments.command,
-                        arguments.timeout);
+      RunConsoleCommand(address, password, arguments.command, arguments.settings);
   if (arguments.json)
-    PrintConsoleJson(std::cout, report);
+    PrintConsoleJson(std::cout, report, arguments.pretty);
   else
     PrintConsoleText(std::cout, report);
-  if (report.lines) return AllAnswered;
-  std::cerr << "zerval-query: " << FormatServerAddress(report.address) << ": "
-            << (report.challengeAnswered ? "no console reply" : "no console challenge")
-            << " within " << arguments.timeout.count() << " ms\n";
-  return SomeTimedOut;
+  if (!report.error.empty()) Warn(FormatServerAddress(report.address) + ": " + report.error);
+  return StatusOf(report.outcome);
 }
 
 ExitStatus QueryList(const QueryArguments& arguments) {
-  const std::vector<ListResult> results = QueryServerList(ReadServerListFile(arguments.listFile),
-                                                          arguments.protocol, arguments.timeout);
+  std::vector<ListTarget> targets;
+  for (const std::string& file : arguments.listFiles) {
+    std::vector<ListTarget> listed = ReadListTargets(file);
+    targets.insert(targets.end(), listed.begin(), listed.end());
+  }
+  for (const std::string& target : arguments.targets)
+    targets.push_back(ListTarget{target, target, {}});
+  const std::vector<ListResult> results = QueryServerList(targets, arguments.settings);
   if (arguments.json)
-    PrintListJson(std::cout, results);
+    PrintListJson(std::cout, results, arguments.pretty);
   else
     PrintListText(std::cout, results);
   ExitStatus status = AllAnswered;
   for (const ListResult& result : results) {
-    if (result.status == ListStatus::BadAddress) {
-      std::cerr << "zerval-query: entry \"" << TerminalText(result.name)
-                << "\": bad address: " << result.error << '\n';
-      status = BadInput;
-    } else if (result.status != ListStatus::Answered && status == AllAnswered) {
-      status = SomeTimedOut;
-    }
+    const ListTarget& target = result.target;
+    if (!result.error.empty())
+      Warn((target.name == target.address ? target.address
+                                          : "\"" + target.name + "\" (" + target.address + ")") +
+           ": " + result.error);
+    status = std::max(status, StatusOf(result.outcome));
   }
   return status;
 }
@@ -70,8 +142,11 @@ ExitStatus Run(const QueryArguments& arguments) {
     case QueryMode::Help:
       std::cout << UsageText();
       return AllAnswered;
+    case QueryMode::Version:
+      std::cout << "zerval-query " << ZERVAL_VERSION << '\n';
+      return AllAnswered;
     case QueryMode::Server:
-      return QueryOneServer(arguments);
+      return QueryServersInFull(arguments);
     case QueryMode::Console:
       return RunConsole(arguments);
     case QueryMode::List:
@@ -86,9 +161,10 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   QueryArguments arguments;
   try {
-    arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    arguments = ParseArguments(argc, argv);
   } catch (const EZerval& error) {
-    std::cerr << "zerval-query: " << error.what() << "\nTry \"zerval-query --help\".\n";
+    Warn(error.what());
+    std::cerr << "Try \"zerval-query --help\".\n";
     return BadInput;
   }
   try {
@@ -97,7 +173,7 @@ int main(int argc, char** argv) {
     return status;
   } catch (const std::exception& error) {
     std::cout.flush();
-    std::cerr << "zerval-query: " << error.what() << '\n';
+    Warn(error.what());
     return BadInput;
   }
 }

@@ -1,9 +1,11 @@
 #include "engine/list_query.h"
 
+#include <netinet/in.h>
+
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -11,9 +13,11 @@
 #include <vector>
 
 #include "engine/query_protocol.h"
+#include "engine/server_address.h"
 #include "engine/udp_socket.h"
 #include "protocol/a2s.h"
 #include "protocol/splitreply.h"
+#include "store/mytypes.h"
 
 namespace {
 
@@ -31,10 +35,6 @@ struct PendingServer {
   std::deque<PendingRequest> requests;
   SplitReassembler pieces;
 };
-
-std::uint64_t AddressKey(const ServerAddress& address) {
-  return (static_cast<std::uint64_t>(address.ip) << 16) | address.port;
-}
 
 // Requests in flight, found by the address a reply comes from. A server is forgotten, pieces
 // and all, once every request to it is answered.
@@ -61,34 +61,35 @@ class PendingReplies {
   bool Empty() const { return count_ == 0; }
 
  private:
-  std::unordered_map<std::uint64_t, PendingServer> waiting_;
+  std::unordered_map<std::string, PendingServer> waiting_;
   std::size_t count_ = 0;
 };
 
-// The details requests of a whole list on one socket.
+std::string DetailsRequest(WireProtocol protocol, const std::string& challenge = {}) {
+  return protocol == WireProtocol::A2s ? A2sRequest(A2sQuery::Info, challenge)
+                                       : RequestDatagram("details");
+}
+
+// The details requests of a whole list, on one socket per address family.
 class ListExchange {
  public:
-  ListExchange(WireProtocol protocol, std::chrono::milliseconds timeout,
-               std::vector<ListResult>& results)
-      : protocol_(protocol),
-        timeout_(timeout),
-        results_(results),
-        socket_(protocol == WireProtocol::A2s ? UdpSocket::A2sBufferSize
-                                              : UdpSocket::ClassicBufferSize),
-        request_(protocol == WireProtocol::A2s ? A2sRequest(A2sQuery::Info)
-                                               : RequestDatagram("details")) {}
+  ListExchange(const QuerySettings& settings, std::vector<ListResult>& results)
+      : timeout_(settings.timeout), results_(results) {}
 
   // Sends the request of entry `index`, then takes the replies already waiting: those of the
   // first servers arrive while later ones are still being asked, and taking them now keeps the
   // receive buffer from overflowing on long lists.
   void Ask(std::size_t index, const ServerAddress& address) {
     lastSent_ = Clock::now();
-    const std::string failure = socket_.SendTo(address, request_, lastSent_ + timeout_);
+    ListResult& result = results_[index];
+    const std::string failure =
+        SocketFor(address.Family())
+            .SendTo(address, DetailsRequest(result.protocol), lastSent_ + timeout_);
     if (failure.empty()) {
       pending_.Add(address, index, lastSent_);
     } else {
-      results_[index].status = ListStatus::SendFailed;
-      results_[index].error = failure;
+      result.outcome = Outcome::SendFailed;
+      result.error = "cannot send: " + failure;
     }
     TakeWaitingReplies();
   }
@@ -96,42 +97,71 @@ class ListExchange {
   // Waits for the replies still missing, until the time-out of the last request.
   void AwaitRest() {
     const Clock::time_point deadline = lastSent_ + timeout_;
-    while (!pending_.Empty() && socket_.WaitReadable(deadline)) TakeWaitingReplies();
+    std::vector<UdpSocket*> sockets;
+    for (const std::unique_ptr<UdpSocket>& socket : sockets_)
+      if (socket) sockets.push_back(socket.get());
+    while (!pending_.Empty() && UdpSocket::WaitAnyReadable(sockets, deadline)) TakeWaitingReplies();
+    for (ListResult& result : results_)
+      if (result.outcome == Outcome::TimedOut && result.error.empty())
+        result.error = "no reply within " + std::to_string(timeout_.count()) + " ms";
   }
 
  private:
-  void TakeWaitingReplies() {
-    while (std::optional<ReceivedDatagram> datagram = socket_.TryReceive()) Take(*datagram);
+  UdpSocket& SocketFor(int family) {
+    std::unique_ptr<UdpSocket>& socket = sockets_[family == AF_INET6 ? 1 : 0];
+    if (!socket) socket = std::make_unique<UdpSocket>(family, UdpSocket::A2sBufferSize);
+    return *socket;
   }
 
-  void Take(ReceivedDatagram& datagram) {
+  void TakeWaitingReplies() {
+    for (const std::unique_ptr<UdpSocket>& socket : sockets_)
+      if (socket)
+        while (std::optional<ReceivedDatagram> datagram = socket->TryReceive())
+          Take(*socket, *datagram);
+  }
+
+  void Take(UdpSocket& socket, ReceivedDatagram& datagram) {
     PendingServer* server = pending_.Find(datagram.source);
     if (!server) return;
-    std::optional<std::string> reply = std::move(datagram.bytes);
-    if (protocol_ == WireProtocol::A2s) {
-      std::string refusal;
-      reply = WholeReply(server->pieces, std::move(*reply), refusal);
-      if (!refusal.empty())
-        results_[server->requests.front().index].error = "reply refused: " + refusal;
-      if (!reply) return;
+    if (datagram.portRefused) {
+      while (pending_.Find(datagram.source)) {
+        ListResult& result = results_[pending_.Take(datagram.source).index];
+        result.outcome = Outcome::PortRefused;
+        result.error = "refused (port unreachable)";
+      }
+      return;
+    }
+    ListResult& first = results_[server->requests.front().index];
+    std::string refusal;
+    const std::optional<std::string> reply =
+        WholeReply(server->pieces, std::move(datagram.bytes), refusal);
+    if (!refusal.empty()) {
+      first.outcome = Outcome::Unreadable;
+      first.error = "reply refused: " + refusal;
+    }
+    if (!reply) return;
+    if (first.protocol == WireProtocol::A2s) {
       if (const std::optional<std::string> challenge = A2sChallenge(*reply)) {
-        AnswerChallenge(*server, datagram.source, *challenge, datagram.receivedAt);
+        AnswerChallenge(socket, *server, datagram.source, *challenge, datagram.receivedAt);
         return;
       }
     }
-    if (!IsDetailsReply(protocol_, *reply)) return;
+    if (!IsInfoReply(*reply) ||
+        (first.protocol == WireProtocol::Classic && ReplyKind(*reply) != 'm'))
+      return;
     const PendingRequest request = pending_.Take(datagram.source);
     const auto elapsed = datagram.receivedAt - request.sentAt;
     if (elapsed > timeout_) return;
     ListResult& result = results_[request.index];
-    ParseDetailsReply(*reply, datagram.source, result.details);
-    result.status = ListStatus::Answered;
+    ReadDetailsReply(*reply, datagram.source, result.details, result.a2sInfo);
+    result.outcome = Outcome::Answered;
+    result.error.clear();
     result.roundTripMs = std::chrono::duration<double, std::milli>(elapsed).count();
   }
 
   // Sends the info request again with the challenge, for the oldest request to that server that
   // may still be resent, so only that server is asked again.
-  void AnswerChallenge(PendingServer& server, const ServerAddress& source,
+  void AnswerChallenge(UdpSocket& socket, PendingServer& server, const ServerAddress& source,
                        const std::string& challenge, Clock::time_point receivedAt) {
     for (PendingRequest& request : server.requests) {
       if (request.challengeResends >= MaxChallengeResends) continue;
@@ -139,39 +169,37 @@ class ListExchange {
       if (receivedAt > due) return;
       ++request.challengeResends;
       const std::string failure =
-          socket_.SendTo(source, A2sRequest(A2sQuery::Info, challenge), due);
+          socket.SendTo(source, DetailsRequest(WireProtocol::A2s, challenge), due);
       if (!failure.empty()) {
-        results_[request.index].status = ListStatus::SendFailed;
-        results_[request.index].error = failure;
+        results_[request.index].outcome = Outcome::SendFailed;
+        results_[request.index].error = "cannot send: " + failure;
       }
       return;
     }
   }
 
-  const WireProtocol protocol_;
   const std::chrono::milliseconds timeout_;
   std::vector<ListResult>& results_;
-  UdpSocket socket_;
-  const std::string request_;
+  std::unique_ptr<UdpSocket> sockets_[2];
   PendingReplies pending_;
   Clock::time_point lastSent_ = Clock::now();
 };
 
 }  // namespace
 
-std::vector<ListResult> QueryServerList(const TServerList& list, WireProtocol protocol,
-                                        std::chrono::milliseconds timeout) {
-  std::vector<ListResult> results(list.size());
-  ListExchange exchange(protocol, timeout, results);
-  for (std::size_t i = 0; i < list.size(); ++i) {
+std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
+                                        const QuerySettings& settings) {
+  std::vector<ListResult> results(targets.size());
+  ListExchange exchange(settings, results);
+  for (std::size_t i = 0; i < targets.size(); ++i) {
     ListResult& result = results[i];
-    result.name = list[i].Name;
-    result.address = list[i].Address;
+    result.target = targets[i];
+    result.protocol = targets[i].protocol.value_or(settings.protocol);
     ServerAddress address;
     try {
-      address = ParseServerAddress(result.address.view());
+      address = ResolveServerAddress(result.target.address);
     } catch (const EZerval& error) {
-      result.status = ListStatus::BadAddress;
+      result.outcome = Outcome::BadAddress;
       result.error = error.what();
       continue;
     }

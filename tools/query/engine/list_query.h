@@ -1,30 +1,31 @@
 #pragma once
 
-#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/server_address.h"
-#include "engine/wire_protocol.h"
+#include "engine/list_input.h"
+#include "engine/settings.h"
+#include "protocol/a2s.h"
 #include "store/mytypes.h"
 
-enum class ListStatus { Answered, TimedOut, BadAddress, SendFailed };
-
-// The outcome for one entry of a server list, in list order.
+// The outcome for one server of a list, in list order.
 struct ListResult {
-  decltype(TServerEntry::Name) name;
-  decltype(TServerEntry::Address) address;
-  ListStatus status = ListStatus::TimedOut;
-  // Why the entry could not be asked (bad address, send failure), or why a reply that came was
-  // refused (a split reply that made no valid reply).
+  ListTarget target;
+  // The protocol it was asked with: the list line's own, else the settings'.
+  WireProtocol protocol = WireProtocol::Classic;
+  Outcome outcome = Outcome::TimedOut;
+  // Why it did not answer, in English; empty when it did.
   std::string error;
-  TDetailInfo details;
-  double roundTripMs = 0;
+  // The details as sent; with an info reply of the Steam-era kind also the whole reply.
+  std::optional<TDetailInfo> details;
+  std::optional<A2sInfo> a2sInfo;
+  std::optional<double> roundTripMs;
 };
 
 // Asks every server of the list for its details at once and waits for all replies together:
 // wall time is about one round trip when all answer, one time-out when some do not. With the
 // Steam-era requests a server's challenge reply makes its info request go out again at once,
 // with the challenge, at most twice, and split replies are put together.
-std::vector<ListResult> QueryServerList(const TServerList& list, WireProtocol protocol,
-                                        std::chrono::milliseconds timeout);
+std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
+                                        const QuerySettings& settings);

@@ -1,5 +1,7 @@
 #include "engine/query_protocol.h"
 
+#include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,13 +15,15 @@ bool IsDetailsReply(WireProtocol protocol, std::string_view reply) {
   return protocol == WireProtocol::A2s ? IsInfoReply(reply) : ReplyKind(reply) == 'm';
 }
 
-void ParseDetailsReply(std::string_view reply, const ServerAddress& source, TDetailInfo& info) {
+void ReadDetailsReply(std::string_view reply, const ServerAddress& source,
+                      std::optional<TDetailInfo>& details, std::optional<A2sInfo>& a2sInfo) {
   if (ReplyKind(reply) != 'I') {
-    ParseDetails(reply, info);
+    details = DecodeDetails(reply);
     return;
   }
-  ParseA2sInfo(reply, info);
-  info.ServerAddress = FormatServerAddress(source);
+  a2sInfo = DecodeA2sInfo(reply);
+  ParseA2sInfo(reply, details.emplace());
+  details->ServerAddress = FormatServerAddress(source);
 }
 
 std::optional<std::string> WholeReply(SplitReassembler& pieces, std::string datagram,
@@ -29,4 +33,12 @@ std::optional<std::string> WholeReply(SplitReassembler& pieces, std::string data
   if (outcome.status == SplitOutcome::Status::Refused) refusal = std::move(outcome.reason);
   if (outcome.status != SplitOutcome::Status::Complete) return std::nullopt;
   return std::move(outcome.reply);
+}
+
+std::optional<double> ConnectedSeconds(const PlayerEntry& player) {
+  float seconds = 0;
+  static_assert(sizeof seconds == sizeof player.time);
+  std::memcpy(&seconds, &player.time, sizeof seconds);
+  if (!std::isfinite(seconds)) return std::nullopt;
+  return seconds;
 }

@@ -5,7 +5,8 @@
 #include <string_view>
 
 #include "engine/server_address.h"
-#include "engine/wire_protocol.h"
+#include "engine/settings.h"
+#include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
 #include "protocol/splitreply.h"
 #include "store/mytypes.h"
@@ -28,11 +29,16 @@ inline char ReplyKind(std::string_view reply) {
 // A details reply of `protocol`: 'm', or with the Steam-era requests also 'I'.
 bool IsDetailsReply(WireProtocol protocol, std::string_view reply);
 
-// Decodes a details reply of either kind. An 'I' reply names no address, so `source`, where it
-// came from, stands in.
-void ParseDetailsReply(std::string_view reply, const ServerAddress& source, TDetailInfo& info);
+// Reads a details reply of either kind as sent. An 'I' reply also gives the whole info reply,
+// and as it names no address, `source`, where it came from, stands in.
+void ReadDetailsReply(std::string_view reply, const ServerAddress& source,
+                      std::optional<TDetailInfo>& details, std::optional<A2sInfo>& a2sInfo);
 
 // A datagram as a whole reply: a piece of a split reply goes to `pieces`, and only the piece
 // that completes its reply gives one. When the pieces make no valid reply, `refusal` tells why.
 std::optional<std::string> WholeReply(SplitReassembler& pieces, std::string datagram,
                                       std::string& refusal);
+
+// A player's time connected in seconds: servers send it as a 32-bit float. None when the four
+// bytes are no finite number.
+std::optional<double> ConnectedSeconds(const PlayerEntry& player);

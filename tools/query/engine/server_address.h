@@ -1,19 +1,32 @@
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// An IPv4 server address, both parts in host byte order.
+// The port that game servers answer on unless they are told otherwise.
+constexpr std::uint16_t DefaultServerPort = 27015;
+
+// A server's UDP address, IPv4 or IPv6, in the form the socket calls take.
 struct ServerAddress {
-  std::uint32_t ip = 0;
-  std::uint16_t port = 0;
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+
+  int Family() const { return storage.ss_family; }
 };
 
-// Splits a host string ("IP:PORT") with the program's own address rules (ExtractIP and
-// ExtractPort), then checks that the parts form a usable IPv4 address and UDP port.
-// Raises EZerval with a message that names the fault.
-ServerAddress ParseServerAddress(std::string_view hostString);
+// Reads "HOST", "HOST:PORT", "[IPV6]" or "[IPV6]:PORT"; blanks around it do not count. HOST is a
+// dotted IPv4 address, an IPv6 address or a host name, which getaddrinfo looks up; of a name with
+// both kinds of address the IPv4 one is taken, as game servers mostly listen on IPv4 only. PORT
+// is 27015 when none is given. Raises EZerval with a message that names the faulty part.
+ServerAddress ResolveServerAddress(std::string_view text);
 
-// "a.b.c.d:port"
+// "a.b.c.d:port" or "[ipv6]:port".
 std::string FormatServerAddress(const ServerAddress& address);
+
+bool SameAddress(const ServerAddress& a, const ServerAddress& b);
+
+// The bytes that tell addresses apart (family, address, port), as a key of maps.
+std::string AddressKey(const ServerAddress& address);

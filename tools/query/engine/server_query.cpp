@@ -1,5 +1,6 @@
 #include "engine/server_query.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -13,96 +14,13 @@
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
 #include "protocol/splitreply.h"
+#include "store/mytypes.h"
 
 namespace {
-
-// A console reply this long may have been flushed for lack of room, so more may follow...
-constexpr std::size_t ConsoleReplyFullBytes = 1024;
-// ...within this time after it.
-constexpr std::chrono::milliseconds ConsoleReplyGap{100};
-
-bool SameAddress(const ServerAddress& a, const ServerAddress& b) {
-  return a.ip == b.ip && a.port == b.port;
-}
 
 double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
-
-void SendDatagram(UdpSocket& socket, const ServerAddress& address, const std::string& datagram,
-                  Clock::time_point deadline) {
-  const std::string failure = socket.SendTo(address, datagram, deadline);
-  if (!failure.empty())
-    throw EZerval("cannot send to " + FormatServerAddress(address) + ": " + failure);
-}
-
-void Send(UdpSocket& socket, const ServerAddress& address, const std::string& command,
-          Clock::time_point deadline) {
-  SendDatagram(socket, address, RequestDatagram(command), deadline);
-}
-
-// The first reply of `kind` from `address` until `deadline`.
-std::optional<ReceivedDatagram> AwaitReply(UdpSocket& socket, const ServerAddress& address,
-                                           char kind, Clock::time_point deadline) {
-  do {
-    while (std::optional<ReceivedDatagram> reply = socket.TryReceive())
-      if (SameAddress(reply->source, address) && ReplyKind(reply->bytes) == kind) return reply;
-  } while (socket.WaitReadable(deadline));
-  return std::nullopt;
-}
-
-// Sends one request and waits for the first reply of `kind` from `address`.
-std::optional<ReceivedDatagram> Exchange(UdpSocket& socket, const ServerAddress& address,
-                                         const std::string& command, char kind,
-                                         std::chrono::milliseconds timeout) {
-  const Clock::time_point deadline = Clock::now() + timeout;
-  Send(socket, address, command, deadline);
-  return AwaitReply(socket, address, kind, deadline);
-}
-
-void AppendLines(std::optional<std::vector<std::string>>& lines, const std::string& reply) {
-  std::optional<std::vector<std::string>> more = ParseRconReply(reply);
-  if (!more) return;
-  if (!lines) lines.emplace();
-  lines->insert(lines->end(), more->begin(), more->end());
-}
-
-ServerReport QueryClassic(const ServerAddress& address, std::chrono::milliseconds timeout) {
-  UdpSocket socket;
-  ServerReport report;
-  report.address = address;
-  const Clock::time_point start = Clock::now();
-  const Clock::time_point deadline = start + timeout;
-  for (const char* command : {"details", "players", "rules"})
-    Send(socket, address, command, deadline);
-  while (!report.Complete() && socket.WaitReadable(deadline)) {
-    while (std::optional<ReceivedDatagram> reply = socket.TryReceive()) {
-      if (!SameAddress(reply->source, address)) continue;
-      const char kind = ReplyKind(reply->bytes);
-      if (kind == 'm' && !report.details) {
-        ParseDetails(reply->bytes, report.details.emplace());
-      } else if (kind == 'D' && !report.players) {
-        ParsePlayers(reply->bytes, report.players.emplace());
-      } else if (kind == 'E' && !report.rules) {
-        ParseRules(reply->bytes, report.rules.emplace());
-      } else {
-        continue;
-      }
-      report.roundTripMs = MillisecondsBetween(start, reply->receivedAt);
-    }
-  }
-  return report;
-}
-
-// One Steam-era request of a server query, on a socket of its own.
-struct A2sExchange {
-  explicit A2sExchange(A2sQuery kind) : query(kind) {}
-
-  A2sQuery query;
-  UdpSocket socket{UdpSocket::A2sBufferSize};
-  SplitReassembler pieces;
-  int challengeResends = 0;
-};
 
 const char* PartName(A2sQuery query) {
   switch (query) {
@@ -116,72 +34,139 @@ const char* PartName(A2sQuery query) {
   return "";
 }
 
-// Stores a whole reply to `query` unless that part is there already: of an 'm' and an 'I' reply
-// to one info request the first counts. True when it was stored.
-bool StoreA2sReply(A2sQuery query, const std::string& reply, ServerReport& report) {
-  switch (query) {
+bool Has(const ServerReport& report, A2sQuery part) {
+  switch (part) {
     case A2sQuery::Info:
-      if (report.details || !IsInfoReply(reply)) return false;
-      ParseDetailsReply(reply, report.address, report.details.emplace());
-      return true;
+      return report.details.has_value();
     case A2sQuery::Players:
-      if (report.players || ReplyKind(reply) != 'D') return false;
-      ParsePlayers(reply, report.players.emplace());
-      return true;
+      return report.players.has_value();
     case A2sQuery::Rules:
-      if (report.rules || ReplyKind(reply) != 'E') return false;
-      ParseRules(reply, report.rules.emplace());
-      return true;
+      return report.rules.has_value();
   }
   return false;
 }
 
-// The three Steam-era requests of one server query, all in flight together.
-class A2sServerQuery {
+// Stores a whole reply to `part` unless that part is there already: of an 'm' and an 'I' reply
+// to one info request the first counts. True when it was stored.
+bool StoreReply(A2sQuery part, const std::string& reply, const ServerAddress& source,
+                ServerReport& report) {
+  if (Has(report, part)) return false;
+  switch (part) {
+    case A2sQuery::Info:
+      if (!IsInfoReply(reply)) return false;
+      ReadDetailsReply(reply, source, report.details, report.a2sInfo);
+      return true;
+    case A2sQuery::Players:
+      report.players = DecodePlayers(reply);
+      return report.players.has_value();
+    case A2sQuery::Rules:
+      report.rules = DecodeRules(reply);
+      return report.rules.has_value();
+  }
+  return false;
+}
+
+// One request of a server query, on a socket of its own: a challenge reply does not say which
+// request it answers, the socket it comes on does.
+struct PartExchange {
+  PartExchange(A2sQuery kind, int family, WireProtocol protocol)
+      : part(kind),
+        socket(family, protocol == WireProtocol::A2s ? UdpSocket::A2sBufferSize
+                                                     : UdpSocket::ClassicBufferSize) {}
+
+  A2sQuery part;
+  UdpSocket socket;
+  SplitReassembler pieces;
+  int challengeResends = 0;
+  std::string refusal;
+  bool portRefused = false;
+};
+
+class ServerQuery {
  public:
-  A2sServerQuery(const ServerAddress& address, std::chrono::milliseconds timeout)
-      : start_(Clock::now()), deadline_(start_ + timeout) {
+  ServerQuery(const ServerAddress& address, const QuerySettings& settings)
+      : settings_(settings),
+        parts_{PartExchange(A2sQuery::Info, address.Family(), settings.protocol),
+               PartExchange(A2sQuery::Players, address.Family(), settings.protocol),
+               PartExchange(A2sQuery::Rules, address.Family(), settings.protocol)},
+        start_(Clock::now()),
+        deadline_(start_ + settings.timeout) {
     report_.address = address;
   }
 
   ServerReport Run() {
-    for (A2sExchange& exchange : exchanges_)
-      SendDatagram(exchange.socket, report_.address, A2sRequest(exchange.query), deadline_);
-    const std::vector<UdpSocket*> sockets{&exchanges_[0].socket, &exchanges_[1].socket,
-                                          &exchanges_[2].socket};
-    while (!report_.Complete() && UdpSocket::WaitAnyReadable(sockets, deadline_))
-      for (A2sExchange& exchange : exchanges_)
-        while (std::optional<ReceivedDatagram> datagram = exchange.socket.TryReceive())
-          Take(exchange, std::move(*datagram));
+    for (PartExchange& part : parts_) Send(part, Request(part.part, {}));
+    const std::vector<UdpSocket*> sockets{&parts_[0].socket, &parts_[1].socket, &parts_[2].socket};
+    while (!Finished() && UdpSocket::WaitAnyReadable(sockets, deadline_))
+      for (PartExchange& part : parts_)
+        while (std::optional<ReceivedDatagram> datagram = part.socket.TryReceive())
+          Take(part, std::move(*datagram));
+    Conclude();
     return std::move(report_);
   }
 
  private:
-  void Take(A2sExchange& exchange, ReceivedDatagram datagram) {
-    if (!SameAddress(datagram.source, report_.address)) return;
-    std::string refusal;
-    const std::optional<std::string> reply =
-        WholeReply(exchange.pieces, std::move(datagram.bytes), refusal);
-    if (!refusal.empty())
-      report_.refusals.push_back(std::string(PartName(exchange.query)) +
-                                 " reply refused: " + refusal);
-    if (!reply) return;
-    if (const std::optional<std::string> challenge = A2sChallenge(*reply)) {
-      if (exchange.challengeResends < MaxChallengeResends) {
-        ++exchange.challengeResends;
-        SendDatagram(exchange.socket, report_.address, A2sRequest(exchange.query, *challenge),
-                     deadline_);
-      }
+  std::string Request(A2sQuery part, const std::string& challenge) const {
+    if (settings_.protocol == WireProtocol::A2s) return A2sRequest(part, challenge);
+    return RequestDatagram(PartName(part));
+  }
+
+  void Send(PartExchange& part, const std::string& datagram) {
+    const std::string failure = part.socket.SendTo(*report_.address, datagram, deadline_);
+    if (!failure.empty()) part.refusal = "cannot send: " + failure;
+  }
+
+  bool Finished() const {
+    for (const PartExchange& part : parts_)
+      if (!Has(report_, part.part) && !part.portRefused) return false;
+    return true;
+  }
+
+  void Take(PartExchange& part, ReceivedDatagram datagram) {
+    if (!SameAddress(datagram.source, *report_.address)) return;
+    if (datagram.portRefused) {
+      part.portRefused = true;
       return;
     }
-    if (StoreA2sReply(exchange.query, *reply, report_))
+    std::string refusal;
+    const std::optional<std::string> reply =
+        WholeReply(part.pieces, std::move(datagram.bytes), refusal);
+    if (!refusal.empty()) part.refusal = "reply refused: " + refusal;
+    if (!reply) return;
+    if (settings_.protocol == WireProtocol::A2s) {
+      if (const std::optional<std::string> challenge = A2sChallenge(*reply)) {
+        if (part.challengeResends < MaxChallengeResends) {
+          ++part.challengeResends;
+          Send(part, Request(part.part, *challenge));
+        }
+        return;
+      }
+    }
+    if (StoreReply(part.part, *reply, datagram.source, report_))
       report_.roundTripMs = MillisecondsBetween(start_, datagram.receivedAt);
   }
 
-  // A challenge reply does not say which request it answers; the socket it comes on does. Set up
-  // before the clock starts.
-  std::array<A2sExchange, 3> exchanges_{A2sExchange(A2sQuery::Info), A2sExchange(A2sQuery::Players),
-                                        A2sExchange(A2sQuery::Rules)};
+  void Conclude() {
+    report_.outcome = Outcome::Answered;
+    for (const PartExchange& part : parts_) {
+      if (Has(report_, part.part)) continue;
+      Outcome outcome = Outcome::TimedOut;
+      std::string problem = "no reply within " + std::to_string(settings_.timeout.count()) + " ms";
+      if (part.portRefused) {
+        outcome = Outcome::PortRefused;
+        problem = "refused (port unreachable)";
+      } else if (!part.refusal.empty()) {
+        outcome =
+            part.refusal.rfind("cannot send", 0) == 0 ? Outcome::SendFailed : Outcome::Unreadable;
+        problem = part.refusal;
+      }
+      report_.outcome = std::max(report_.outcome, outcome);
+      report_.problems.push_back(Problem{PartName(part.part), outcome, problem});
+    }
+  }
+
+  const QuerySettings settings_;
+  std::array<PartExchange, 3> parts_;
   const Clock::time_point start_;
   const Clock::time_point deadline_;
   ServerReport report_;
@@ -189,34 +174,21 @@ class A2sServerQuery {
 
 }  // namespace
 
-ServerReport QueryServerReport(const ServerAddress& address, WireProtocol protocol,
-                               std::chrono::milliseconds timeout) {
-  if (protocol == WireProtocol::Classic) return QueryClassic(address, timeout);
-  return A2sServerQuery(address, timeout).Run();
-}
-
-ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
-                                const std::string& command, std::chrono::milliseconds timeout) {
-  UdpSocket socket;
-  ConsoleReport report;
-  report.address = address;
-  const Clock::time_point start = Clock::now();
-  const std::optional<ReceivedDatagram> challenge =
-      Exchange(socket, address, "challenge rcon", 'c', timeout);
-  if (!challenge) return report;
-  report.challengeAnswered = true;
-  const std::string line =
-      "rcon " + ExtractChallenge(challenge->bytes) + " " + password + " " + command;
-  std::optional<ReceivedDatagram> piece = Exchange(socket, address, line, 'l', timeout);
-  if (!piece) return report;
-  report.roundTripMs = MillisecondsBetween(start, piece->receivedAt);
-  AppendLines(report.lines, piece->bytes);
-  // Servers send long console output as several replies of whole lines, one right after the
-  // other, and mark none as the last. A reply with room left for another line was the last.
-  while (piece->bytes.size() >= ConsoleReplyFullBytes) {
-    piece = AwaitReply(socket, address, 'l', piece->receivedAt + ConsoleReplyGap);
-    if (!piece) break;
-    AppendLines(report.lines, piece->bytes);
+std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
+                                       const QuerySettings& settings) {
+  std::vector<ServerReport> reports;
+  for (const std::string& target : targets) {
+    std::optional<ServerAddress> address;
+    ServerReport report;
+    try {
+      address = ResolveServerAddress(target);
+    } catch (const EZerval& error) {
+      report.outcome = Outcome::BadAddress;
+      report.problems.push_back(Problem{{}, Outcome::BadAddress, error.what()});
+    }
+    if (address) report = ServerQuery(*address, settings).Run();
+    report.target = target;
+    reports.push_back(std::move(report));
   }
-  return report;
+  return reports;
 }

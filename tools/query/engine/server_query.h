@@ -1,45 +1,47 @@
 #pragma once
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/server_address.h"
-#include "engine/wire_protocol.h"
+#include "engine/settings.h"
+#include "protocol/a2s.h"
+#include "protocol/datafuncs.h"
 #include "store/mytypes.h"
 
-// Everything one server told: a part that did not come within the time-out stays empty.
+// Why a part of a server's answer is missing.
+struct Problem {
+  // "details", "players" or "rules"; empty when the server could not be asked at all.
+  std::string part;
+  Outcome outcome = Outcome::TimedOut;
+  std::string reason;
+};
+
+// Everything one server told, as it was sent: a part that did not come stays empty.
 struct ServerReport {
-  ServerAddress address;
+  // The server as it was named.
+  std::string target;
+  // None when the name could not be read or resolved.
+  std::optional<ServerAddress> address;
+  // An info reply of the Steam-era requests is read into the record as well, with the address
+  // it came from as its server address.
   std::optional<TDetailInfo> details;
-  std::optional<TPlayerList> players;
-  std::optional<TRuleList> rules;
-  // From the first request to the last reply that came.
-  double roundTripMs = 0;
-  // Why replies that came were refused (split replies that made no valid reply).
-  std::vector<std::string> refusals;
-
-  bool Complete() const { return details && players && rules; }
+  // The whole info reply, when it was one of the Steam-era kind ('I').
+  std::optional<A2sInfo> a2sInfo;
+  std::optional<std::vector<PlayerEntry>> players;
+  std::optional<std::vector<RuleEntry>> rules;
+  // From the first request to the last reply that came; none when nothing came.
+  std::optional<double> roundTripMs;
+  // The worst of the parts.
+  Outcome outcome = Outcome::TimedOut;
+  // What went wrong, in English.
+  std::vector<Problem> problems;
 };
 
-// Asks for details, players and rules at once and waits for the three replies. Only replies from
-// `address` count. Classic replies are told apart by their kind byte. The Steam-era requests go
-// out on a socket each, as a challenge reply does not say which request it answers; it makes
-// that request go out again with the challenge, at most twice. Split replies are put together.
-ServerReport QueryServerReport(const ServerAddress& address, WireProtocol protocol,
-                               std::chrono::milliseconds timeout);
-
-struct ConsoleReport {
-  ServerAddress address;
-  bool challengeAnswered = false;
-  // The console text's lines; no value when the command was not answered.
-  std::optional<std::vector<std::string>> lines;
-  double roundTripMs = 0;
-};
-
-// Obtains a console challenge ("challenge rcon"), then sends
-// "rcon <challenge> <password> <command>" and waits for the console text. Each of the two
-// requests waits up to `timeout`.
-ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
-                                const std::string& command, std::chrono::milliseconds timeout);
+// Asks every server for details, players and rules, all servers and requests in flight
+// together, and returns one report per target, in order. Only replies from the asked address
+// count. A challenge reply to a Steam-era request makes it go out again with the challenge, at
+// most twice, and split replies are put together.
+std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
+                                       const QuerySettings& settings);

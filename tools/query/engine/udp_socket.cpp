@@ -1,6 +1,6 @@
 #include "engine/udp_socket.h"
 
-#include <arpa/inet.h>
+#include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -39,22 +39,27 @@ bool PollUntil(std::vector<pollfd>& entries, Clock::time_point deadline) {
   }
 }
 
+// Errors that an earlier datagram's ICMP report leaves on the socket; the next call on it
+// returns one of them once, whatever that call does.
+bool IsReportedError(int error) {
+  return error == ECONNREFUSED || error == EHOSTUNREACH || error == ENETUNREACH ||
+         error == EHOSTDOWN || error == EPROTO || error == EMSGSIZE;
+}
+
 }  // namespace
 
-UdpSocket::UdpSocket(std::size_t bufferSize) : buffer_(bufferSize, '\0') {
-  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+UdpSocket::UdpSocket(int family, std::size_t bufferSize)
+    : family_(family), buffer_(bufferSize, '\0') {
+  fd_ = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw EZerval(SystemError("cannot open a UDP socket"));
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port = 0;
-  if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    const std::string message = SystemError("cannot bind a UDP socket");
-    ::close(fd_);
-    throw EZerval(message);
-  }
+  const int on = 1;
   const int size = ReceiveBufferBytes;
   ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  // ICMP reports of refused datagrams, with the address they were sent to.
+  if (family == AF_INET6)
+    ::setsockopt(fd_, SOL_IPV6, IPV6_RECVERR, &on, sizeof on);
+  else
+    ::setsockopt(fd_, SOL_IP, IP_RECVERR, &on, sizeof on);
 }
 
 UdpSocket::~UdpSocket() {
@@ -63,37 +68,69 @@ UdpSocket::~UdpSocket() {
 
 std::string UdpSocket::SendTo(const ServerAddress& target, const std::string& datagram,
                               Clock::time_point deadline) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(target.ip);
-  to.sin_port = htons(target.port);
+  int reportedErrors = 0;
   for (;;) {
-    const ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), 0,
-                                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    const ssize_t sent =
+        ::sendto(fd_, datagram.data(), datagram.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&target.storage), target.length);
     if (sent >= 0) return {};
     if (errno == EINTR) continue;
+    // Another server's refusal, reported here; a second one in a row is this send's own.
+    if (IsReportedError(errno) && ++reportedErrors < 2) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS) return std::strerror(errno);
     if (!Wait(POLLOUT, deadline)) return "send buffer full until the time-out";
   }
 }
 
-std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
+std::optional<ReceivedDatagram> UdpSocket::TakeErrorReport() {
   for (;;) {
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    const ssize_t count = ::recvfrom(fd_, buffer_.data(), buffer_.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &fromLength);
+    sockaddr_storage offender{};
+    char control[512];
+    char payload[1];
+    iovec part{payload, sizeof payload};
+    msghdr message{};
+    message.msg_name = &offender;
+    message.msg_namelen = sizeof offender;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    if (::recvmsg(fd_, &message, MSG_ERRQUEUE) < 0) return std::nullopt;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header;
+         header = CMSG_NXTHDR(&message, header)) {
+      const bool v4 = header->cmsg_level == SOL_IP && header->cmsg_type == IP_RECVERR;
+      const bool v6 = header->cmsg_level == SOL_IPV6 && header->cmsg_type == IPV6_RECVERR;
+      if (!v4 && !v6) continue;
+      sock_extended_err report{};
+      std::memcpy(&report, CMSG_DATA(header), sizeof report);
+      const bool icmp =
+          report.ee_origin == SO_EE_ORIGIN_ICMP || report.ee_origin == SO_EE_ORIGIN_ICMP6;
+      if (!icmp || report.ee_errno != ECONNREFUSED || message.msg_namelen == 0) continue;
+      ReceivedDatagram refusal;
+      refusal.source.storage = offender;
+      refusal.source.length = message.msg_namelen;
+      refusal.receivedAt = Clock::now();
+      refusal.portRefused = true;
+      return refusal;
+    }
+  }
+}
+
+std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
+  if (std::optional<ReceivedDatagram> refusal = TakeErrorReport()) return refusal;
+  for (;;) {
+    ReceivedDatagram datagram;
+    socklen_t fromLength = sizeof datagram.source.storage;
+    const ssize_t count =
+        ::recvfrom(fd_, buffer_.data(), buffer_.size(), 0,
+                   reinterpret_cast<sockaddr*>(&datagram.source.storage), &fromLength);
     if (count < 0) {
-      if (errno == EINTR) continue;
-      // Nothing waiting, or an error report of an earlier datagram: neither is a reply, and a
-      // reply behind such a report is taken at the next call.
+      if (errno == EINTR || IsReportedError(errno)) continue;
       return std::nullopt;
     }
-    if (count == 0 || from.sin_family != AF_INET) continue;
-    ReceivedDatagram datagram;
+    if (count == 0 || datagram.source.Family() != family_) continue;
+    datagram.source.length = fromLength;
     datagram.bytes.assign(buffer_.data(), static_cast<std::size_t>(count));
-    datagram.source.ip = ntohl(from.sin_addr.s_addr);
-    datagram.source.port = ntohs(from.sin_port);
     datagram.receivedAt = Clock::now();
     return datagram;
   }

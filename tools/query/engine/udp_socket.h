@@ -1,7 +1,7 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,9 +14,13 @@ struct ReceivedDatagram {
   std::string bytes;
   ServerAddress source;
   Clock::time_point receivedAt;
+  // No datagram but the system's report that `source` refused one of ours: nothing listens on
+  // that port (ICMP port unreachable).
+  bool portRefused = false;
 };
 
-// One non-blocking IPv4 UDP socket on a port that the system chooses.
+// One non-blocking UDP socket of one address family on a port that the system chooses. It does
+// not allow broadcasts, so no request, console lines included, goes out as one.
 class UdpSocket {
  public:
   // Largest reply taken with the text commands; a longer datagram is cut to this size.
@@ -24,28 +28,32 @@ class UdpSocket {
   // Steam-era replies may fill a whole UDP datagram.
   static constexpr std::size_t A2sBufferSize = 65536;
 
-  // Takes datagrams of up to `bufferSize` bytes. Raises EZerval when the system refuses the
-  // socket.
-  explicit UdpSocket(std::size_t bufferSize = ClassicBufferSize);
+  // `family` is AF_INET or AF_INET6. Takes datagrams of up to `bufferSize` bytes. Raises EZerval
+  // when the system refuses the socket.
+  explicit UdpSocket(int family, std::size_t bufferSize = ClassicBufferSize);
   ~UdpSocket();
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
+
+  int Family() const { return family_; }
 
   // Sends one datagram, waiting for room in the send buffer until `deadline` at most.
   // Returns an empty text on success, else the system's reason.
   std::string SendTo(const ServerAddress& target, const std::string& datagram,
                      Clock::time_point deadline);
-  // The next datagram already waiting, without blocking. Zero-byte datagrams are skipped.
+  // The next datagram or refusal report already waiting, without blocking. Zero-byte datagrams
+  // and other error reports are skipped.
   std::optional<ReceivedDatagram> TryReceive();
-  // Waits until a datagram is waiting or `deadline` has passed; true when one is waiting.
+  // Waits until a datagram or report is waiting or `deadline` has passed; true when one is.
   bool WaitReadable(Clock::time_point deadline);
-  // Waits until any of `sockets` has a datagram waiting or `deadline` has passed; true when
-  // one has.
+  // The same for any of `sockets`.
   static bool WaitAnyReadable(const std::vector<UdpSocket*>& sockets, Clock::time_point deadline);
 
  private:
   bool Wait(short events, Clock::time_point deadline);
+  std::optional<ReceivedDatagram> TakeErrorReport();
 
+  int family_;
   int fd_ = -1;
   std::string buffer_;
 };

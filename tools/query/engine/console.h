@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/server_address.h"
+#include "engine/settings.h"
+
+struct ConsoleReport {
+  ServerAddress address;
+  bool challengeAnswered = false;
+  // The console text's lines; no value when the command was not answered.
+  std::optional<std::vector<std::string>> lines;
+  std::optional<double> roundTripMs;
+  Outcome outcome = Outcome::TimedOut;
+  // Why the command did not run, in English; empty when it did.
+  std::string error;
+};
+
+// Obtains a console challenge ("challenge rcon"), then sends
+// "rcon <challenge> <password> <command>" and waits for the console text, joined from as many
+// datagrams as the server sends it in.
+ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
+                                const std::string& command, const QuerySettings& settings);
