@@ -53,7 +53,6 @@ class KeepingTarget : public ReplyTarget {
   void ShowPlayers(const TPlayerList& list) override { players = list; }
   void ShowRules(const TRuleList& list) override { rules = list; }
   void AppendConsoleLine(const std::string&) override { ++consoleLines; }
-  std::string RconCommandText() override { return ConsoleCommand; }
 
   TDetailInfo details;
   TPlayerList players;

@@ -131,7 +131,6 @@ class RulesTarget : public ExchangeUi, public ReplyTarget {
   void ShowPlayers(const TPlayerList&) override {}
   void ShowRules(const TRuleList& list) override { rules.push_back(list); }
   void AppendConsoleLine(const std::string&) override {}
-  std::string RconCommandText() override { return {}; }
 };
 
 }  // namespace

@@ -108,7 +108,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
 
   // Remote console and admin actions.
   void AppendConsoleLine(const std::string& line) override;
-  std::string RconCommandText() override;
+  std::string RconCommandText();
   void QueryRconStatus();
   bool SendRconCommand(const std::string& command);
   void btn_sendrconcmdClick();

@@ -23,11 +23,10 @@
 
 namespace {
 
-constexpr char ChallengeRequest[] = "challenge rcon";
 // The port on this machine where the companion program listens for the server's log.
 constexpr char LogPort[] = "3305";
 
-std::string ConsoleLine(const TCurrentServer& server, const std::string& command) {
+std::string ConsoleLineFor(const TCurrentServer& server, const std::string& command) {
   return "rcon " + server.Challenge + " " + server.RconPassword + " " + command;
 }
 
@@ -113,7 +112,7 @@ std::string Tfrm_main::RconCommandText() {
 
 void Tfrm_main::QueryRconStatus() {
   const std::optional<Datagram> reply = UDPClient.QueryQuiet(
-      CurrentServer.HostIP, CurrentServer.Port, ConsoleLine(CurrentServer, "status"), true);
+      CurrentServer.HostIP, CurrentServer.Port, ConsoleLineFor(CurrentServer, "status"), true);
   if (!reply) return;
   PlayerInfo.Clear();
   if (const std::optional<std::vector<std::string>> lines = ParseRconReply(reply->Bytes))
@@ -128,7 +127,7 @@ bool Tfrm_main::SendRconCommand(const std::string& command) {
   }
   const bool replied =
       UDPClient.QueryServerEx(CurrentServer.HostIP, CurrentServer.Port,
-                              ConsoleLine(CurrentServer, command), nullptr, false, false);
+                              ConsoleLineFor(CurrentServer, command), nullptr, false, false);
   uiAdmin.ed_rconcmd->clear();
   return replied;
 }
@@ -137,14 +136,14 @@ void Tfrm_main::btn_sendrconcmdClick() {
   if (UDPClient.IsBusy() || !ConsoleAvailable(CurrentServer)) return;
   // Without a challenge the command goes out with the challenge reply and stays in the edit.
   if (CurrentServer.Challenge.empty()) {
-    UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port, ChallengeRequest,
-                          CurrentServer.Log, true);
+    UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true,
+                             RconCommandText());
     return;
   }
   const std::string command = RconCommandText();
   AppendConsoleLine(SendingLine(command));
   UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
-                        ConsoleLine(CurrentServer, command), CurrentServer.Log, true);
+                        ConsoleLineFor(CurrentServer, command), CurrentServer.Log, true);
   uiAdmin.ed_rconcmd->clear();
 }
 
@@ -161,8 +160,7 @@ void Tfrm_main::btn_clearlogClick() {
 void Tfrm_main::btn_chtClick() {
   if (UDPClient.IsBusy() || !ConsoleAvailable(CurrentServer)) return;
   if (CurrentServer.Challenge.empty()) {
-    UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port, ChallengeRequest,
-                          CurrentServer.Log, true);
+    UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true, "");
     return;
   }
   // The server's log goes to this machine: to its second own address when it has two or more.
@@ -177,7 +175,7 @@ void Tfrm_main::btn_chtClick() {
                                        "logaddress " + ownAddress + " " + LogPort};
   for (const std::string& command : setupCommands)
     UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
-                          ConsoleLine(CurrentServer, command), CurrentServer.Log, false);
+                          ConsoleLineFor(CurrentServer, command), CurrentServer.Log, false);
 
   StartProgram(
       CompanionProgramPath(),

@@ -51,8 +51,7 @@ bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
   if (entry.HasPassword != 0) {
     server.RconEnabled = true;
     server.RconPassword = entry.Password.str();
-    if (!window.UDPClient.QueryServer(server.HostIP, server.Port, "challenge rcon", server.Log,
-                                      false))
+    if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false, ""))
       return false;
   } else {
     server.RconEnabled = false;

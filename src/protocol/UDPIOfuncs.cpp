@@ -1,11 +1,13 @@
 #include "protocol/UDPIOfuncs.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <string_view>
 #include <utility>
@@ -55,71 +57,36 @@ bool IsBroadcast(const QHostAddress& address) {
   return std::find(broadcasts.begin(), broadcasts.end(), address) != broadcasts.end();
 }
 
-constexpr char KindConsoleText = 'l';
-constexpr char KindChallenge = 'c';
 constexpr char ChallengeRequest[] = "challenge rcon";
 constexpr char ConsoleLinePrefix[] = "rcon ";
-// A challenge reply to a Steam request is answered this often; further ones are ignored.
-constexpr int MaxChallengeResends = 2;
+// While datagrams keep coming, the window still gets its events this often.
+constexpr Micros EventInterval = 100'000;
 
-char KindOf(std::string_view reply) {
-  return reply.size() > ReplyKindOffset ? reply[ReplyKindOffset] : '\0';
+Micros NowMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
-// The text of a console-text reply: from offset 5 to its end, without trailing zero bytes.
-std::string_view ConsoleText(std::string_view reply) {
-  if (reply.size() <= ReplyKindOffset + 1) return {};
-  std::string_view text = reply.substr(ReplyKindOffset + 1);
-  while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
-  return text;
-}
-
-// The answers by which a server refuses a console line.
-enum class ConsoleAnswer { Other, WrongPassword, ChallengeExpired };
-
-// A refusal is recognised only when it is the whole of the console text, so that no command's
-// output can pass for one.
-ConsoleAnswer AnswerOf(std::string_view reply) {
-  std::vector<std::string_view> lines;
-  std::string_view text = ConsoleText(reply);
-  while (!text.empty()) {
-    const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(std::min(end + 1, text.size()));
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
-    if (!line.empty()) lines.push_back(line);
-  }
-  const std::string_view wrongPassword = "Bad rcon_password.";
-  if (lines == std::vector<std::string_view>{wrongPassword}) return ConsoleAnswer::WrongPassword;
-  if (lines == std::vector<std::string_view>{wrongPassword, "Bad challenge."})
-    return ConsoleAnswer::ChallengeExpired;
-  return ConsoleAnswer::Other;
+bool IsConsoleLine(const std::string& command) {
+  return command.rfind(ConsoleLinePrefix, 0) == 0;
 }
 
 }  // namespace
 
-std::string JoinConsoleReplies(const std::vector<std::string>& replies) {
-  std::string text;
-  for (const std::string& reply : replies) text += ConsoleText(reply);
-  if (text.empty() || text.back() != '\n') text += '\n';
-  return std::string(4, '\xFF') + KindConsoleText + text + std::string(2, '\0');
-}
-
-// One exchange in progress: where it goes, what it asked and what it has taken so far.
+// One exchange in progress: where it goes and the log lines of its wait.
 struct UdpExchange::Run {
-  Run(QHostAddress to, std::int32_t toPort, std::string text, LogCallback logLine,
-      QueryProtocol protocol)
-      : address(std::move(to)),
-        port(toPort),
-        command(std::move(text)),
-        log(std::move(logLine)),
-        consoleLine(command.rfind(ConsoleLinePrefix, 0) == 0) {
-    if (protocol == QueryProtocol::Steam) {
-      query = A2sQueryFor(command);
-      dropsInfoReplies = query != A2sQuery::Info;
-      bufferSize = SteamBufferSize;
-    }
-  }
+  QHostAddress address;
+  std::uint16_t port = 0;
+  std::string addressText;
+  LogCallback log;
+  ExchangeRequest request;
+  int bufferSize = BufferSize;
+  bool anySource = false;
+  // Where the reply came from, and the replies kept for the next exchange.
+  Datagram replySource;
+  bool deferLog = false;
+  std::vector<std::string> deferredLines;
 
   // During the wait the lines are kept, to be written once the wait dialog has closed.
   void Log(const std::string& line) {
@@ -134,34 +101,13 @@ struct UdpExchange::Run {
     for (const std::string& line : deferredLines) log(line);
     deferredLines.clear();
   }
-  std::string Request() const { return query ? A2sRequest(*query) : FrameRequest(command); }
-  std::uint16_t Port() const { return static_cast<std::uint16_t>(port); }
-
-  QHostAddress address;
-  std::int32_t port = 0;
-  std::string command;
-  LogCallback log;
-  bool consoleLine = false;
-  std::optional<A2sQuery> query;
-  bool dropsInfoReplies = false;
-  int bufferSize = BufferSize;
-  int challengeResends = 0;
-  QDeadlineTimer deadline;
-  SplitReassembler pieces;
-  bool deferLog = false;
-  std::vector<std::string> deferredLines;
+  bool FromServer(const Datagram& datagram) const {
+    if (anySource) return true;
+    return datagram.SourcePort == port &&
+           QHostAddress(QString::fromStdString(datagram.SourceAddress))
+               .isEqual(address, QHostAddress::TolerantConversion);
+  }
 };
-
-// A datagram from the asked server; `fresh` when it came from the socket just now, not from
-// the datagrams an earlier exchange left (those were counted and logged then).
-struct UdpExchange::Taken {
-  Datagram datagram;
-  bool fresh = false;
-};
-
-std::string FrameRequest(const std::string& command) {
-  return std::string(4, '\xFF') + command + '\0';
-}
 
 std::string HexLine(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
@@ -176,15 +122,28 @@ std::string HexLine(const std::string& bytes) {
   return line;
 }
 
+bool IsBroadcastHost(const std::string& host) {
+  QHostAddress address;
+  return address.setAddress(
+             QString::fromLatin1(host.data(), static_cast<qsizetype>(host.size()))) &&
+         IsBroadcast(address);
+}
+
 UdpExchange::UdpExchange(TCurrentServer& server, ExchangeUi& ui, ReplyTarget& target,
                          QObject* parent)
-    : QObject(parent), server_(server), ui_(ui), target_(target) {
+    : QObject(parent),
+      server_(server),
+      ui_(ui),
+      target_(target),
+      buffer_(static_cast<std::size_t>(SteamBufferSize), '\0') {
   socket_.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
 }
 
 UdpExchange::~UdpExchange() = default;
 
-QHostAddress UdpExchange::Resolve(const std::string& host) const {
+namespace {
+
+QHostAddress Resolve(const std::string& host) {
   const QString name = QString::fromLatin1(host.data(), static_cast<qsizetype>(host.size()));
   QHostAddress address;
   if (address.setAddress(name)) return address;
@@ -196,188 +155,192 @@ QHostAddress UdpExchange::Resolve(const std::string& host) const {
                                               : " (" + info.errorString().toStdString() + ")"));
 }
 
-void UdpExchange::SendRequest(Run& run, const std::string& datagram) {
+}  // namespace
+
+UdpExchange::Run UdpExchange::Prepare(const std::string& host, std::int32_t port,
+                                      const std::string& command, const LogCallback& log) {
+  Run run;
+  run.address = Resolve(host);
   // A port outside the UDP range would otherwise wrap round to another port.
-  if (run.port < 1 || run.port > 65535)
-    throw EZerval("UDP Send Error: invalid port " + std::to_string(run.port));
-  const qint64 sent = socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
-                                            run.address, run.Port());
-  if (sent < 0) throw EZerval("UDP Send Error: " + socket_.errorString().toStdString());
-  AddToCounter(server_.BytesSent, static_cast<std::int64_t>(datagram.size()));
-  run.Log("Daten gesendet (" + FormatThousands(static_cast<std::int32_t>(datagram.size())) + ")");
-  run.Log(HexLine(datagram));
-}
+  if (port < 1 || port > 65535)
+    throw EZerval("UDP Send Error: invalid port " + std::to_string(port));
+  run.port = static_cast<std::uint16_t>(port);
+  run.addressText = run.address.toString().toStdString();
+  run.log = log;
+  run.anySource = IsBroadcast(run.address);
+  if (IsConsoleLine(command) && run.anySource)
+    throw EZerval("Rcon-Befehle werden nicht an eine Broadcast-Adresse gesendet!");
 
-bool UdpExchange::AcceptsSource(const QHostAddress& expected, std::uint16_t port,
-                                const QHostAddress& source, std::uint16_t sourcePort) const {
-  if (IsBroadcast(expected)) return true;
-  return sourcePort == port && source.isEqual(expected, QHostAddress::TolerantConversion);
-}
-
-std::optional<UdpExchange::Taken> UdpExchange::NextDatagram(Run& run,
-                                                            const QDeadlineTimer& deadline) {
-  for (;;) {
-    while (!held_.empty()) {
-      Datagram datagram = std::move(held_.front());
-      held_.pop_front();
-      const QHostAddress source(QString::fromStdString(datagram.SourceAddress));
-      if (AcceptsSource(run.address, run.Port(), source, datagram.SourcePort))
-        return Taken{std::move(datagram), false};
-      run.Log("Fremdes Datagramm verworfen von " + datagram.SourceAddress + ":" +
-              std::to_string(datagram.SourcePort));
-    }
-    while (socket_.hasPendingDatagrams()) {
-      // A longer datagram is cut to the buffer size; the system drops the rest of it.
-      std::string buffer(static_cast<std::size_t>(run.bufferSize), '\0');
-      QHostAddress source;
-      quint16 sourcePort = 0;
-      const qint64 count =
-          socket_.readDatagram(buffer.data(), run.bufferSize, &source, &sourcePort);
-      if (count < 0) throw EZerval("UDP Receive Error: " + socket_.errorString().toStdString());
-      if (count == 0) throw EZerval("UDP Receive Error = 0.");
-      buffer.resize(static_cast<std::size_t>(count));
-      const std::string sourceText = source.toString().toStdString();
-      // Only the server that was asked may answer; anything else could be a forged reply.
-      if (!AcceptsSource(run.address, run.Port(), source, sourcePort)) {
-        run.Log("Fremdes Datagramm verworfen von " + sourceText + ":" + std::to_string(sourcePort));
-        continue;
-      }
-      AddToCounter(server_.BytesReceived, count);
-      run.Log("Daten Empfangen von " + sourceText + ":" + std::to_string(sourcePort) + " (" +
-              FormatThousands(static_cast<std::int32_t>(count)) + " bytes)");
-      run.Log(HexLine(buffer));
-      return Taken{Datagram{std::move(buffer), sourceText, sourcePort}, true};
-    }
-    if (deadline.hasExpired()) return std::nullopt;
-    // Wait in a nested event loop, so painting, input and timers go on meanwhile.
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&socket_, &QUdpSocket::readyRead, &loop, &QEventLoop::quit);
-    timer.start(static_cast<int>(deadline.remainingTime()));
-    if (!socket_.hasPendingDatagrams()) loop.exec();
+  ExchangeRequest& request = run.request;
+  request.command = command;
+  request.timeout = static_cast<Micros>(receiveTimeout_) * 1000;
+  // A console line built with the stored challenge and password can be built again with a new
+  // challenge; without them there is no safe way to rebuild it.
+  const std::string prefix =
+      ConsoleLinePrefix + server_.Challenge + " " + server_.RconPassword + " ";
+  if (IsConsoleLine(command) && command.rfind(prefix, 0) == 0)
+    request.console =
+        ConsoleLine{server_.Challenge, server_.RconPassword, command.substr(prefix.size())};
+  if (protocol_ == QueryProtocol::Steam) {
+    request.a2s = A2sQueryFor(command);
+    run.bufferSize = SteamBufferSize;
   }
+  return run;
 }
 
-std::optional<Datagram> UdpExchange::NextReply(Run& run, const QDeadlineTimer& deadline) {
-  for (;;) {
-    std::optional<Taken> taken = NextDatagram(run, deadline);
-    if (!taken) return std::nullopt;
-    Datagram reply = std::move(taken->datagram);
-    if (taken->fresh && IsSplitPiece(reply.Bytes)) {
-      SplitOutcome outcome = run.pieces.Add(reply.Bytes);
-      if (outcome.status == SplitOutcome::Status::Refused)
-        run.Log("Geteilte Antwort verworfen: " + outcome.reason);
-      if (outcome.status != SplitOutcome::Status::Complete) continue;
-      reply.Bytes = std::move(outcome.reply);
-    }
-    if (run.query) {
-      if (const std::optional<std::string> challenge = A2sChallenge(reply.Bytes)) {
-        if (run.challengeResends < MaxChallengeResends) {
-          ++run.challengeResends;
-          SendRequest(run, A2sRequest(*run.query, *challenge));
-        }
-        continue;
+void UdpExchange::SendOutgoing(Run& run, ReplyPolicy& policy) {
+  for (const std::string& datagram : policy.TakeOutgoing()) {
+    const qint64 sent = socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
+                                              run.address, run.port);
+    if (sent < 0) throw EZerval("UDP Send Error: " + socket_.errorString().toStdString());
+    AddToCounter(server_.BytesSent, static_cast<std::int64_t>(datagram.size()));
+    run.Log("Daten gesendet (" + FormatThousands(static_cast<std::int32_t>(datagram.size())) + ")");
+    run.Log(HexLine(datagram));
+  }
+  for (const std::string& note : policy.TakeNotes()) run.Log(note);
+}
+
+Datagram UdpExchange::ReadOne(Run& run) {
+  QHostAddress source;
+  quint16 sourcePort = 0;
+  // A longer datagram is cut to the buffer size; the system drops the rest of it.
+  const qint64 count = socket_.readDatagram(buffer_.data(), run.bufferSize, &source, &sourcePort);
+  if (count < 0) throw EZerval("UDP Receive Error: " + socket_.errorString().toStdString());
+  return Datagram{buffer_.substr(0, static_cast<std::size_t>(count)),
+                  source.toString().toStdString(), sourcePort};
+}
+
+void UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool held) {
+  const Intake intake = policy.Receive(datagram.Bytes, run.FromServer(datagram), NowMicros(), held);
+  const std::string from = datagram.SourceAddress + ":" + std::to_string(datagram.SourcePort);
+  // The source is checked first: only the asked server can end the exchange with an error.
+  if (intake.verdict == Verdict::Empty) throw EZerval("UDP Receive Error = 0.");
+  if (intake.counted)
+    AddToCounter(server_.BytesReceived, static_cast<std::int64_t>(datagram.Bytes.size()));
+  switch (intake.log) {
+    case LogDetail::Nothing:
+      break;
+    case LogDetail::Summary:
+      run.Log("… weitere Datagramme verworfen");
+      break;
+    case LogDetail::Brief:
+    case LogDetail::Full:
+      if (intake.verdict == Verdict::Foreign) {
+        run.Log("Fremdes Datagramm verworfen von " + from);
+        break;
       }
-    }
-    if (run.dropsInfoReplies && IsInfoReply(reply.Bytes)) {
-      run.Log("Nicht angefragte Info-Antwort verworfen");
+      run.Log("Daten Empfangen von " + from + " (" +
+              FormatThousands(static_cast<std::int32_t>(datagram.Bytes.size())) + " bytes)");
+      if (intake.log == LogDetail::Full) run.Log(HexLine(datagram.Bytes));
+      break;
+  }
+  if (intake.verdict == Verdict::Reply || intake.verdict == Verdict::Hold) {
+    run.replySource.SourceAddress = datagram.SourceAddress;
+    run.replySource.SourcePort = datagram.SourcePort;
+  }
+  SendOutgoing(run, policy);
+}
+
+// Waits in a nested event loop, so painting, input and timers go on meanwhile.
+void UdpExchange::WaitForDatagram(Micros until) {
+  const Micros wait = std::max<Micros>(0, until - NowMicros());
+  QEventLoop loop;
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
+  connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  connect(&socket_, &QUdpSocket::readyRead, &loop, &QEventLoop::quit);
+  timer.start(static_cast<int>((wait + 999) / 1000));
+  if (!socket_.hasPendingDatagrams()) loop.exec();
+}
+
+void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
+  std::deque<Datagram> earlier = std::move(held_);
+  held_.clear();
+  while (policy.state() == ReplyPolicy::State::Waiting && !earlier.empty()) {
+    Feed(run, policy, earlier.front(), true);
+    earlier.pop_front();
+  }
+  Micros lastEvents = NowMicros();
+  // The time is checked after every datagram, so no stream of them keeps the exchange waiting.
+  while (policy.state() == ReplyPolicy::State::Waiting) {
+    const Micros now = NowMicros();
+    policy.Advance(now);
+    SendOutgoing(run, policy);
+    if (policy.state() != ReplyPolicy::State::Waiting) break;
+    if (!socket_.hasPendingDatagrams()) {
+      WaitForDatagram(policy.WakeAt());
+      lastEvents = NowMicros();
       continue;
     }
-    return reply;
-  }
-}
-
-std::optional<Datagram> UdpExchange::AwaitReply(Run& run) {
-  std::optional<Datagram> reply = NextReply(run, run.deadline);
-  if (!reply || KindOf(reply->Bytes) != KindConsoleText) return reply;
-  return CompleteConsoleText(run, std::move(*reply));
-}
-
-Datagram UdpExchange::CompleteConsoleText(Run& run, Datagram reply) {
-  std::vector<std::string> parts{reply.Bytes};
-  const auto mayGoOn = [&run, &parts] {
-    return parts.back().size() >= static_cast<std::size_t>(LongConsoleReply) ||
-           (run.consoleLine && AnswerOf(JoinConsoleReplies(parts)) == ConsoleAnswer::WrongPassword);
-  };
-  while (mayGoOn()) {
-    const QDeadlineTimer quiet(std::min<qint64>(ConsoleQuietTime, run.deadline.remainingTime()));
-    std::optional<Datagram> next = NextReply(run, quiet);
-    if (!next) break;
-    if (KindOf(next->Bytes) != KindConsoleText) {
-      held_.push_front(std::move(*next));
-      break;
+    if (now - lastEvents > EventInterval) {
+      QCoreApplication::processEvents();
+      lastEvents = NowMicros();
     }
-    parts.push_back(std::move(next->Bytes));
+    Feed(run, policy, ReadOne(run), false);
   }
-  if (parts.size() > 1) reply.Bytes = JoinConsoleReplies(parts);
-  return reply;
-}
-
-std::optional<Datagram> UdpExchange::RetryWithNewChallenge(Run& run) {
-  // The line was built with the stored challenge; without it there is no safe way to rebuild it.
-  const std::string sentPrefix = ConsoleLinePrefix + server_.Challenge + " ";
-  if (run.command.rfind(sentPrefix, 0) != 0) return std::nullopt;
-  const std::string passwordAndCommand = run.command.substr(sentPrefix.size());
-  run.Log("Challenge abgelaufen, hole eine neue");
-  SendRequest(run, FrameRequest(ChallengeRequest));
-  run.deadline = QDeadlineTimer(receiveTimeout_);
-  std::optional<Datagram> challenge = NextReply(run, run.deadline);
-  if (!challenge) return std::nullopt;
-  if (KindOf(challenge->Bytes) != KindChallenge) {
-    held_.push_front(std::move(*challenge));
-    return std::nullopt;
-  }
-  const std::string expired = server_.Challenge;
-  server_.Challenge = ExtractChallenge(challenge->Bytes);
-  // The same answer again is all that an empty or unchanged challenge could bring.
-  if (server_.Challenge.empty() || server_.Challenge == expired) return std::nullopt;
-  run.command = ConsoleLinePrefix + server_.Challenge + " " + passwordAndCommand;
-  SendRequest(run, FrameRequest(run.command));
-  run.deadline = QDeadlineTimer(receiveTimeout_);
-  return AwaitReply(run);
+  // Replies kept now came before those still kept from earlier, or after all of them.
+  for (std::string& reply : policy.TakeHeld())
+    held_.push_back(
+        Datagram{std::move(reply), run.replySource.SourceAddress, run.replySource.SourcePort});
+  for (Datagram& datagram : earlier) held_.push_back(std::move(datagram));
 }
 
 std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
-  SendRequest(run, run.Request());
+  ReplyPolicy policy(run.request, NowMicros());
+  run.replySource = Datagram{{}, run.addressText, run.port};
+  SendOutgoing(run, policy);
   std::shared_ptr<void> dialog = waitDialog ? ui_.OpenWaitDialog() : nullptr;
   run.deferLog = true;
-  run.deadline = QDeadlineTimer(receiveTimeout_);
-  std::optional<Datagram> reply;
   try {
-    reply = AwaitReply(run);
-    if (reply && run.consoleLine && AnswerOf(reply->Bytes) == ConsoleAnswer::ChallengeExpired)
-      if (std::optional<Datagram> again = RetryWithNewChallenge(run)) reply = std::move(again);
+    Await(run, policy);
   } catch (...) {
     dialog.reset();
     run.FlushLog();
     throw;
   }
+  if (policy.RenewedChallenge()) server_.Challenge = *policy.RenewedChallenge();
   ui_.UpdateByteCounter();
   dialog.reset();
   run.FlushLog();
-  return reply;
+  if (policy.state() != ReplyPolicy::State::Replied) return std::nullopt;
+  return Datagram{policy.Reply(), run.replySource.SourceAddress, run.replySource.SourcePort};
 }
 
 std::optional<Datagram> UdpExchange::QueryQuiet(const std::string& host, std::int32_t port,
                                                 const std::string& command, bool waitDialog) {
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
-  Run run(Resolve(host), port, command, nullptr, protocol_);
-  BusyScope busy(busy_);
-  return Exchange(run, waitDialog);
+  Run run = Prepare(host, port, command, nullptr);
+  std::optional<Datagram> reply;
+  {
+    BusyScope busy(busy_);
+    reply = Exchange(run, waitDialog);
+  }
+  emit Idle();
+  return reply;
 }
 
 bool UdpExchange::QueryServer(const std::string& host, std::int32_t port,
                               const std::string& command, const LogCallback& log, bool display) {
-  return QueryServerEx(host, port, command, log, display, true);
+  return Query(host, port, command, log, display, true, nullptr);
 }
 
 bool UdpExchange::QueryServerEx(const std::string& host, std::int32_t port,
                                 const std::string& command, const LogCallback& log, bool display,
                                 bool waitDialog) {
+  return Query(host, port, command, log, display, waitDialog, nullptr);
+}
+
+bool UdpExchange::QueryChallenge(const std::string& host, std::int32_t port, const LogCallback& log,
+                                 bool display, const std::string& followUpCommand) {
+  return Query(host, port, ChallengeRequest, log, display, true, &followUpCommand);
+}
+
+bool UdpExchange::Query(const std::string& host, std::int32_t port, const std::string& command,
+                        const LogCallback& log, bool display, bool waitDialog,
+                        const std::string* followUpCommand) {
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
-  Run run(Resolve(host), port, command, log, protocol_);
+  Run run = Prepare(host, port, command, log);
   std::optional<Datagram> reply;
   {
     BusyScope busy(busy_);
@@ -386,14 +349,20 @@ bool UdpExchange::QueryServerEx(const std::string& host, std::int32_t port,
       ui_.PlayTimeoutSound();
       ui_.ShowTimeoutDialog();
       if (log) log("TimeOut!!!");
-      return false;
     }
   }
-  HandleReply(*reply, log, display);
+  emit Idle();
+  if (!reply) return false;
+  Dispatch(*reply, log, display, followUpCommand);
   return true;
 }
 
 void UdpExchange::HandleReply(const Datagram& reply, const LogCallback& log, bool display) {
+  Dispatch(reply, log, display, nullptr);
+}
+
+void UdpExchange::Dispatch(const Datagram& reply, const LogCallback& log, bool display,
+                           const std::string* followUpCommand) {
   const std::string& bytes = reply.Bytes;
   if (bytes.size() <= ReplyKindOffset) return;
   switch (bytes[ReplyKindOffset]) {
@@ -418,7 +387,7 @@ void UdpExchange::HandleReply(const Datagram& reply, const LogCallback& log, boo
       break;
     }
     case 'c':
-      ChallengeAction(reply, log, display);
+      ChallengeAction(reply, log, display, followUpCommand);
       break;
     case 'l':
       if (!display) break;
@@ -436,13 +405,21 @@ void UdpExchange::HandleReply(const Datagram& reply, const LogCallback& log, boo
   }
 }
 
-void UdpExchange::ChallengeAction(const Datagram& reply, const LogCallback& log, bool display) {
+void UdpExchange::ChallengeAction(const Datagram& reply, const LogCallback& log, bool display,
+                                  const std::string* followUpCommand) {
+  // The password belongs to the selected entry alone: without one, no challenge is of use.
+  if (!server_.RconEnabled || server_.RconPassword.empty()) {
+    if (log) log("Challenge ignoriert: kein Rcon-Passwort für diesen Server");
+    return;
+  }
   server_.Challenge = ExtractChallenge(reply.Bytes);
-  const std::string command = target_.RconCommandText();
-  if (display) target_.AppendConsoleLine("Sending :\"" + command + "\"");
+  // Only the exchange that asked for the challenge sends a console line on it, and only once:
+  // a late, repeated or unasked challenge reply runs nothing.
+  if (!followUpCommand) return;
+  if (display) target_.AppendConsoleLine("Sending :\"" + *followUpCommand + "\"");
   // The line carries the password: it goes to the server the operator selected, never to
   // whatever address the challenge reply claims to come from.
   QueryServer(server_.HostIP, server_.Port,
-              ConsoleLinePrefix + server_.Challenge + " " + server_.RconPassword + " " + command,
-              log, display);
+              ConsoleLineText({server_.Challenge, server_.RconPassword, *followUpCommand}), log,
+              display);
 }

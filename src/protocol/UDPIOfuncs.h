@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QUdpSocket>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/replypolicy.h"
 #include "store/mytypes.h"
 
 // Receives one line of the debug log; an empty callback means no log lines.
@@ -52,8 +52,6 @@ class ReplyTarget {
   virtual void ShowRules(const TRuleList& list) = 0;
   // Appends one line to the console memo.
   virtual void AppendConsoleLine(const std::string& line) = 0;
-  // The text of the console command edit.
-  virtual std::string RconCommandText() = 0;
 };
 
 struct Datagram {
@@ -66,41 +64,30 @@ struct Datagram {
 // older servers, or the Steam-era requests of today's servers. Console lines are the same in both.
 enum class QueryProtocol { Classic, Steam };
 
-// Frames a command as a request datagram: four 0xFF bytes, the command, one zero byte.
-std::string FrameRequest(const std::string& command);
 // Every byte as two upper-case hex digits followed by one blank.
 std::string HexLine(const std::string& bytes);
+
+// Whether `host` names a broadcast address (the limited broadcast or one of this machine's
+// interfaces). Console lines carry the password and never go to such an address.
+bool IsBroadcastHost(const std::string& host);
 
 // The window's one UDP client and the exchanges that run over it.
 //
 // An exchange waits for its reply in a nested event loop, so painting, input and timers go on
 // meanwhile. Re-entry: while one exchange waits for its reply (or its time-out dialog is open),
-// a further exchange is refused: it sends nothing, shows nothing and returns no reply, so no
-// exchange ever takes another's reply. Event handlers check IsBusy() and skip their work
-// instead. The challenge follow-up is not affected: it starts from the dispatch of a reply,
-// after the receive of the outer exchange has finished.
+// a further exchange is refused with an error, so no exchange ever takes another's reply. Event
+// handlers check IsBusy() and put their work off until Idle() comes.
 //
-// What one exchange takes as its reply, all within its time-out and from the asked server only:
-// - the pieces of a split reply, put together (SplitReassembler); a piece still missing at the
-//   time-out means no reply;
-// - Steam protocol: a challenge reply ('A') to an info, players or rules request makes the same
-//   request go out again with that challenge, at most twice;
-// - Steam protocol: an info reply ('m' or 'I') to any other request is dropped. Servers of the
-//   older engine answer the Steam info request with both kinds; the first is the reply, and the
-//   second, left on the socket, must not pass for the reply to the next request;
-// - console text ('l') of 1,000 bytes or more, and a lone "Bad rcon_password.", may go on in
-//   further datagrams: more console text is taken until ConsoleQuietTime passes without any,
-//   and the texts are joined into one reply (JoinConsoleReplies). Shorter text ends the wait at
-//   once. A datagram of another kind arriving then is kept for the next exchange;
-// - a console line answered with "Bad rcon_password." and then "Bad challenge." was sent with
-//   an expired challenge: a new one is fetched ("challenge rcon", stored in Challenge) and the
-//   line goes out once more with it (not when the new one is empty or the same); that answer
-//   is the reply. Once only, and never for a plain "Bad rcon_password.": repeated wrong
-//   passwords get the operator banned. The refusals are recognised only as the whole console
-//   text, so no command's output passes for one. Whatever is not retried ("Bad rcon_password.",
-//   "You have been banned from this server.") is the reply and shown like any console text.
-// Every datagram is counted and logged; the lines of the wait are written once the wait dialog
-// has closed.
+// What an exchange takes as its reply is ReplyPolicy's decision (replypolicy.h): only datagrams
+// from the asked server (any source when the host is a broadcast address), split replies put
+// together, Steam challenges answered, console output joined, an expired console challenge
+// renewed once, and a bounded amount of everything. Replies that came for the next exchange are
+// kept for it. Every datagram taken is counted and logged; the lines of the wait are written
+// once the wait dialog has closed.
+//
+// Challenge replies: only QueryChallenge follows one up with a console line, once, and only
+// when the selected entry has a console password. A challenge reply taken by any other exchange
+// (a late or repeated one, or one to the follow-up itself) is only stored.
 class UdpExchange : public QObject {
   Q_OBJECT
 
@@ -113,20 +100,23 @@ class UdpExchange : public QObject {
   static constexpr int BufferSize = 8192;
   // Largest datagram taken with the Steam protocol.
   static constexpr int SteamBufferSize = 65536;
-  // Console text of this many bytes or more may go on in a further datagram.
-  static constexpr int LongConsoleReply = 1000;
-  // How long a console reply that may go on waits for its next datagram.
-  static constexpr int ConsoleQuietTime = 300;
+  // Replies kept for the next exchange, at most.
+  static constexpr std::size_t MaxHeldBytes = ReplyPolicy::MaxHeldBytes;
 
   bool QueryServer(const std::string& host, std::int32_t port, const std::string& command,
                    const LogCallback& log, bool display);
   bool QueryServerEx(const std::string& host, std::int32_t port, const std::string& command,
                      const LogCallback& log, bool display, bool waitDialog);
+  // Sends "challenge rcon"; a challenge reply to it is stored and followed by the console line
+  // with `followUpCommand` to the selected server, when that has a console password.
+  bool QueryChallenge(const std::string& host, std::int32_t port, const LogCallback& log,
+                      bool display, const std::string& followUpCommand);
   // A quiet exchange: send, optional wait dialog, the reply taken as above, counting. No log
   // lines, no time-out sound or dialog, no dispatch. No value on time-out.
   std::optional<Datagram> QueryQuiet(const std::string& host, std::int32_t port,
                                      const std::string& command, bool waitDialog);
-  // Dispatches a reply by its kind byte to the views and the console.
+  // Dispatches a reply by its kind byte to the views and the console. A challenge reply is
+  // only stored.
   void HandleReply(const Datagram& reply, const LogCallback& log, bool display);
 
   int ReceiveTimeout() const { return receiveTimeout_; }
@@ -136,37 +126,37 @@ class UdpExchange : public QObject {
   void SetProtocol(QueryProtocol protocol) { protocol_ = protocol; }
   bool IsBusy() const { return busy_; }
 
+ signals:
+  // An exchange has ended and none waits. Connect it queued: it comes from inside the exchange.
+  void Idle();
+
  private:
   struct Run;
-  struct Taken;
 
-  QHostAddress Resolve(const std::string& host) const;
+  bool Query(const std::string& host, std::int32_t port, const std::string& command,
+             const LogCallback& log, bool display, bool waitDialog,
+             const std::string* followUpCommand);
+  Run Prepare(const std::string& host, std::int32_t port, const std::string& command,
+              const LogCallback& log);
   std::optional<Datagram> Exchange(Run& run, bool waitDialog);
-  void SendRequest(Run& run, const std::string& datagram);
-  std::optional<Taken> NextDatagram(Run& run, const QDeadlineTimer& deadline);
-  std::optional<Datagram> NextReply(Run& run, const QDeadlineTimer& deadline);
-  std::optional<Datagram> AwaitReply(Run& run);
-  Datagram CompleteConsoleText(Run& run, Datagram reply);
-  std::optional<Datagram> RetryWithNewChallenge(Run& run);
-  bool AcceptsSource(const QHostAddress& expected, std::uint16_t port, const QHostAddress& source,
-                     std::uint16_t sourcePort) const;
-  void ChallengeAction(const Datagram& reply, const LogCallback& log, bool display);
+  void Await(Run& run, ReplyPolicy& policy);
+  void Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool held);
+  void SendOutgoing(Run& run, ReplyPolicy& policy);
+  Datagram ReadOne(Run& run);
+  void WaitForDatagram(Micros until);
+  void Dispatch(const Datagram& reply, const LogCallback& log, bool display,
+                const std::string* followUpCommand);
+  void ChallengeAction(const Datagram& reply, const LogCallback& log, bool display,
+                       const std::string* followUpCommand);
 
   TCurrentServer& server_;
   ExchangeUi& ui_;
   ReplyTarget& target_;
   QUdpSocket socket_;
+  std::string buffer_;
   int receiveTimeout_ = 5000;
   QueryProtocol protocol_ = QueryProtocol::Classic;
   bool busy_ = false;
-  // Datagrams taken from the socket, counted and logged, but left for the next exchange.
+  // Replies taken from the socket, counted and logged, but left for the next exchange.
   std::deque<Datagram> held_;
 };
-
-// The texts of console replies that came in several datagrams, as one console-text reply.
-// Each datagram's text runs from offset 5 to its end without its trailing zero bytes, so a
-// line that a datagram cuts goes on in the next one. The joined text is framed as a reply that
-// ends in a line feed (added when the text has none) and two zero bytes: ParseRconReply ends
-// the last line at the third byte from the end, which is then that line feed, and no character
-// is lost at a datagram's end.
-std::string JoinConsoleReplies(const std::vector<std::string>& replies);

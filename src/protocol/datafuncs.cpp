@@ -270,10 +270,11 @@ std::optional<std::vector<std::string>> ParseRconReply(std::string_view reply) {
   return lines;
 }
 
-// Challenge: from its offset to the first line feed or the end of the datagram; a datagram
-// that ends before the offset has no challenge.
+// Challenge: from its offset to the first line feed, zero byte or the end of the datagram; a
+// datagram that ends before the offset has no challenge. A zero byte would cut every console
+// line that carries the challenge.
 std::string ExtractChallenge(std::string_view reply) {
   if (reply.size() <= ChallengeOffset) return std::string();
   const std::string_view rest = reply.substr(ChallengeOffset);
-  return std::string(rest.substr(0, rest.find('\n')));
+  return std::string(rest.substr(0, rest.find_first_of(std::string_view("\n\0", 2))));
 }

@@ -35,8 +35,8 @@ std::optional<std::vector<RuleEntry>> DecodeRules(std::string_view reply);
 
 // Console text ('l') cut into lines; no list for another kind.
 std::optional<std::vector<std::string>> ParseRconReply(std::string_view reply);
-// The challenge of a challenge reply ('c'): the bytes from offset 19 up to the first line feed
-// or the end of the datagram; empty when the datagram ends before offset 19.
+// The challenge of a challenge reply ('c'): the bytes from offset 19 up to the first line feed,
+// zero byte or the end of the datagram; empty when the datagram ends before offset 19.
 std::string ExtractChallenge(std::string_view reply);
 
 // Offset of the kind byte in every reply.

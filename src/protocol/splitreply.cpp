@@ -105,6 +105,16 @@ std::uint32_t Crc32(std::string_view bytes) {
   return crc ^ 0xFFFFFFFFu;
 }
 
+bool IsCompressed(std::uint32_t id, Layout layout) {
+  return layout == Layout::Source && (id & CompressedFlag) != 0;
+}
+
+// Where a later piece belongs: its count and its number.
+std::uint32_t PlaceKey(const PieceHeader& header) {
+  return (static_cast<std::uint32_t>(header.count) << 8) |
+         static_cast<std::uint32_t>(header.number);
+}
+
 SplitOutcome Refused(std::string reason) {
   SplitOutcome outcome;
   outcome.status = Status::Refused;
@@ -148,15 +158,51 @@ SplitOutcome SplitReassembler::Add(std::string_view piece) {
   const std::uint32_t id = ReadUInt32(piece, IdOffset);
   if (std::find(finished_.begin(), finished_.end(), id) != finished_.end()) return {};
   PendingReply& reply = PendingFor(id);
-  if (std::find(reply.pieces.begin(), reply.pieces.end(), piece) != reply.pieces.end()) return {};
+
+  // What the piece is in each layout, and whether it takes a place still free in any.
+  std::array<std::optional<PieceHeader>, LayoutCount> headers;
+  std::array<bool, LayoutCount> isFirst{};
+  bool takesPlace = false;
+  for (std::size_t i = 0; i < LayoutCount; ++i) {
+    const auto layout = static_cast<Layout>(i);
+    const bool compressed = IsCompressed(id, layout);
+    headers[i] = ReadPiece(piece, layout, compressed);
+    if (!headers[i]) continue;
+    const LayoutIndex& index = reply.layouts[i];
+    if (headers[i]->number == 0) {
+      isFirst[i] = !index.first && IsFirstPiece(piece, layout, compressed);
+      takesPlace = takesPlace || isFirst[i];
+    } else {
+      takesPlace = takesPlace || index.later.count(PlaceKey(*headers[i])) == 0;
+    }
+  }
+  if (!takesPlace) return {};
   if (reply.storedBytes + piece.size() > MaxReplySize)
     return Finish(id, Refused("Antwort größer als " + std::to_string(MaxReplySize) + " Bytes"));
+  if (reply.pieces.size() >= MaxPiecesPerReply)
+    return Finish(id, Refused("mehr als " + std::to_string(MaxPiecesPerReply) + " Teilstücke"));
+
+  const std::size_t stored = reply.pieces.size();
   reply.pieces.emplace_back(piece);
   reply.storedBytes += piece.size();
-  SplitOutcome outcome = TryAssemble(reply, Layout::GoldSource);
-  if (outcome.status == Status::Incomplete) outcome = TryAssemble(reply, Layout::Source);
-  if (outcome.status == Status::Incomplete) return outcome;
-  return Finish(id, std::move(outcome));
+  for (std::size_t i = 0; i < LayoutCount; ++i) {
+    if (!headers[i]) continue;
+    LayoutIndex& index = reply.layouts[i];
+    if (isFirst[i]) index.first = stored;
+    if (headers[i]->number != 0 && index.later.emplace(PlaceKey(*headers[i]), stored).second)
+      ++index.laterPerCount[headers[i]->count];
+  }
+  for (std::size_t i = 0; i < LayoutCount; ++i) {
+    SplitOutcome outcome = Assemble(reply, static_cast<Layout>(i));
+    if (outcome.status != Status::Incomplete) return Finish(id, std::move(outcome));
+  }
+  return {};
+}
+
+std::size_t SplitReassembler::BytesStored() const {
+  std::size_t bytes = 0;
+  for (const PendingReply& reply : pending_) bytes += reply.storedBytes;
+  return bytes;
 }
 
 SplitReassembler::PendingReply& SplitReassembler::PendingFor(std::uint32_t id) {
@@ -169,33 +215,29 @@ SplitReassembler::PendingReply& SplitReassembler::PendingFor(std::uint32_t id) {
   return pending_.back();
 }
 
-// Complete once a first piece is there and every number below its count; of pieces that share
-// a number the first one counts, and pieces that claim another count do not count.
-SplitOutcome SplitReassembler::TryAssemble(const PendingReply& reply, Layout layout) {
-  const bool compressed = layout == Layout::Source && (reply.id & CompressedFlag) != 0;
-  const auto first = std::find_if(
-      reply.pieces.begin(), reply.pieces.end(),
-      [&](const std::string& piece) { return IsFirstPiece(piece, layout, compressed); });
-  if (first == reply.pieces.end()) return {};
-  const PieceHeader firstHeader = *ReadPiece(*first, layout, compressed);
-  std::vector<std::optional<std::string_view>> payloads(
-      static_cast<std::size_t>(firstHeader.count));
-  payloads[0] = std::string_view(*first).substr(firstHeader.payloadOffset);
-  for (const std::string& piece : reply.pieces) {
-    const std::optional<PieceHeader> header = ReadPiece(piece, layout, compressed);
-    if (!header || header->count != firstHeader.count) continue;
-    std::optional<std::string_view>& slot = payloads[static_cast<std::size_t>(header->number)];
-    if (!slot) slot = std::string_view(piece).substr(header->payloadOffset);
+// Complete once a first piece is there and a piece of every later number with its count; of
+// pieces that share a number the first one counts, and pieces that claim another count do not.
+SplitOutcome SplitReassembler::Assemble(const PendingReply& reply, Layout layout) {
+  const LayoutIndex& index = reply.layouts[static_cast<std::size_t>(layout)];
+  if (!index.first) return {};
+  const bool compressed = IsCompressed(reply.id, layout);
+  const std::string& firstPiece = reply.pieces[*index.first];
+  const PieceHeader first = *ReadPiece(firstPiece, layout, compressed);
+  const auto later = index.laterPerCount.find(first.count);
+  const int laterCount = later == index.laterPerCount.end() ? 0 : later->second;
+  if (laterCount != first.count - 1) return {};
+  std::string joined(std::string_view(firstPiece).substr(first.payloadOffset));
+  for (int number = 1; number < first.count; ++number) {
+    PieceHeader place;
+    place.count = first.count;
+    place.number = number;
+    const std::string& piece = reply.pieces[index.later.at(PlaceKey(place))];
+    joined.append(
+        std::string_view(piece).substr(ReadPiece(piece, layout, compressed)->payloadOffset));
   }
-  std::string joined;
-  for (const std::optional<std::string_view>& payload : payloads) {
-    if (!payload) return {};
-    joined.append(*payload);
-  }
-  if (compressed) return Decompress(std::move(joined), firstHeader);
+  if (compressed) return Decompress(std::move(joined), first);
   return Completed(std::move(joined));
 }
-
 SplitOutcome SplitReassembler::Finish(std::uint32_t id, SplitOutcome outcome) {
   pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
                                 [id](const PendingReply& reply) { return reply.id == id; }),

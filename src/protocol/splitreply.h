@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,26 +33,42 @@ struct SplitOutcome {
 
 // Puts the pieces of split replies together, in whatever order they come. Pieces of different
 // ids never mix; a repeated piece, and a piece of a reply already completed or refused, changes
-// nothing. Memory stays bounded whatever the headers claim: each reply keeps at most
-// MaxReplySize bytes of pieces, a compressed one may claim at most that size, and at most
-// MaxPendingReplies replies are kept at a time (a further id pushes out the oldest).
+// nothing. Each piece is looked up by its number, so a reply costs time in proportion to its
+// pieces. Memory stays bounded whatever the headers claim: each reply keeps at most
+// MaxReplySize bytes and MaxPiecesPerReply pieces, a compressed one may claim at most that size,
+// and at most MaxPendingReplies replies are kept at a time (a further id pushes out the oldest).
 class SplitReassembler {
  public:
   static constexpr std::size_t MaxReplySize = std::size_t(1) << 20;
+  // A reply has at most 255 pieces; each layout may read a piece as another one.
+  static constexpr std::size_t MaxPiecesPerReply = 512;
   static constexpr std::size_t MaxPendingReplies = 4;
   enum class Layout { GoldSource, Source };
+  static constexpr std::size_t LayoutCount = 2;
 
   SplitOutcome Add(std::string_view piece);
+  // Bytes of pieces kept for replies not yet complete.
+  std::size_t BytesStored() const;
 
  private:
+  // Where the pieces of one reply stand when read in one layout.
+  struct LayoutIndex {
+    // The first piece that is a valid first piece (number 0, the reply's start).
+    std::optional<std::size_t> first;
+    // Pieces 1 and up by (count, number): the first piece to claim a place keeps it.
+    std::map<std::uint32_t, std::size_t> later;
+    // How many later pieces each count has.
+    std::map<int, int> laterPerCount;
+  };
   struct PendingReply {
     std::uint32_t id = 0;
     std::vector<std::string> pieces;
     std::size_t storedBytes = 0;
+    std::array<LayoutIndex, LayoutCount> layouts;
   };
 
   PendingReply& PendingFor(std::uint32_t id);
-  static SplitOutcome TryAssemble(const PendingReply& reply, Layout layout);
+  static SplitOutcome Assemble(const PendingReply& reply, Layout layout);
   SplitOutcome Finish(std::uint32_t id, SplitOutcome outcome);
 
   std::vector<PendingReply> pending_;

@@ -77,9 +77,10 @@ void TestQueryCycle::selectionSendsItsRequestsInOrder_data() {
   QTest::addColumn<QString>("password");
   QTest::addColumn<Commands>("expected");
   QTest::newRow("without password") << QString() << Commands{"details", "players", "rules"};
-  // The challenge reply sends the command edit's text at once; the status fetch comes last.
+  // The challenge reply is followed by the empty command, never by text typed but not sent;
+  // the status fetch comes last.
   QTest::newRow("with password") << QStringLiteral("pw 2")
-                                 << Commands{"challenge rcon", "rcon 4711 pw 2 say hi",
+                                 << Commands{"challenge rcon", "rcon 4711 pw 2 ",
                                              "details",        "players",
                                              "rules",          "rcon 4711 pw 2 status"};
 }
