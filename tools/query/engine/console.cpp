@@ -1,92 +1,117 @@
 #include "engine/console.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/exchange_driver.h"
 #include "engine/query_protocol.h"
 #include "engine/udp_socket.h"
 #include "protocol/datafuncs.h"
-#include "store/mytypes.h"
+#include "protocol/replypolicy.h"
 
 namespace {
 
-// A console reply this long may have been flushed for lack of room, so more may follow...
-constexpr std::size_t ConsoleReplyFullBytes = 1024;
-// ...within this time after it.
-constexpr std::chrono::milliseconds ConsoleReplyGap{100};
+constexpr char ChallengeKind = 'c';
+// A request is never given less than this, so one that starts at the deadline still goes out.
+constexpr Micros ShortestWait = 1000;
 
-double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double, std::milli>(to - from).count();
+Micros MicrosOf(std::chrono::milliseconds duration) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
 }
 
-void Send(UdpSocket& socket, const ServerAddress& address, const std::string& command,
-          Clock::time_point deadline) {
-  const std::string failure = socket.SendTo(address, RequestDatagram(command), deadline);
-  if (!failure.empty())
-    throw EZerval("cannot send to " + FormatServerAddress(address) + ": " + failure);
+// The request's time-out and its whole exchange end at `deadline`.
+void Bound(ExchangeRequest& request, Micros deadline) {
+  request.timeout = request.budget = std::max(deadline - NowMicros(), ShortestWait);
 }
 
-// The first reply of `kind` from `address` until `deadline`.
-std::optional<ReceivedDatagram> AwaitReply(UdpSocket& socket, const ServerAddress& address,
-                                           char kind, Clock::time_point deadline) {
-  do {
-    while (std::optional<ReceivedDatagram> reply = socket.TryReceive())
-      if (SameAddress(reply->source, address) && ReplyKind(reply->bytes) == kind) return reply;
-  } while (socket.WaitReadable(deadline));
-  return std::nullopt;
+// Why a console answer refuses the line; empty when it does not.
+std::string RefusalOf(const std::string& reply) {
+  switch (AnswerOf(reply)) {
+    case ConsoleAnswer::WrongPassword:
+      return "console refused: wrong password (\"Bad rcon_password.\")";
+    case ConsoleAnswer::Banned:
+      return "console refused: this address is banned from the server's console";
+    case ConsoleAnswer::ChallengeExpired:
+      return "console refused: the challenge expired, and a new one did not help";
+    case ConsoleAnswer::Other:
+      break;
+  }
+  return {};
 }
 
-// Sends one request and waits for the first reply of `kind` from `address`.
-std::optional<ReceivedDatagram> Exchange(UdpSocket& socket, const ServerAddress& address,
-                                         const std::string& command, char kind,
-                                         std::chrono::milliseconds timeout) {
-  const Clock::time_point deadline = Clock::now() + timeout;
-  Send(socket, address, command, deadline);
-  return AwaitReply(socket, address, kind, deadline);
+// Stores the console answer; a refusal makes the outcome.
+void TakeAnswer(const std::string& reply, ConsoleReport& report) {
+  report.lines = ParseRconReply(reply);
+  report.error = RefusalOf(reply);
+  report.outcome = report.error.empty() ? Outcome::Answered : Outcome::ConsoleRefused;
 }
 
-void AppendLines(std::optional<std::vector<std::string>>& lines, const std::string& reply) {
-  std::optional<std::vector<std::string>> more = ParseRconReply(reply);
-  if (!more) return;
-  if (!lines) lines.emplace();
-  lines->insert(lines->end(), more->begin(), more->end());
+void TakeFailure(const Exchange& exchange, const char* what, ConsoleReport& report) {
+  const Failure failure = FailureOf(exchange);
+  report.outcome = failure.outcome;
+  report.error = std::string(what) + ": " + failure.reason;
 }
 
 }  // namespace
 
 ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
                                 const std::string& command, const QuerySettings& settings) {
-  UdpSocket socket(address.Family());
   ConsoleReport report;
   report.address = address;
-  const Clock::time_point start = Clock::now();
-  const std::optional<ReceivedDatagram> challenge =
-      Exchange(socket, address, "challenge rcon", 'c', settings.timeout);
-  if (!challenge) {
-    report.error =
-        "no console challenge within " + std::to_string(settings.timeout.count()) + " ms";
+  UdpSocket socket(address.Family());
+  ExchangeDriver driver;
+  const Micros start = NowMicros();
+  const Micros deadline = start + MicrosOf(settings.timeout);
+
+  ExchangeRequest challengeRequest;
+  challengeRequest.command = "challenge rcon";
+  challengeRequest.retries = settings.retries;
+  challengeRequest.retryInterval = MicrosOf(settings.interval);
+  Bound(challengeRequest, deadline);
+  Exchange& challenge = driver[driver.Start(socket, address, challengeRequest)];
+  driver.Run();
+  if (challenge.policy.state() != ReplyPolicy::State::Replied) {
+    TakeFailure(challenge, "no console challenge", report);
+    return report;
+  }
+  const std::string& challengeReply = challenge.policy.Reply();
+  if (ReplyKind(challengeReply) != ChallengeKind) {
+    // A banned address gets its refusal to the challenge request already.
+    TakeAnswer(challengeReply, report);
+    if (report.outcome == Outcome::Answered) {
+      report.outcome = Outcome::Unreadable;
+      report.error = "the reply to \"challenge rcon\" was no console challenge";
+    }
     return report;
   }
   report.challengeAnswered = true;
-  const std::string line =
-      "rcon " + ExtractChallenge(challenge->bytes) + " " + password + " " + command;
-  std::optional<ReceivedDatagram> piece = Exchange(socket, address, line, 'l', settings.timeout);
-  if (!piece) {
-    report.error = "no console reply within " + std::to_string(settings.timeout.count()) + " ms";
+  const std::string challengeText = ExtractChallenge(challengeReply);
+  if (challengeText.empty()) {
+    report.outcome = Outcome::Unreadable;
+    report.error = "the console challenge reply held no challenge";
     return report;
   }
-  report.roundTripMs = MillisecondsBetween(start, piece->receivedAt);
-  report.outcome = Outcome::Answered;
-  AppendLines(report.lines, piece->bytes);
-  // Servers send long console output as several replies of whole lines, one right after the
-  // other, and mark none as the last. A reply with room left for another line was the last.
-  while (piece->bytes.size() >= ConsoleReplyFullBytes) {
-    piece = AwaitReply(socket, address, 'l', piece->receivedAt + ConsoleReplyGap);
-    if (!piece) break;
-    AppendLines(report.lines, piece->bytes);
+
+  // Console lines are never sent twice: the policy does not resend them.
+  ExchangeRequest lineRequest;
+  lineRequest.console = ConsoleLine{challengeText, password, command};
+  Bound(lineRequest, deadline);
+  const Micros lineStart = NowMicros();
+  Exchange& line = driver[driver.Start(socket, address, lineRequest, challenge.policy.TakeHeld())];
+  driver.Run();
+  if (line.policy.state() != ReplyPolicy::State::Replied) {
+    TakeFailure(line, "no console reply", report);
+    return report;
+  }
+  report.roundTripMs = double(lineStart - start + line.policy.RoundTrip().value_or(0)) / 1000;
+  TakeAnswer(line.policy.Reply(), report);
+  if (!report.lines) {
+    report.outcome = Outcome::Unreadable;
+    report.error = "the reply to the console line was no console text";
   }
   return report;
 }

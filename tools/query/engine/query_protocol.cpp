@@ -1,5 +1,6 @@
 #include "engine/query_protocol.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -9,10 +10,36 @@
 
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
-#include "protocol/splitreply.h"
+#include "protocol/replypolicy.h"
 
-bool IsDetailsReply(WireProtocol protocol, std::string_view reply) {
-  return protocol == WireProtocol::A2s ? IsInfoReply(reply) : ReplyKind(reply) == 'm';
+namespace {
+
+Micros MicrosOf(std::chrono::milliseconds duration) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
+}
+
+}  // namespace
+
+const char* PartName(A2sQuery part) {
+  switch (part) {
+    case A2sQuery::Info:
+      return "details";
+    case A2sQuery::Players:
+      return "players";
+    case A2sQuery::Rules:
+      return "rules";
+  }
+  return "";
+}
+
+ExchangeRequest PartRequest(A2sQuery part, WireProtocol protocol, const QuerySettings& settings) {
+  ExchangeRequest request;
+  request.command = PartName(part);
+  if (protocol == WireProtocol::A2s) request.a2s = part;
+  request.timeout = request.budget = MicrosOf(settings.timeout);
+  request.retries = settings.retries;
+  request.retryInterval = MicrosOf(settings.interval);
+  return request;
 }
 
 void ReadDetailsReply(std::string_view reply, const ServerAddress& source,
@@ -24,15 +51,6 @@ void ReadDetailsReply(std::string_view reply, const ServerAddress& source,
   a2sInfo = DecodeA2sInfo(reply);
   ParseA2sInfo(reply, details.emplace());
   details->ServerAddress = FormatServerAddress(source);
-}
-
-std::optional<std::string> WholeReply(SplitReassembler& pieces, std::string datagram,
-                                      std::string& refusal) {
-  if (!IsSplitPiece(datagram)) return datagram;
-  SplitOutcome outcome = pieces.Add(datagram);
-  if (outcome.status == SplitOutcome::Status::Refused) refusal = std::move(outcome.reason);
-  if (outcome.status != SplitOutcome::Status::Complete) return std::nullopt;
-  return std::move(outcome.reply);
 }
 
 std::optional<double> ConnectedSeconds(const PlayerEntry& player) {

@@ -2,55 +2,35 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/exchange_driver.h"
 #include "engine/query_protocol.h"
 #include "engine/udp_socket.h"
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
-#include "protocol/splitreply.h"
+#include "protocol/replypolicy.h"
 #include "store/mytypes.h"
 
 namespace {
 
-double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double, std::milli>(to - from).count();
-}
+constexpr std::array<A2sQuery, 3> Parts{A2sQuery::Info, A2sQuery::Players, A2sQuery::Rules};
 
-const char* PartName(A2sQuery query) {
-  switch (query) {
-    case A2sQuery::Info:
-      return "details";
-    case A2sQuery::Players:
-      return "players";
-    case A2sQuery::Rules:
-      return "rules";
-  }
-  return "";
-}
+// The three exchanges of one server, each on a socket of its own: a Steam-era challenge reply
+// does not say which request it answers, the socket it comes on does.
+struct ServerExchanges {
+  std::array<std::unique_ptr<UdpSocket>, Parts.size()> sockets;
+  std::array<std::size_t, Parts.size()> exchanges{};
+};
 
-bool Has(const ServerReport& report, A2sQuery part) {
-  switch (part) {
-    case A2sQuery::Info:
-      return report.details.has_value();
-    case A2sQuery::Players:
-      return report.players.has_value();
-    case A2sQuery::Rules:
-      return report.rules.has_value();
-  }
-  return false;
-}
-
-// Stores a whole reply to `part` unless that part is there already: of an 'm' and an 'I' reply
-// to one info request the first counts. True when it was stored.
+// Stores a reply as its part. False when it is not one of that part's kind.
 bool StoreReply(A2sQuery part, const std::string& reply, const ServerAddress& source,
                 ServerReport& report) {
-  if (Has(report, part)) return false;
   switch (part) {
     case A2sQuery::Info:
       if (!IsInfoReply(reply)) return false;
@@ -66,129 +46,55 @@ bool StoreReply(A2sQuery part, const std::string& reply, const ServerAddress& so
   return false;
 }
 
-// One request of a server query, on a socket of its own: a challenge reply does not say which
-// request it answers, the socket it comes on does.
-struct PartExchange {
-  PartExchange(A2sQuery kind, int family, WireProtocol protocol)
-      : part(kind),
-        socket(family, protocol == WireProtocol::A2s ? UdpSocket::A2sBufferSize
-                                                     : UdpSocket::ClassicBufferSize) {}
-
-  A2sQuery part;
-  UdpSocket socket;
-  SplitReassembler pieces;
-  int challengeResends = 0;
-  std::string refusal;
-  bool portRefused = false;
-};
-
-class ServerQuery {
- public:
-  ServerQuery(const ServerAddress& address, const QuerySettings& settings)
-      : settings_(settings),
-        parts_{PartExchange(A2sQuery::Info, address.Family(), settings.protocol),
-               PartExchange(A2sQuery::Players, address.Family(), settings.protocol),
-               PartExchange(A2sQuery::Rules, address.Family(), settings.protocol)},
-        start_(Clock::now()),
-        deadline_(start_ + settings.timeout) {
-    report_.address = address;
+void Conclude(A2sQuery part, const Exchange& exchange, ServerReport& report) {
+  Failure failure;
+  if (exchange.policy.state() == ReplyPolicy::State::Replied) {
+    const std::string& reply = exchange.policy.Reply();
+    const double ms = double(exchange.policy.RoundTrip().value_or(0)) / 1000;
+    report.roundTripMs = std::max(report.roundTripMs.value_or(0), ms);
+    if (StoreReply(part, reply, exchange.address, report)) return;
+    const char kind = ReplyKind(reply);
+    failure = {Outcome::Unreadable, "a reply of another kind came (" +
+                                        std::string(kind < ' ' ? "?" : std::string(1, kind)) + ")"};
+  } else {
+    failure = FailureOf(exchange);
   }
-
-  ServerReport Run() {
-    for (PartExchange& part : parts_) Send(part, Request(part.part, {}));
-    const std::vector<UdpSocket*> sockets{&parts_[0].socket, &parts_[1].socket, &parts_[2].socket};
-    while (!Finished() && UdpSocket::WaitAnyReadable(sockets, deadline_))
-      for (PartExchange& part : parts_)
-        while (std::optional<ReceivedDatagram> datagram = part.socket.TryReceive())
-          Take(part, std::move(*datagram));
-    Conclude();
-    return std::move(report_);
-  }
-
- private:
-  std::string Request(A2sQuery part, const std::string& challenge) const {
-    if (settings_.protocol == WireProtocol::A2s) return A2sRequest(part, challenge);
-    return RequestDatagram(PartName(part));
-  }
-
-  void Send(PartExchange& part, const std::string& datagram) {
-    const std::string failure = part.socket.SendTo(*report_.address, datagram, deadline_);
-    if (!failure.empty()) part.refusal = "cannot send: " + failure;
-  }
-
-  bool Finished() const {
-    for (const PartExchange& part : parts_)
-      if (!Has(report_, part.part) && !part.portRefused) return false;
-    return true;
-  }
-
-  void Take(PartExchange& part, ReceivedDatagram datagram) {
-    if (!SameAddress(datagram.source, *report_.address)) return;
-    if (datagram.portRefused) {
-      part.portRefused = true;
-      return;
-    }
-    std::string refusal;
-    const std::optional<std::string> reply =
-        WholeReply(part.pieces, std::move(datagram.bytes), refusal);
-    if (!refusal.empty()) part.refusal = "reply refused: " + refusal;
-    if (!reply) return;
-    if (settings_.protocol == WireProtocol::A2s) {
-      if (const std::optional<std::string> challenge = A2sChallenge(*reply)) {
-        if (part.challengeResends < MaxChallengeResends) {
-          ++part.challengeResends;
-          Send(part, Request(part.part, *challenge));
-        }
-        return;
-      }
-    }
-    if (StoreReply(part.part, *reply, datagram.source, report_))
-      report_.roundTripMs = MillisecondsBetween(start_, datagram.receivedAt);
-  }
-
-  void Conclude() {
-    report_.outcome = Outcome::Answered;
-    for (const PartExchange& part : parts_) {
-      if (Has(report_, part.part)) continue;
-      Outcome outcome = Outcome::TimedOut;
-      std::string problem = "no reply within " + std::to_string(settings_.timeout.count()) + " ms";
-      if (part.portRefused) {
-        outcome = Outcome::PortRefused;
-        problem = "refused (port unreachable)";
-      } else if (!part.refusal.empty()) {
-        outcome =
-            part.refusal.rfind("cannot send", 0) == 0 ? Outcome::SendFailed : Outcome::Unreadable;
-        problem = part.refusal;
-      }
-      report_.outcome = std::max(report_.outcome, outcome);
-      report_.problems.push_back(Problem{PartName(part.part), outcome, problem});
-    }
-  }
-
-  const QuerySettings settings_;
-  std::array<PartExchange, 3> parts_;
-  const Clock::time_point start_;
-  const Clock::time_point deadline_;
-  ServerReport report_;
-};
+  report.outcome = std::max(report.outcome, failure.outcome);
+  report.problems.push_back(Problem{PartName(part), failure.outcome, failure.reason});
+}
 
 }  // namespace
 
 std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
                                        const QuerySettings& settings) {
-  std::vector<ServerReport> reports;
-  for (const std::string& target : targets) {
-    std::optional<ServerAddress> address;
-    ServerReport report;
+  std::vector<ServerReport> reports(targets.size());
+  std::vector<ServerExchanges> servers(targets.size());
+  ExchangeDriver driver;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    ServerReport& report = reports[i];
+    report.target = targets[i];
     try {
-      address = ResolveServerAddress(target);
+      report.address = ResolveServerAddress(targets[i]);
     } catch (const EZerval& error) {
       report.outcome = Outcome::BadAddress;
       report.problems.push_back(Problem{{}, Outcome::BadAddress, error.what()});
+      continue;
     }
-    if (address) report = ServerQuery(*address, settings).Run();
-    report.target = target;
-    reports.push_back(std::move(report));
+    report.outcome = Outcome::Answered;
+    for (std::size_t p = 0; p < Parts.size(); ++p) {
+      servers[i].sockets[p] = std::make_unique<UdpSocket>(report.address->Family(),
+                                                          settings.protocol == WireProtocol::A2s
+                                                              ? UdpSocket::A2sBufferSize
+                                                              : UdpSocket::ClassicBufferSize);
+      servers[i].exchanges[p] = driver.Start(*servers[i].sockets[p], *report.address,
+                                             PartRequest(Parts[p], settings.protocol, settings));
+    }
+  }
+  driver.Run();
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (!reports[i].address) continue;
+    for (std::size_t p = 0; p < Parts.size(); ++p)
+      Conclude(Parts[p], driver[servers[i].exchanges[p]], reports[i]);
   }
   return reports;
 }
