@@ -83,7 +83,7 @@ void DefineOptions(QCommandLineParser& parser) {
       "On start it prints \"listening <address>:<first port>\".");
   parser.addHelpOption();
   parser.addOptions({
-      Valued("address", "IPv4 address to listen on.", "ip", "127.0.0.1"),
+      Valued("address", "IPv4 or IPv6 address to listen on.", "ip", "127.0.0.1"),
       Valued("port", "UDP port; 0 picks a free one.", "port", "27015"),
       Valued("count", "Number of servers, on consecutive ports.", "n", "1"),
       Valued("password", "Console password; without one the console refuses every line.", "text"),
@@ -132,9 +132,8 @@ void DefineOptions(QCommandLineParser& parser) {
 
 std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString& error) {
   SimOptions options;
-  if (!options.address.setAddress(parser.value("address")) ||
-      options.address.protocol() != QAbstractSocket::IPv4Protocol) {
-    error = "--address wants an IPv4 address, not \"" + parser.value("address") + "\"";
+  if (!options.address.setAddress(parser.value("address"))) {
+    error = "--address wants an IPv4 or IPv6 address, not \"" + parser.value("address") + "\"";
     return std::nullopt;
   }
   options.port = std::uint16_t(Bounded(parser, "port", 0, 65535, error));
