@@ -106,6 +106,13 @@ std::string WholeCharacters(std::string_view bytes, std::size_t capacity) {
   return std::string(bytes.substr(0, at));
 }
 
+std::string Utf8Text(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  ForEachCharacter(bytes, [&out](std::string_view character, std::uint32_t) { out += character; });
+  return out;
+}
+
 std::string TerminalText(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());

@@ -11,6 +11,8 @@
 // the text without it. Any other text is returned whole.
 std::string WholeCharacters(std::string_view bytes, std::size_t capacity);
 
+// The text as UTF-8, control characters included.
+std::string Utf8Text(std::string_view bytes);
 // For a terminal: control characters become "?", so a server or a list cannot send terminal
 // escapes and one server stays on one line.
 std::string TerminalText(std::string_view bytes);

@@ -88,7 +88,7 @@ ServerAddress Lookup(const std::string& host, bool numericOnly, std::uint16_t po
 
 }  // namespace
 
-ServerAddress ResolveServerAddress(std::string_view text) {
+AddressText SplitServerAddress(std::string_view text) {
   const std::string_view whole = TrimBlanks(text);
   std::string_view host = whole;
   std::optional<std::string_view> port;
@@ -108,16 +108,24 @@ ServerAddress ResolveServerAddress(std::string_view text) {
     port = whole.substr(colon + 1);
   }
   if (host.empty()) throw EZerval("no host");
-  const std::uint16_t portNumber = port ? ParsePort(*port) : DefaultServerPort;
-  const std::string hostText(host);
-  const bool ipv6Literal = host.find(':') != std::string_view::npos;
-  if (!ipv6Literal && OnlyDigitsAndDots(host)) {
+  AddressText parts;
+  parts.host = std::string(host);
+  parts.port = port ? ParsePort(*port) : DefaultServerPort;
+  parts.hasPort = port.has_value();
+  parts.ipv6 = bracketed || host.find(':') != std::string_view::npos;
+  parts.literal = parts.ipv6 || OnlyDigitsAndDots(host);
+  return parts;
+}
+
+ServerAddress ResolveServerAddress(std::string_view text) {
+  const AddressText parts = SplitServerAddress(text);
+  if (!parts.ipv6 && parts.literal) {
     in_addr ip{};
-    if (::inet_pton(AF_INET, hostText.c_str(), &ip) != 1)
-      throw EZerval(Quoted(host) + " is not an IPv4 address (four numbers from 0 to 255)");
-    return FromIPv4(ip, portNumber);
+    if (::inet_pton(AF_INET, parts.host.c_str(), &ip) != 1)
+      throw EZerval(Quoted(parts.host) + " is not an IPv4 address (four numbers from 0 to 255)");
+    return FromIPv4(ip, parts.port);
   }
-  return Lookup(hostText, bracketed || ipv6Literal, portNumber);
+  return Lookup(parts.host, parts.ipv6, parts.port);
 }
 
 std::string FormatServerAddress(const ServerAddress& address) {

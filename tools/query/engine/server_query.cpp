@@ -1,7 +1,6 @@
 #include "engine/server_query.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -19,13 +18,11 @@
 
 namespace {
 
-constexpr std::array<A2sQuery, 3> Parts{A2sQuery::Info, A2sQuery::Players, A2sQuery::Rules};
-
-// The three exchanges of one server, each on a socket of its own: a Steam-era challenge reply
-// does not say which request it answers, the socket it comes on does.
+// The exchanges of one server, one per part, each on a socket of its own: a Steam-era challenge
+// reply does not say which request it answers, the socket it comes on does.
 struct ServerExchanges {
-  std::array<std::unique_ptr<UdpSocket>, Parts.size()> sockets;
-  std::array<std::size_t, Parts.size()> exchanges{};
+  std::vector<std::unique_ptr<UdpSocket>> sockets;
+  std::vector<std::size_t> exchanges;
 };
 
 // Stores a reply as its part. False when it is not one of that part's kind.
@@ -66,7 +63,8 @@ void Conclude(A2sQuery part, const Exchange& exchange, ServerReport& report) {
 }  // namespace
 
 std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
-                                       const QuerySettings& settings) {
+                                       const QuerySettings& settings,
+                                       const std::vector<A2sQuery>& parts) {
   std::vector<ServerReport> reports(targets.size());
   std::vector<ServerExchanges> servers(targets.size());
   ExchangeDriver driver;
@@ -81,20 +79,20 @@ std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
       continue;
     }
     report.outcome = Outcome::Answered;
-    for (std::size_t p = 0; p < Parts.size(); ++p) {
-      servers[i].sockets[p] = std::make_unique<UdpSocket>(report.address->Family(),
-                                                          settings.protocol == WireProtocol::A2s
-                                                              ? UdpSocket::A2sBufferSize
-                                                              : UdpSocket::ClassicBufferSize);
-      servers[i].exchanges[p] = driver.Start(*servers[i].sockets[p], *report.address,
-                                             PartRequest(Parts[p], settings.protocol, settings));
+    for (const A2sQuery part : parts) {
+      UdpSocket& socket = *servers[i].sockets.emplace_back(std::make_unique<UdpSocket>(
+          report.address->Family(), settings.protocol == WireProtocol::A2s
+                                        ? UdpSocket::A2sBufferSize
+                                        : UdpSocket::ClassicBufferSize));
+      servers[i].exchanges.push_back(
+          driver.Start(socket, *report.address, PartRequest(part, settings.protocol, settings)));
     }
   }
   driver.Run();
   for (std::size_t i = 0; i < targets.size(); ++i) {
     if (!reports[i].address) continue;
-    for (std::size_t p = 0; p < Parts.size(); ++p)
-      Conclude(Parts[p], driver[servers[i].exchanges[p]], reports[i]);
+    for (std::size_t p = 0; p < parts.size(); ++p)
+      Conclude(parts[p], driver[servers[i].exchanges[p]], reports[i]);
   }
   return reports;
 }
