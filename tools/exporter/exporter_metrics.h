@@ -10,9 +10,8 @@
 class ExporterMetrics {
  public:
   // Upper bounds of the probe duration histogram's buckets, in seconds (+Inf comes last).
-  static constexpr std::array<double, 14> Buckets{0.0005, 0.001, 0.0025, 0.005, 0.01,
-                                                  0.025,  0.05,  0.1,    0.25,  0.5,
-                                                  1,      2.5,   5,      10};
+  static constexpr std::array<double, 14> Buckets{0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,
+                                                  0.1,    0.25,  0.5,    1,     2.5,  5,     10};
 
   void CountProbe(bool answered, double durationSeconds);
   void CountRefusal(int status);

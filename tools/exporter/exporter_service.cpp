@@ -42,10 +42,10 @@ void Probe(const httplib::Request& request, httplib::Response& response,
 
 void InstallRoutes(httplib::Server& server, const ExporterConfig& config,
                    ExporterMetrics& metrics) {
-  server.Get("/probe", [&config, &metrics](const httplib::Request& request,
-                                           httplib::Response& response) {
-    Probe(request, response, config, metrics);
-  });
+  server.Get("/probe",
+             [&config, &metrics](const httplib::Request& request, httplib::Response& response) {
+               Probe(request, response, config, metrics);
+             });
   server.Get("/metrics", [&config, &metrics](const httplib::Request&, httplib::Response& response) {
     response.set_content(metrics.Text(config.version), MetricsContentType);
   });

@@ -22,5 +22,4 @@ struct ExporterConfig {
 
 // Serves /probe and /metrics on `server`; every other path answers 404, and every refusal is one
 // line of text.
-void InstallRoutes(httplib::Server& server, const ExporterConfig& config,
-                   ExporterMetrics& metrics);
+void InstallRoutes(httplib::Server& server, const ExporterConfig& config, ExporterMetrics& metrics);

@@ -117,9 +117,8 @@ int main(int argc, char** argv) {
   // "a.b.c.d:port" or "[ipv6]:port": the host as the HTTP server takes it, and as shown.
   const std::string formatted = FormatServerAddress(listenAddress);
   const std::string shown = formatted.substr(0, formatted.rfind(':'));
-  const std::string host = listenAddress.Family() == AF_INET6
-                               ? shown.substr(1, shown.size() - 2)
-                               : shown;
+  const std::string host =
+      listenAddress.Family() == AF_INET6 ? shown.substr(1, shown.size() - 2) : shown;
   const int wanted = ntohs(reinterpret_cast<const sockaddr_in&>(listenAddress.storage).sin_port);
   const int port = wanted == 0 ? server.bind_to_any_port(host)
                                : (server.bind_to_port(host, wanted) ? wanted : -1);

@@ -45,7 +45,8 @@ std::vector<std::string> UniqueNames(const std::vector<std::string>& names) {
     }
     // A number that no name of the list has and no earlier repeat took.
     std::string renamed;
-    for (int number = 2; !taken.insert(renamed = name + " (" + std::to_string(number) + ")").second;)
+    for (int number = 2;
+         !taken.insert(renamed = name + " (" + std::to_string(number) + ")").second;)
       ++number;
     unique.push_back(renamed);
   }

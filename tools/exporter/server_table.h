@@ -17,7 +17,8 @@ class ServerTable {
   // EZerval for a malformed text.
   void Add(std::string_view text, std::string value = {});
   // The value of the server named `text`, or of the one at `address`.
-  const std::string* Find(const AddressText& text, const std::optional<ServerAddress>& address) const;
+  const std::string* Find(const AddressText& text,
+                          const std::optional<ServerAddress>& address) const;
   bool Empty() const { return byName_.empty(); }
 
  private:

@@ -40,9 +40,10 @@ struct ServerReport {
 };
 
 // Asks every server for `parts` (details, players and rules unless told otherwise), all servers
-// and requests in flight together, and returns one report per target, in order. Only replies from the asked address
-// count. A challenge reply to a Steam-era request makes it go out again with the challenge, at
-// most twice, and split replies are put together.
-std::vector<ServerReport> QueryServers(
-    const std::vector<std::string>& targets, const QuerySettings& settings,
-    const std::vector<A2sQuery>& parts = {A2sQuery::Info, A2sQuery::Players, A2sQuery::Rules});
+// and requests in flight together, and returns one report per target, in order. Only replies from
+// the asked address count. A challenge reply to a Steam-era request makes it go out again with the
+// challenge, at most twice, and split replies are put together.
+std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
+                                       const QuerySettings& settings,
+                                       const std::vector<A2sQuery>& parts = {
+                                           A2sQuery::Info, A2sQuery::Players, A2sQuery::Rules});
