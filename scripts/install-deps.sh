@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev libgl-dev fonts-dejavu-core fonts-liberation2
   clang libclang-rt-14-dev libbenchmark-dev libbz2-dev
   xvfb xauth imagemagick xdotool qstat nodejs
-  libcpp-httplib-dev prometheus
+  libcpp-httplib-dev prometheus systemd
 )
 command -v npm >/dev/null || packages+=(npm)  # a Node.js from elsewhere brings its own npm
 
@@ -22,4 +22,12 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Prometheus is here for the tests, which start their own; the package's service must not run.
+  if [[ " ${missing[*]} " == *" prometheus "* ]]; then
+    if [[ -d /run/systemd/system ]]; then
+      systemctl disable --now prometheus >/dev/null 2>&1 || true
+    else
+      /etc/init.d/prometheus stop >/dev/null 2>&1 || true
+    fi
+  fi
 fi
