@@ -269,6 +269,15 @@ class TestSplitReply : public QObject {
     QCOMPARE(feed.completed, 0);
     QCOMPARE(feed.refusals.size(), std::size_t(1));
 
+    // 65,536 small pieces of one id, each claiming a place of its own: refused once the
+    // reply holds its most pieces, and every later one is looked at no more.
+    Pieces many;
+    for (int i = 0; i < 65536; ++i)
+      many.push_back(SplitHeader + Le32(9) + char(2 + i % 254) + char(1 + (i / 254) % 200) + "pc");
+    const Feed manyFeed = FeedAll(reassembler, many);
+    QCOMPARE(manyFeed.refusals.size(), std::size_t(1));
+    QVERIFY(reassembler.BytesStored() <= SplitReassembler::MaxReplySize);
+
     const Feed garbage = FeedAll(reassembler, {SplitHeader + "\x01\x02\x03", Reply('m', "")});
     QCOMPARE(garbage.refusals.size(), std::size_t(2));
     // Number 3 of 2 and count 0: no such pieces, so the reply stays incomplete.
