@@ -552,6 +552,7 @@ void TestDataFuncs::challenge_data() {
   QTest::newRow("line feed ends it") << head + Raw("3197625918\n\0") << QByteArray("3197625918");
   QTest::newRow("end of datagram ends it") << head + "3197625918" << QByteArray("3197625918");
   QTest::newRow("one byte") << head + "7" << QByteArray("7");
+  QTest::newRow("zero byte ends it") << head + Raw("5\0\n") << QByteArray("5");
   QTest::newRow("nothing after the offset") << head << QByteArray();
   QTest::newRow("line feed at the offset") << head + "\n42" << QByteArray();
   QTest::newRow("too short") << QByteArray(

@@ -4,6 +4,7 @@
 #include <QUdpSocket>
 #include <algorithm>
 
+#include "floodpeer.h"
 #include "protocol/UDPIOfuncs.h"
 #include "protocol/datafuncs.h"
 #include "udppeer.h"
@@ -269,6 +270,113 @@ class TestExchange : public QObject {
     const std::vector<std::string> wire = {"challenge rcon", "rcon 12345 pass word "};
     QCOMPARE(f.peer.commands(), wire);
     QVERIFY(f.recorder.indexOf("console Sending :\"\"") >= 0);
+  }
+
+  // A challenge reply runs at most one console line, and only for the exchange that asked for
+  // it while the selected entry has a password: never nested, never twice, never for an
+  // unasked one, and never with a password the selected entry does not have.
+  void challengeRepliesRunAtMostOneLine() {
+    Fixture f;
+    f.server.HostIP = "127.0.0.1";
+    f.server.Port = f.peer.port();
+    f.server.RconEnabled = true;
+    f.server.RconPassword = "secretB";
+    const std::string challenge = Reply('c', "hallenge rcon 5\n");
+    f.peer.setScript([&](const UdpPeer::Request& request) {
+      if (request.command() == "challenge rcon") return Strings{challenge, challenge};
+      return Strings{DetailsReply("d")};
+    });
+    QVERIFY(f.exchange.QueryChallenge("127.0.0.1", f.peer.port(), nullptr, true, "say x"));
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "details", nullptr, true));
+    QTest::qWait(50);
+    QCOMPARE(f.peer.commands(), (Strings{"challenge rcon", "rcon 5 secretB say x", "details"}));
+    QCOMPARE(f.server.Challenge, std::string("5"));
+
+    Fixture stale;
+    stale.server.RconPassword = "secretB";
+    stale.server.Challenge = "old";
+    stale.peer.setScript([&](const UdpPeer::Request&) { return Strings{challenge}; });
+    QVERIFY(stale.exchange.QueryChallenge("127.0.0.1", stale.peer.port(), stale.recorder.log(),
+                                          true, "x"));
+    QTest::qWait(50);
+    QCOMPARE(stale.peer.commands(), Strings{"challenge rcon"});
+    QCOMPARE(stale.server.Challenge, std::string("old"));
+    QCOMPARE(CountPrefixed(stale.recorder.events, "log Challenge ignoriert"), 1);
+  }
+
+  // The renewal waits for its own challenge: a reply of another kind that comes first is kept
+  // for the next exchange instead of ending the renewal.
+  void renewalWaitsForItsChallenge() {
+    Fixture f;
+    f.server.Challenge = "111";
+    f.server.RconPassword = "pw";
+    f.peer.setScript([&](const UdpPeer::Request& request) {
+      if (request.command() == "challenge rcon") {
+        QTimer::singleShot(50,
+                           [&f] { f.peer.sendToLastClient(Reply('c', "hallenge rcon 222\n")); });
+        return Strings{DetailsReply("kept")};
+      }
+      if (request.command() == "rcon 222 pw quit") return Strings{ConsoleReply("done\n")};
+      return Strings{ConsoleReply("Bad rcon_password.\nBad challenge.\n")};
+    });
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "rcon 111 pw quit", nullptr, true));
+    QCOMPARE(f.peer.commands(),
+             (Strings{"rcon 111 pw quit", "challenge rcon", "rcon 222 pw quit"}));
+    QCOMPARE(ConsoleLines(f.recorder.events), Strings{"done"});
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "rules", nullptr, true));
+    QCOMPARE(f.recorder.details.at(0).ServerName, std::string("kept"));
+  }
+
+  void burstsEndByTheDeadline_data() {
+    QTest::addColumn<std::string>("datagram");
+    QTest::addColumn<bool>("foreign");
+    QTest::addColumn<std::string>("command");
+    std::string piece = std::string("\xFE\xFF\xFF\xFF\x01\x00\x00\x00\x12", 9);
+    piece += std::string(8192 - piece.size(), 'p');
+    QTest::newRow("small datagrams from a foreign port") << Reply('m', "x") << true << std::string("details");
+    QTest::newRow("split pieces from the server") << piece << false << std::string("rules");
+    QTest::newRow("console text from the server")
+        << Reply('l', std::string(1400, 'c')) << false << std::string("rcon 1 pw status");
+  }
+
+  // A flood of datagrams keeps no exchange past its deadline and costs a bounded log.
+  void burstsEndByTheDeadline() {
+    QFETCH(std::string, datagram);
+    QFETCH(bool, foreign);
+    QFETCH(std::string, command);
+    Fixture f;
+    FloodPeer flood(datagram, std::chrono::milliseconds(2000),
+                    foreign ? FloodPeer::From::Foreign : FloodPeer::From::Server);
+    bool floodingAtTheEnd = false;
+    f.recorder.duringTimeoutDialog = [&] { floodingAtTheEnd = flood.flooding(); };
+    if (f.exchange.QueryServer("127.0.0.1", flood.port(), command, f.recorder.log(), true))
+      floodingAtTheEnd = flood.flooding();
+    QVERIFY(floodingAtTheEnd);
+    QVERIFY(CountPrefixed(f.recorder.events, "log Daten Empfangen") <= 256);
+    QVERIFY(CountPrefixed(f.recorder.events, "log Fremdes") <= 4);
+    std::size_t logged = 0;
+    for (const std::string& event : f.recorder.events) logged += event.size();
+    QVERIFY(logged < 2 * ReplyPolicy::MaxLogBytes);
+  }
+
+  // Anyone may send an empty datagram; only one from the asked server is an error.
+  void foreignEmptyDatagramIsIgnored() {
+    Fixture f;
+    QUdpSocket foreign;
+    foreign.bind(QHostAddress::LocalHost, 0);
+    f.peer.setScript([&](const UdpPeer::Request& request) {
+      foreign.writeDatagram("", 0, request.from, request.fromPort);
+      return Strings{DetailsReply("real")};
+    });
+    QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "details", nullptr, true));
+    QCOMPARE(f.recorder.details.at(0).ServerName, std::string("real"));
+  }
+
+  void consoleLineNeverBroadcast() {
+    Fixture f;
+    QVERIFY_THROWS_EXCEPTION(EZerval, f.exchange.QueryServer("255.255.255.255", 27015,
+                                                             "rcon 1 pw status", nullptr, true));
+    QCOMPARE(f.server.BytesSent, 0);
   }
 
   void consoleTextOnlyWithDisplayFlag() {

@@ -416,6 +416,10 @@ void UdpExchange::ChallengeAction(const Datagram& reply, const LogCallback& log,
   // Only the exchange that asked for the challenge sends a console line on it, and only once:
   // a late, repeated or unasked challenge reply runs nothing.
   if (!followUpCommand) return;
+  if (IsBroadcastHost(server_.HostIP)) {
+    if (log) log("Kein Rcon-Befehl an eine Broadcast-Adresse");
+    return;
+  }
   if (display) target_.AppendConsoleLine("Sending :\"" + *followUpCommand + "\"");
   // The line carries the password: it goes to the server the operator selected, never to
   // whatever address the challenge reply claims to come from.

@@ -151,7 +151,3 @@ std::string AddressKey(const ServerAddress& address) {
          std::string(reinterpret_cast<const char*>(&v6.sin6_port), sizeof v6.sin6_port) +
          std::string(reinterpret_cast<const char*>(&v6.sin6_scope_id), sizeof v6.sin6_scope_id);
 }
-
-bool SameAddress(const ServerAddress& a, const ServerAddress& b) {
-  return a.Family() == b.Family() && AddressKey(a) == AddressKey(b);
-}

@@ -42,7 +42,5 @@ ServerAddress ResolveServerAddress(std::string_view text);
 // "a.b.c.d:port" or "[ipv6]:port".
 std::string FormatServerAddress(const ServerAddress& address);
 
-bool SameAddress(const ServerAddress& a, const ServerAddress& b);
-
 // The bytes that tell addresses apart (family, address, port), as a key of maps.
 std::string AddressKey(const ServerAddress& address);

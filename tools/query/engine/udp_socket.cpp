@@ -25,6 +25,7 @@ std::string SystemError(const char* what) {
 }
 
 // Waits until one of `entries` reports its events or `deadline` has passed; true when one does.
+// An error report counts as an event, whatever was asked for.
 bool PollUntil(std::vector<pollfd>& entries, Clock::time_point deadline) {
   for (;;) {
     const auto remaining = deadline - Clock::now();
@@ -76,6 +77,7 @@ std::string UdpSocket::SendTo(const ServerAddress& target, const std::string& da
     if (sent >= 0) return {};
     if (errno == EINTR) continue;
     // Another server's refusal, reported here; a second one in a row is this send's own.
+    if (IsReportedError(errno)) errorReported_ = true;
     if (IsReportedError(errno) && ++reportedErrors < 2) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS) return std::strerror(errno);
     if (!Wait(POLLOUT, deadline)) return "send buffer full until the time-out";
@@ -83,7 +85,7 @@ std::string UdpSocket::SendTo(const ServerAddress& target, const std::string& da
 }
 
 std::optional<ReceivedDatagram> UdpSocket::TakeErrorReport() {
-  for (;;) {
+  while (errorReported_) {
     sockaddr_storage offender{};
     char control[512];
     char payload[1];
@@ -95,7 +97,10 @@ std::optional<ReceivedDatagram> UdpSocket::TakeErrorReport() {
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof control;
-    if (::recvmsg(fd_, &message, MSG_ERRQUEUE) < 0) return std::nullopt;
+    if (::recvmsg(fd_, &message, MSG_ERRQUEUE) < 0) {
+      errorReported_ = errno == EINTR;
+      continue;
+    }
     for (cmsghdr* header = CMSG_FIRSTHDR(&message); header;
          header = CMSG_NXTHDR(&message, header)) {
       const bool v4 = header->cmsg_level == SOL_IP && header->cmsg_type == IP_RECVERR;
@@ -114,6 +119,7 @@ std::optional<ReceivedDatagram> UdpSocket::TakeErrorReport() {
       return refusal;
     }
   }
+  return std::nullopt;
 }
 
 std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
@@ -125,8 +131,11 @@ std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
         ::recvfrom(fd_, buffer_.data(), buffer_.size(), 0,
                    reinterpret_cast<sockaddr*>(&datagram.source.storage), &fromLength);
     if (count < 0) {
-      if (errno == EINTR || IsReportedError(errno)) continue;
-      return std::nullopt;
+      if (errno == EINTR) continue;
+      if (!IsReportedError(errno)) return std::nullopt;
+      errorReported_ = true;
+      if (std::optional<ReceivedDatagram> refusal = TakeErrorReport()) return refusal;
+      continue;
     }
     if (count == 0 || datagram.source.Family() != family_) continue;
     datagram.source.length = fromLength;
@@ -136,18 +145,19 @@ std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
   }
 }
 
-bool UdpSocket::WaitReadable(Clock::time_point deadline) {
-  return Wait(POLLIN, deadline);
-}
-
 bool UdpSocket::WaitAnyReadable(const std::vector<UdpSocket*>& sockets,
                                 Clock::time_point deadline) {
   std::vector<pollfd> entries;
   for (const UdpSocket* socket : sockets) entries.push_back(pollfd{socket->fd_, POLLIN, 0});
-  return PollUntil(entries, deadline);
+  const bool ready = PollUntil(entries, deadline);
+  for (std::size_t i = 0; i < sockets.size(); ++i)
+    if (entries[i].revents & POLLERR) sockets[i]->errorReported_ = true;
+  return ready;
 }
 
 bool UdpSocket::Wait(short events, Clock::time_point deadline) {
   std::vector<pollfd> entries{pollfd{fd_, events, 0}};
-  return PollUntil(entries, deadline);
+  const bool ready = PollUntil(entries, deadline);
+  if (entries[0].revents & POLLERR) errorReported_ = true;
+  return ready;
 }

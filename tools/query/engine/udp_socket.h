@@ -35,8 +35,6 @@ class UdpSocket {
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
 
-  int Family() const { return family_; }
-
   // Sends one datagram, waiting for room in the send buffer until `deadline` at most.
   // Returns an empty text on success, else the system's reason.
   std::string SendTo(const ServerAddress& target, const std::string& datagram,
@@ -44,9 +42,8 @@ class UdpSocket {
   // The next datagram or refusal report already waiting, without blocking. Zero-byte datagrams
   // and other error reports are skipped.
   std::optional<ReceivedDatagram> TryReceive();
-  // Waits until a datagram or report is waiting or `deadline` has passed; true when one is.
-  bool WaitReadable(Clock::time_point deadline);
-  // The same for any of `sockets`.
+  // Waits until a datagram or report is waiting on any of `sockets` or `deadline` has passed;
+  // true when one is.
   static bool WaitAnyReadable(const std::vector<UdpSocket*>& sockets, Clock::time_point deadline);
 
  private:
@@ -56,4 +53,7 @@ class UdpSocket {
   int family_;
   int fd_ = -1;
   std::string buffer_;
+  // An ICMP report may wait on the error queue: a call returned its error, or poll() said so.
+  // Only then is the queue read, which saves a system call per datagram.
+  bool errorReported_ = false;
 };

@@ -1,0 +1,108 @@
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "protocol/replypolicy.h"
+#include "protocol/splitreply.h"
+
+// One exchange fed any sequence of datagrams, from the server and from elsewhere, at any times.
+// The first byte chooses the request (bits 0-1: text, Steam info, Steam rules, console line;
+// bits 2-3: retries), the next its time-out in milliseconds (x 4). Then events: a kind byte
+// (low two bits: from the server, from another source, held from an earlier exchange, the clock
+// alone), a 2-byte step of the clock in 64 µs units, a 2-byte length and the datagram. A kind
+// byte with its top bit set makes the datagram a kind of reply the policy acts on, by putting
+// FF FF FF FF and a kind letter before the bytes.
+//
+// Checked on every input: no crash or sanitizer report; the exchange is decided by its hard
+// deadline; it never asks to be woken at a time already past; it sends a bounded number of
+// datagrams; it keeps no more bytes than its caps allow.
+
+namespace {
+
+constexpr std::size_t MaxKept =
+    SplitReassembler::MaxPendingReplies * SplitReassembler::MaxReplySize +
+    ReplyPolicy::MaxConsoleText + ReplyPolicy::MaxHeldBytes + ReplyPolicy::MaxConsoleText;
+
+ExchangeRequest RequestFrom(std::uint8_t choice, std::uint8_t timeout) {
+  ExchangeRequest request;
+  request.timeout = (static_cast<Micros>(timeout) + 1) * 4000;
+  request.retries = (choice >> 2) & 3;
+  request.retryInterval = request.timeout / 3;
+  switch (choice & 3) {
+    case 0:
+      request.command = "details";
+      break;
+    case 1:
+      request.a2s = A2sQuery::Info;
+      break;
+    case 2:
+      request.a2s = A2sQuery::Rules;
+      break;
+    default:
+      request.console = ConsoleLine{"111", "pw", "status"};
+      break;
+  }
+  return request;
+}
+
+std::uint16_t TwoBytes(std::string_view bytes) {
+  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[0]) |
+                                    static_cast<std::uint8_t>(bytes[1]) << 8);
+}
+
+void Check(const ReplyPolicy& policy, Micros now, int maxSent) {
+  if (policy.SentCount() > maxSent) __builtin_trap();
+  if (policy.BytesKept() > MaxKept) __builtin_trap();
+  if (policy.state() != ReplyPolicy::State::Waiting) return;
+  if (now >= policy.HardDeadline()) __builtin_trap();
+  if (policy.WakeAt() <= now || policy.WakeAt() > policy.HardDeadline()) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (input.size() < 2) return 0;
+  const ExchangeRequest request =
+      RequestFrom(static_cast<std::uint8_t>(input[0]), static_cast<std::uint8_t>(input[1]));
+  input.remove_prefix(2);
+  const int maxSent = 1 + request.retries + ReplyPolicy::MaxChallengeResends + 2;
+  Micros now = 1'000'000;
+  ReplyPolicy policy(request, now);
+  static const char Kinds[] = "lcmDEAIl";
+
+  while (input.size() >= 5 && policy.state() == ReplyPolicy::State::Waiting) {
+    const auto kind = static_cast<std::uint8_t>(input[0]);
+    now += static_cast<Micros>(TwoBytes(input.substr(1))) * 64;
+    const std::size_t length = std::min<std::size_t>(TwoBytes(input.substr(3)), input.size() - 5);
+    std::string datagram(input.substr(5, length));
+    input.remove_prefix(5 + length);
+    if (kind & 0x80) datagram = std::string(4, '\xFF') + Kinds[(kind >> 4) & 7] + datagram;
+
+    policy.Advance(now);
+    Check(policy, now, maxSent);
+    if (policy.state() != ReplyPolicy::State::Waiting) break;
+    switch (kind & 3) {
+      case 0:
+        policy.Receive(datagram, true, now);
+        break;
+      case 1:
+        policy.Receive(datagram, false, now);
+        break;
+      case 2:
+        policy.Receive(datagram, true, now, true);
+        break;
+      default:
+        break;
+    }
+    policy.TakeOutgoing();
+    policy.TakeNotes();
+    Check(policy, now, maxSent);
+  }
+  policy.Advance(std::max(now, policy.HardDeadline()));
+  if (policy.state() == ReplyPolicy::State::Waiting) __builtin_trap();
+  Check(policy, now, maxSent);
+  return 0;
+}
