@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release, in build-bench), runs every benchmark program, the exporter's
-# load run and the
-# side-by-side comparison with qstat, and prints every ratio again at the end.
+# Builds the benchmarks (Release, in build-bench), runs every benchmark program, the
+# side-by-side comparison with qstat and the exporter's load run, and prints every ratio and
+# result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
