@@ -74,7 +74,8 @@ ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup) {
   settings.protocol = request.protocol;
   settings.timeout = request.budget;
   settings.retries = std::max(setup.retries, 0);
-  settings.interval = std::min(setup.interval, request.budget / (settings.retries + 1));
+  settings.interval =
+      std::max(std::min(setup.interval, request.budget / (settings.retries + 1)), milliseconds(1));
   std::vector<A2sQuery> parts{A2sQuery::Info};
   if (request.players) parts.push_back(A2sQuery::Players);
   result.report = QueryServers({request.target}, settings, parts).front();
