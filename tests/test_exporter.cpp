@@ -15,6 +15,7 @@
 #include "metrics_text.h"
 #include "probe_request.h"
 #include "simulator.h"
+#include "store/stdfuncs.h"
 
 namespace {
 
@@ -111,6 +112,27 @@ class TestExporter : public QObject {
     QCOMPARE(StatusOf(Admit({{"target", "127.0.0.1:27017"}}, {}, &allowed)), 403);
     // Refused as written: a name outside the list is never looked up.
     QCOMPARE(StatusOf(Admit({{"target", "other.example.invalid"}}, {}, &allowed)), 403);
+  }
+
+  void passwordLists() {
+    QTemporaryDir dir;
+    TServerList list(2);
+    list[0].Address = "127.0.0.1:27015";
+    list[0].HasPassword = 1;
+    list[0].Password = "pass word";
+    list[1].Address = "127.0.0.1:27016";
+    const QString zsl =
+        WriteFile(dir, "list.zsl", QByteArray::fromStdString(ServerListToBytes(list)));
+    const ServerTable fromList = ReadConsolePasswords(zsl.toStdString());
+    const std::string* found = fromList.Find(SplitServerAddress("127.0.0.1:27015"), {});
+    QVERIFY(found && *found == "pass word");
+    QVERIFY(!fromList.Find(SplitServerAddress("127.0.0.1:27016"), {}));
+
+    const QString text = WriteFile(dir, "p.txt", "# comment\n\n[::1]:27015  se#cret \r\n");
+    found = ReadConsolePasswords(text.toStdString()).Find(SplitServerAddress("[::1]"), {});
+    QVERIFY(found && *found == "se#cret");
+    const QString bad = WriteFile(dir, "bad.txt", "127.0.0.1:27015 ok\n127.0.0.1:27016\n");
+    QVERIFY_THROWS_EXCEPTION(EZerval, ReadConsolePasswords(bad.toStdString()));
   }
 
   void probesBothProtocolsWithConsole() {

@@ -14,13 +14,18 @@ std::string LabelValue(std::string_view bytes) {
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
-    if (c == '\\' || c == '"')
-      out += '\\';
-    else if (c == '\n') {
-      out += "\\n";
-      continue;
+    switch (c) {
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+      case '"':
+        out += '\\';
+        out += c;
+        break;
+      default:
+        out += c;
     }
-    out += c;
   }
   return out;
 }

@@ -68,7 +68,6 @@ ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup) {
   const Clock::time_point start = Clock::now();
   const Clock::time_point deadline = start + request.budget;
   ProbeResult result;
-  result.protocol = request.protocol;
 
   QuerySettings settings;
   settings.protocol = request.protocol;

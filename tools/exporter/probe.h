@@ -48,7 +48,6 @@ struct ConsoleResult {
 };
 
 struct ProbeResult {
-  WireProtocol protocol = WireProtocol::Classic;
   ServerReport report;
   // Only when a console password is known for the server.
   std::optional<ConsoleResult> console;
