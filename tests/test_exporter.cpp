@@ -129,7 +129,8 @@ class TestExporter : public QObject {
     QVERIFY(!fromList.Find(SplitServerAddress("127.0.0.1:27016"), {}));
 
     const QString text = WriteFile(dir, "p.txt", "# comment\n\n[::1]:27015  se#cret \r\n");
-    found = ReadConsolePasswords(text.toStdString()).Find(SplitServerAddress("[::1]"), {});
+    const ServerTable fromText = ReadConsolePasswords(text.toStdString());
+    found = fromText.Find(SplitServerAddress("[::1]"), {});
     QVERIFY(found && *found == "se#cret");
     const QString bad = WriteFile(dir, "bad.txt", "127.0.0.1:27015 ok\n127.0.0.1:27016\n");
     QVERIFY_THROWS_EXCEPTION(EZerval, ReadConsolePasswords(bad.toStdString()));
