@@ -99,8 +99,10 @@ void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
   Routes& routes = routes_[&socket];
   const auto route = routes.find(AddressKey(datagram.source));
   if (route == routes.end()) return;
-  std::deque<std::size_t>& waiting = route->second;
-  while (!waiting.empty() && exchanges_[waiting.front()].Done()) waiting.pop_front();
+  std::vector<std::size_t>& waiting = route->second;
+  waiting.erase(waiting.begin(),
+                std::find_if(waiting.begin(), waiting.end(),
+                             [this](std::size_t index) { return !exchanges_[index].Done(); }));
   if (waiting.empty()) return;
   if (datagram.portRefused) {
     for (const std::size_t index : waiting) exchanges_[index].portRefused = true;
