@@ -345,7 +345,7 @@ class TestExchange : public QObject {
     QFETCH(bool, foreign);
     QFETCH(std::string, command);
     Fixture f;
-    FloodPeer flood(datagram, std::chrono::milliseconds(2000),
+    FloodPeer flood(datagram, std::chrono::milliseconds(1200),
                     foreign ? FloodPeer::From::Foreign : FloodPeer::From::Server);
     bool floodingAtTheEnd = false;
     f.recorder.duringTimeoutDialog = [&] { floodingAtTheEnd = flood.flooding(); };
