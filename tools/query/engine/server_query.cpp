@@ -81,14 +81,19 @@ std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
       continue;
     }
     report.outcome = Outcome::Answered;
-    for (std::size_t p = 0; p < Parts.size(); ++p) {
-      servers[i].sockets[p] = std::make_unique<UdpSocket>(report.address->Family(),
-                                                          settings.protocol == WireProtocol::A2s
-                                                              ? UdpSocket::A2sBufferSize
-                                                              : UdpSocket::ClassicBufferSize);
-      servers[i].exchanges[p] = driver.Start(*servers[i].sockets[p], *report.address,
+    for (std::unique_ptr<UdpSocket>& socket : servers[i].sockets)
+      socket = std::make_unique<UdpSocket>(report.address->Family(),
+                                           settings.protocol == WireProtocol::A2s
+                                               ? UdpSocket::A2sBufferSize
+                                               : UdpSocket::ClassicBufferSize);
+  }
+  // Every socket is ready before the first request goes out, so the requests follow each other
+  // closely.
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (!reports[i].address) continue;
+    for (std::size_t p = 0; p < Parts.size(); ++p)
+      servers[i].exchanges[p] = driver.Start(*servers[i].sockets[p], *reports[i].address,
                                              PartRequest(Parts[p], settings.protocol, settings));
-    }
   }
   driver.Run();
   for (std::size_t i = 0; i < targets.size(); ++i) {
