@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Side by side with qstat: one simulator process on loopback serves 1,000 consecutive ports;
 # qstat and zerval-query do the same work against 1, 100 and 1,000 of them in turn, and the
-# median wall times of both are printed with their ratio.
+# median wall times of both are printed with their ratio. Both resend an unanswered request
+# twice, 500 ms apart; qstat sends its list as fast as it can.
 #   one server: quakestat -hls HOST:PORT -P -R   and   zerval-query HOST:PORT
-#   N servers:  quakestat -f LIST (lines "HLS 127.0.0.1:PORT")   and   zerval-query --list LIST.zsl
+#   N servers:  quakestat -f LIST -maxsim N -sendinterval 0 (lines "HLS 127.0.0.1:PORT")
+#               and   zerval-query --list LIST.zsl
 # Usage: qstat_compare.sh BUILD_DIR   (ZERVAL_COMPARE_ROUNDS sets the rounds, default 7)
 set -euo pipefail
 
@@ -94,8 +96,10 @@ compare() {
 
 echo "qstat $(quakestat -v 2>&1 | head -1), $rounds rounds each, median wall time, simulator on 127.0.0.1:$first_port..$((first_port + servers - 1))"
 
-qstat_one=(quakestat -hls "127.0.0.1:$first_port" -P -R)
-zerval_one=("$query" "127.0.0.1:$first_port")
+qstat_retries=(-retry 2 -interval 0.5)
+zerval_retries=(--retries 2 --interval 500)
+qstat_one=(quakestat "${qstat_retries[@]}" -hls "127.0.0.1:$first_port" -P -R)
+zerval_one=("$query" "${zerval_retries[@]}" "127.0.0.1:$first_port")
 compare "1 server, full query" 1 qstat_one zerval_one
 
 for count in 100 "$servers"; do
@@ -103,7 +107,7 @@ for count in 100 "$servers"; do
   zsl_file="$work/list-$count.zsl"
   for ((i = 0; i < count; i++)); do echo "HLS 127.0.0.1:$((first_port + i))"; done >"$qstat_file"
   "$make_list" "$zsl_file" "$first_port" "$count"
-  qstat_many=(quakestat -f "$qstat_file")
-  zerval_many=("$query" --list "$zsl_file")
+  qstat_many=(quakestat "${qstat_retries[@]}" -maxsim "$count" -sendinterval 0 -f "$qstat_file")
+  zerval_many=("$query" "${zerval_retries[@]}" --list "$zsl_file")
   compare "$count servers, details" "$count" qstat_many zerval_many
 done

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QUdpSocket>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "engine/server_address.h"
+#include "floodpeer.h"
 #include "simulator.h"
 #include "store/mytypes.h"
 #include "store/stdfuncs.h"
@@ -336,6 +338,18 @@ class TestQueryCli : public QObject {
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.err.contains("no console challenge"));
     QCOMPARE(simulator->commands(), std::vector<std::string>{"challenge rcon"});
+  }
+
+  // A server flooding console text cannot hold the tool past its time-out: it ends while the
+  // flood still goes on.
+  void floodEndsAtTheTimeout() {
+    const std::string text =
+        std::string(4, '\xFF') + 'l' + std::string(1400, 'x') + std::string("\n\0\0", 3);
+    FloodPeer flood(text, std::chrono::milliseconds(4000), FloodPeer::From::Server);
+    const QueryRun run = RunQuery(
+        {"--timeout", "300", "--rcon", "status", "--password", "pw", Loopback(flood.port())});
+    QVERIFY(flood.flooding());
+    QVERIFY(run.exitCode == 1 || run.exitCode == 4);
   }
 
   void consoleWithoutReplyTimesOut() {

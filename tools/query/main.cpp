@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <exception>
 #include <fstream>
@@ -50,12 +52,18 @@ void Warn(const std::string& message) {
   std::cerr << "zerval-query: " << TerminalText(message) << '\n';
 }
 
+// A password file is read this far at most, whatever it is.
+constexpr std::size_t MaxPasswordFileBytes = 4096;
+
 // The first line of the file, without its line end.
 std::string ReadPasswordFile(const std::string& fileName) {
   std::ifstream file(fileName, std::ios::binary);
-  std::string line;
-  if (!file || !std::getline(file, line))
-    throw EZerval("cannot read the password file " + fileName);
+  std::string bytes(MaxPasswordFileBytes, '\0');
+  if (file) file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // Reading less than asked sets fail together with eof; fail alone is an error.
+  if (!file && !file.eof()) throw EZerval("cannot read the password file " + fileName);
+  bytes.resize(static_cast<std::size_t>(file.gcount()));
+  std::string line = bytes.substr(0, bytes.find('\n'));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }

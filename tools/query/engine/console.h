@@ -14,12 +14,14 @@ struct ConsoleReport {
   std::optional<std::vector<std::string>> lines;
   std::optional<double> roundTripMs;
   Outcome outcome = Outcome::TimedOut;
-  // Why the command did not run, in English; empty when it did.
+  // Why the command did not run or was refused, in English; empty when it ran.
   std::string error;
 };
 
 // Obtains a console challenge ("challenge rcon"), then sends
 // "rcon <challenge> <password> <command>" and waits for the console text, joined from as many
-// datagrams as the server sends it in.
+// datagrams as the server sends it in, all within the settings' time-out. The challenge request
+// is resent as the settings say, the console line never; an expired challenge is renewed once.
+// A wrong password or a ban makes the outcome ConsoleRefused.
 ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
                                 const std::string& command, const QuerySettings& settings);

@@ -10,6 +10,10 @@
 
 namespace {
 
+// A flood must not keep the clock from being looked at: after this many datagrams from one
+// socket the exchanges' deadlines come first.
+constexpr int MaxTakenPerPass = 64;
+
 Clock::time_point AtMicros(Micros micros) {
   return Clock::time_point(
       std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(micros)));
@@ -29,8 +33,7 @@ Failure FailureOf(const Exchange& exchange) {
   if (exchange.portRefused) return {Outcome::PortRefused, "refused (port unreachable)"};
   if (!exchange.sendFailure.empty())
     return {Outcome::SendFailed, "cannot send: " + exchange.sendFailure};
-  // A split reply that was refused is why no reply came, unless it was followed by silence
-  // anyway; either way what came could not be read.
+  // What came was a split reply that could not be put together.
   if (!exchange.policy.Refusal().empty())
     return {Outcome::Unreadable, "reply refused: " + exchange.policy.Refusal()};
   const Micros allowed = exchange.policy.request.budget;
@@ -90,17 +93,23 @@ void ExchangeDriver::AdvanceDue(Micros now) {
 }
 
 void ExchangeDriver::TakeWaiting() {
-  for (UdpSocket* socket : sockets_)
-    while (std::optional<ReceivedDatagram> datagram = socket->TryReceive())
+  for (UdpSocket* socket : sockets_) {
+    for (int taken = 0; taken < MaxTakenPerPass; ++taken) {
+      std::optional<ReceivedDatagram> datagram = socket->TryReceive();
+      if (!datagram) break;
       Take(*socket, *datagram);
+    }
+  }
 }
 
 void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
   Routes& routes = routes_[&socket];
   const auto route = routes.find(AddressKey(datagram.source));
   if (route == routes.end()) return;
-  std::deque<std::size_t>& waiting = route->second;
-  while (!waiting.empty() && exchanges_[waiting.front()].Done()) waiting.pop_front();
+  std::vector<std::size_t>& waiting = route->second;
+  waiting.erase(waiting.begin(),
+                std::find_if(waiting.begin(), waiting.end(),
+                             [this](std::size_t index) { return !exchanges_[index].Done(); }));
   if (waiting.empty()) return;
   if (datagram.portRefused) {
     for (const std::size_t index : waiting) exchanges_[index].portRefused = true;

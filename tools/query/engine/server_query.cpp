@@ -79,14 +79,20 @@ std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
       continue;
     }
     report.outcome = Outcome::Answered;
-    for (const A2sQuery part : parts) {
-      UdpSocket& socket = *servers[i].sockets.emplace_back(std::make_unique<UdpSocket>(
+    for (std::size_t p = 0; p < parts.size(); ++p)
+      servers[i].sockets.push_back(std::make_unique<UdpSocket>(
           report.address->Family(), settings.protocol == WireProtocol::A2s
                                         ? UdpSocket::A2sBufferSize
                                         : UdpSocket::ClassicBufferSize));
+  }
+  // Every socket is ready before the first request goes out, so the requests follow each other
+  // closely.
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (!reports[i].address) continue;
+    for (std::size_t p = 0; p < parts.size(); ++p)
       servers[i].exchanges.push_back(
-          driver.Start(socket, *report.address, PartRequest(part, settings.protocol, settings)));
-    }
+          driver.Start(*servers[i].sockets[p], *reports[i].address,
+                       PartRequest(parts[p], settings.protocol, settings)));
   }
   driver.Run();
   for (std::size_t i = 0; i < targets.size(); ++i) {
