@@ -137,11 +137,12 @@ int main(int argc, char** argv) {
       down += !sample.up;
     }
     rates.push_back(Servers / wall);
+    std::printf("round %d: %.3f s\n", round + 1, wall);
     resident.push_back(exporter.ResidentKiB());
   }
   std::printf("probes per second (median round)  %.0f\n", Median(rates));
-  std::printf("probe duration     median %.3f ms   p99 %.3f ms\n", Median(durations),
-              Percentile(durations, 0.99));
+  std::printf("probe duration     median %.3f ms   p99 %.3f ms   max %.3f ms\n", Median(durations),
+              Percentile(durations, 0.99), *std::max_element(durations.begin(), durations.end()));
   std::printf("beyond round trip  median %.3f ms   p99 %.3f ms\n", Median(overheads),
               Percentile(overheads, 0.99));
   std::printf("probes without an answer           %d of %d\n", down, Servers * Rounds);

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <cstdio>
 #include <cstring>
@@ -19,13 +20,16 @@
 #include "probe.h"
 #include "server_table.h"
 #include "store/mytypes.h"
+#include "task_threads.h"
 
 namespace {
 
 constexpr std::uint16_t DefaultListenPort = 9550;
-// Probes in flight at once; each waits for its server in a thread of its own, and an idle
+// Requests served at once; each probe waits for its server in a thread of its own, and an idle
 // keep-alive connection holds one too.
-constexpr std::size_t ProbeThreads = 64;
+constexpr std::size_t ServingThreads = 512;
+// Requests on one connection before the server closes it; scrapers keep their connections.
+constexpr std::size_t RequestsPerConnection = 10000;
 
 enum ExitStatus { Stopped = 0, CannotListen = 1, BadInput = 2 };
 
@@ -109,8 +113,14 @@ int main(int argc, char** argv) {
 
   signal(SIGPIPE, SIG_IGN);
   httplib::Server server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(ProbeThreads); };
+  server.new_task_queue = [] { return new TaskThreads(ServingThreads); };
   server.set_tcp_nodelay(true);
+  server.set_keep_alive_max_count(RequestsPerConnection);
+  int listening = -1;
+  server.set_socket_options([&listening](int socket) {
+    httplib::default_socket_options(socket);
+    listening = socket;
+  });
   InstallRoutes(server, config, metrics);
   StopOnSignal(server);
 
@@ -124,6 +134,9 @@ int main(int argc, char** argv) {
                                : (server.bind_to_port(host, wanted) ? wanted : -1);
   if (port <= 0)
     return Fail(CannotListen, "cannot listen on " + formatted + ": " + std::strerror(errno));
+  // The library listens with a backlog of 5: of a scraper's dozens of connections opened at
+  // once, some would wait a second for the repeated connection request.
+  ::listen(listening, SOMAXCONN);
   std::printf("listening on %s:%d\n", shown.c_str(), port);
   std::fflush(stdout);
   if (!server.listen_after_bind()) return Fail(CannotListen, "the listening socket failed");
