@@ -216,6 +216,11 @@ class TestExporter : public QObject {
                       "zerval_exporter_requests_refused_total{code=\"403\"}"),
              1.0);
 
+    // A port in use is refused, not shared.
+    ExporterProcess second;
+    QVERIFY(!second.start({"--listen", "127.0.0.1:" + QString::number(open.port())}));
+    QVERIFY(second.errorText().contains("in use"));
+
     // Listening beyond loopback needs a list of allowed servers.
     ExporterProcess wide;
     QVERIFY(!wide.start({"--listen", "0.0.0.0:0"}));

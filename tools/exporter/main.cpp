@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -117,8 +118,11 @@ int main(int argc, char** argv) {
   server.set_tcp_nodelay(true);
   server.set_keep_alive_max_count(RequestsPerConnection);
   int listening = -1;
+  // Not the library's SO_REUSEPORT: a second exporter on the same port would take half of the
+  // scrapes instead of being refused.
   server.set_socket_options([&listening](int socket) {
-    httplib::default_socket_options(socket);
+    const int on = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     listening = socket;
   });
   InstallRoutes(server, config, metrics);
@@ -129,7 +133,7 @@ int main(int argc, char** argv) {
   const std::string shown = formatted.substr(0, formatted.rfind(':'));
   const std::string host =
       listenAddress.Family() == AF_INET6 ? shown.substr(1, shown.size() - 2) : shown;
-  const int wanted = ntohs(reinterpret_cast<const sockaddr_in&>(listenAddress.storage).sin_port);
+  const int wanted = std::atoi(formatted.c_str() + formatted.rfind(':') + 1);
   const int port = wanted == 0 ? server.bind_to_any_port(host)
                                : (server.bind_to_port(host, wanted) ? wanted : -1);
   if (port <= 0)
