@@ -1,9 +1,10 @@
 # shellcheck shell=bash
 # The demo set-up shared by run.sh and screenshots.sh; they source it after `set -euo pipefail`.
 # Installs what is missing, builds, starts two simulated game servers on 127.0.0.1 (the second
-# with the console password "demo") and prepares the demo folder, whose "config.dat" loads
-# "demo.zsl" and queries the first server at start. Sets root, bin, demo, port1 and port2; the
-# servers stop when the sourcing script exits.
+# with the console password "demo", whose bots chat once the Chat button has pointed its log at
+# this machine) and prepares the demo folder, whose "config.dat" loads "demo.zsl" and queries the
+# first server at start. Sets root, bin, demo, port1 and port2; the servers stop when the
+# sourcing script exits.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
@@ -44,7 +45,7 @@ start_server 1 --name "Zerval Demo Server" --map de_dust2 --players 12 --bots 2 
   --log "$demo/server1.log"
 port1=$port
 start_server 2 --name "Zerval Demo (Rcon)" --map cs_office --players 6 --password demo \
-  --mod --log "$demo/server2.log"
+  --mod --chat 3 --log "$demo/server2.log"
 port2=$port
 "$bin/tools/demo/zerval-mkdemo" "$demo" "Demo Server" "127.0.0.1:$port1" -- \
   "Demo Rcon" "127.0.0.1:$port2" demo

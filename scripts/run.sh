@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts two simulated game servers on 127.0.0.1 (the second
-# with the console password "demo") and runs Zerval against them from a demo folder.
+# with the console password "demo") and runs Zerval against them from a demo folder. With the
+# second server chosen, the Admin page's Chat button opens the companion chat program zervtalk.
 # Without a display it runs under Xvfb, waits for the first query, saves a screenshot and says where.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR
@@ -8,6 +9,7 @@ source "$(dirname "$0")/demo-common.sh"
 
 cd "$demo"
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+  echo "Choose \"Demo Rcon\", then Admin and Chat: zervtalk shows the server's chat."
   "$bin/zerval"
   exit 0
 fi

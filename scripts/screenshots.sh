@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs the demo under Xvfb and writes a PNG screenshot of each page of the window (Server,
-# Players, Rules, Admin, Options, About) into a folder, default ./screenshots; prints the paths.
+# Players, Rules, Admin, Options, About) and of the companion chat program into a folder, default
+# ./screenshots; prints the paths.
 #   screenshots.sh [FOLDER]
 # Zerval queries the first demo server at start; the script then picks the second one, which has
-# a console password, selects a player on the Players page and sends "status" on the Admin page.
+# a console password, selects a player on the Players page, sends "status" on the Admin page and
+# opens the chat there, says something in it and waits for the bots to chat.
 # Everything is done from outside, as an operator would: xdotool clicks and types, ImageMagick's
 # import takes the pictures.
 set -euo pipefail
@@ -19,6 +21,7 @@ export COMBO_X=60 COMBO_Y=24              # text of the server combo box
 export TABS_TOP=46                           # top of the page control
 export PLAYER_ROW_X=60 PLAYER_ROW_Y=128      # a row of the players list
 export COMMAND_EDIT_X=90 COMMAND_EDIT_Y=104  # the Admin page's command edit
+export CHAT_X=262 CHAT_Y=104                 # the Admin page's Chat button
 
 # Runs inside the X display.
 take_screenshots() {
@@ -120,17 +123,38 @@ take_screenshots() {
   sleep 0.7
   shoot 6-about
 
-  kill "$app"
+  # The chat: its button sets up the server's log and starts zervtalk beside zerval.
+  click "${tabs[4]}" "$tab_y"
+  click "$CHAT_X" "$CHAT_Y"
+  local talk talk_pid said
+  talk=$(timeout 10 xdotool search --sync --onlyvisible --name '^zervtalk' | head -n1)
+  if [[ -z $talk ]]; then
+    echo "no zervtalk window appeared" >&2
+    kill "$app"
+    return 1
+  fi
+  talk_pid=$(xdotool getwindowpid "$talk")
+  xdotool windowfocus "$talk"
+  said=$(requests server2.log ' say ')
+  xdotool type --delay 50 "Welcome, have fun"
+  xdotool key Return
+  await server2.log ' say ' "$said"
+  # The demo's bots chat every few seconds.
+  sleep 8
+  wid=$talk
+  shoot 7-zervtalk
+
+  kill "$talk_pid" "$app"
   wait "$app" 2>/dev/null || true
 }
 export bin demo folder
 
-rm -f "$folder"/[1-6]-*.png
+rm -f "$folder"/[1-7]-*.png
 # xvfb-run is a POSIX shell script, which drops exported functions: the function goes as code.
 # The window must reach the X server, whatever platform the caller chose for Qt (the test
 # command runs its tests offscreen); the time limit keeps a lost window from stalling the caller.
 QT_QPA_PLATFORM=xcb timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash -c "$(declare -f take_screenshots); take_screenshots"
-for page in 1-server 2-players 3-rules 4-admin 5-options 6-about; do
+for page in 1-server 2-players 3-rules 4-admin 5-options 6-about 7-zervtalk; do
   [[ -s "$folder/$page.png" ]] || { echo "no screenshot $folder/$page.png" >&2; exit 1; }
 done

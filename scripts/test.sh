@@ -23,12 +23,13 @@ bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZERVAL_SANITIZE=
 echo "== Fuzz targets"
 bash fuzz/run.sh "${ZERVAL_FUZZ_SECONDS:-20}" | tee -a "$summary"
 
-echo "== Screenshots of each page, for people to look at"
+echo "== Screenshots of each page and of the chat, for people to look at"
 rm -rf build/screenshots
 ZERVAL_DEMO_BUILD=build bash scripts/screenshots.sh build/screenshots
 shots=$(find build/screenshots -name '*.png' -size +1k | wc -l)
-[[ $shots -eq 6 ]] || { echo "screenshots: only $shots of 6 pages were written"; exit 1; }
-echo "screenshots: 6 pages written to build/screenshots" | tee -a "$summary"
+[[ $shots -eq 7 ]] || { echo "screenshots: only $shots of 7 pictures were written"; exit 1; }
+echo "screenshots: 7 pictures (six pages and the chat) written to build/screenshots" |
+  tee -a "$summary"
 
 # One closing line over every step; each step above has already stopped the script on a
 # failure.

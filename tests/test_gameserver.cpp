@@ -28,6 +28,7 @@ class Client {
   explicit Client(const QHostAddress& address = QHostAddress::LocalHost) {
     socket_.bind(address, 0);
   }
+  std::uint16_t port() const { return socket_.localPort(); }
 
   void sendRaw(std::uint16_t port, const std::string& bytes) {
     socket_.writeDatagram(bytes.data(), qint64(bytes.size()), QHostAddress::LocalHost, port);
@@ -285,6 +286,7 @@ class TestGameServer : public QObject {
   void requestLogKeepsWireOrder();
   void severalServersInOneProcess();
   void playersComeAndGo();
+  void logLinesGoToTheLogAddress();
   void portInUseAndCleanStop();
 
   void protocolModes_data();
@@ -537,6 +539,40 @@ void TestGameServer::consoleCommands() {
   };
   for (const auto& [command, answer] : expected)
     QCOMPARE(client.console(simulator.port(), challenge, "pw", command), answer);
+}
+
+// Chat lines only with mp_logmessages set; players leaving and bots chatting as they happen.
+void TestGameServer::logLinesGoToTheLogAddress() {
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, {"--password", "pw", "--players", "2", "--bots", "1", "--chat", "1"}));
+  Client client;
+  Client log;
+  const std::uint16_t port = simulator.port();
+  const std::string challenge = client.challenge(port);
+  const auto console = [&](const std::string& command) {
+    return client.console(port, challenge, "pw", command);
+  };
+  const QRegularExpression framing(
+      "^\\xFF{4}log L \\d\\d/\\d\\d/\\d{4} - \\d\\d:\\d\\d:\\d\\d: (.*)\\n\\x00$",
+      QRegularExpression::DotMatchesEverythingOption);
+  const auto nextLine = [&] {
+    const QRegularExpressionMatch match =
+        framing.match(QString::fromLatin1(QByteArray::fromStdString(log.next().bytes)));
+    return match.hasMatch() ? match.captured(1) : QStringLiteral("<no log line>");
+  };
+  console("logaddress 127.0.0.1 " + std::to_string(log.port()));
+  console("LOG ON");
+  const std::vector<StatusPlayer> players = StatusPlayers(Lines(console("status")));
+  console("say not logged");
+  console("kick #" + std::to_string(players[0].userId));
+  QCOMPARE(nextLine(), "\"" + players[0].nick + "<" + QString::number(players[0].userId) + "><" +
+                           players[0].uniqueId + "><Red>\" disconnected");
+
+  console("mp_logmessages 1");
+  console("say hello \"all\"");
+  QCOMPARE(nextLine(), QStringLiteral("Server say \"hello \"all\"\""));
+  const QRegularExpression botChat("^\"\\[BOT\\] Alpha<\\d+><BOT><\\w+>\" say(_team)? \".+\"$");
+  QVERIFY2(botChat.match(nextLine()).hasMatch(), "no bot chat");
 }
 
 void TestGameServer::ignoredRequests() {

@@ -28,6 +28,9 @@ ZervalApplication::ZervalApplication(int& argc, char** argv) : QApplication(argc
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(10);
   setFont(font);
+  // The window hides in the notification area; closing a message box then closes the last
+  // visible window, which must not end the program. The main window ends it itself.
+  setQuitOnLastWindowClosed(false);
 }
 
 bool ZervalApplication::notify(QObject* receiver, QEvent* event) {

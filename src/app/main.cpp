@@ -31,7 +31,9 @@ constexpr int LogLineLimit = 20000;
 }  // namespace
 
 Tfrm_main::Tfrm_main(QWidget* parent)
-    : QWidget(parent), UDPClient(CurrentServer, *this, *this, this) {
+    : QWidget(parent),
+      UDPClient(CurrentServer, *this, *this, this),
+      actions(*this, [this] { return UDPClient.IsBusy(); }) {
   InitResources();
   ui.setupUi(this);
   uiDetails.setupUi(ui.ts_details);
@@ -41,6 +43,9 @@ Tfrm_main::Tfrm_main(QWidget* parent)
   uiOptions.setupUi(ui.tb_options);
   uiAbout.setupUi(ui.tb_about);
   SetupFrame();
+  // Queued: the exchange that just ended has returned to its caller before the next action.
+  connect(
+      &UDPClient, &UdpExchange::Idle, this, [this] { actions.Resume(); }, Qt::QueuedConnection);
   SetupEditor();
   SetupOptions();
   FormCreate();
@@ -192,6 +197,9 @@ void Tfrm_main::closeEvent(QCloseEvent* event) {
   }
   FormClose();
   event->accept();
+  // The program does not end with its last visible window (it may hide in the tray), so the
+  // main window's close ends the message loop itself.
+  QCoreApplication::quit();
 }
 
 void Tfrm_main::AddTrayIcon() {

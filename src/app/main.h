@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "actionqueue.h"
 #include "platform/icmpecho.h"
 #include "protocol/UDPIOfuncs.h"
 #include "protocol/player_class.h"
@@ -94,6 +95,10 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void btn_refreshClick();
   void RefreshPlayers();
   void Deselect();
+  // The selection of entry `index` and the query of the page with Tag `tag`, as the operator's
+  // actions run them.
+  void SelectServer(int index);
+  void QueryPage(int tag);
 
   // Result views (ReplyTarget and ExchangeUi).
   void ShowDetails(const TDetailInfo& info) override;
@@ -108,13 +113,15 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
 
   // Remote console and admin actions.
   void AppendConsoleLine(const std::string& line) override;
-  std::string RconCommandText();
   void QueryRconStatus();
   bool SendRconCommand(const std::string& command);
   void btn_sendrconcmdClick();
+  // The Send action for a command taken from the edit at the press.
+  void SendConsoleCommand(const std::string& command);
   void ed_rconcmdKeyDown(int key);
   void btn_clearlogClick();
   void btn_chtClick();
+  void StartChat();
   void kick1Click();
   void ban1min1Click();
   void Ban2min1Click();
@@ -153,8 +160,9 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void closeEvent(QCloseEvent* event) override;
 
  public:
-  // Query cycle: a server chosen while an exchange waits is selected once the wait has ended.
-  QTimer selectionRetry;
+  // The operator's actions that start exchanges; those that arrive while an exchange waits run
+  // once it is over.
+  ActionQueue actions;
 
   // Views and console: column 0 of each lv_players row keeps the player's name bytes, as the
   // players reply gave them, under this role (QByteArray); the shown text is converted for
@@ -168,6 +176,6 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SetupConsole();
   void SetupEditor();
   void SetupOptions();
-  void BanPlayer(const std::string& minutes);
-  bool SelectedStatusRecord(TPlayerRecord& record);
+  // A kick, or with `banMinutes` a ban, of the player chosen at the click.
+  void ActOnChosenPlayer(const std::string& banMinutes);
 };

@@ -3,12 +3,14 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QObject>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,7 +36,8 @@ std::string SendingLine(const std::string& command) {
   return "Sending :\"" + command + "\"";
 }
 
-// The first two checks of every console action; false once the operator has been told.
+// The checks of every console action before the challenge; false once the operator has been
+// told.
 bool ConsoleAvailable(const TCurrentServer& server) {
   if (!server.ServerSelected) {
     ShowMessage(DialogKind::Warning, QStringLiteral("Kein Server gewählt!!!"));
@@ -44,7 +47,51 @@ bool ConsoleAvailable(const TCurrentServer& server) {
     ShowMessage(DialogKind::Error, QStringLiteral("Kein Rcon password angegeben!"));
     return false;
   }
+  // A console line carries the password; broadcast, every machine of the network would read it.
+  if (IsBroadcastHost(server.HostIP)) {
+    ShowMessage(DialogKind::Error,
+                QStringLiteral("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet."));
+    return false;
+  }
   return true;
+}
+
+// A command that could not go out comes back into the edit, unless the operator has begun
+// another one there meanwhile.
+void ReturnToEdit(QLineEdit& edit, const std::string& command) {
+  if (edit.text().isEmpty()) edit.setText(ToDisplay(command));
+}
+
+// What a kick or ban acts on: the player row chosen at the click, as a status record's user id
+// on the server that was current then; or the message why there is none.
+struct ChosenPlayer {
+  std::int32_t UserId = 0;
+  QString Refusal;
+  std::string HostIP;
+  std::int32_t Port = 0;
+};
+
+// The players list and the status listing need not share their order (a player joining
+// between the two replies, bots listed elsewhere), so the row is matched by name.
+ChosenPlayer ChoosePlayer(const QTreeWidget& players, const TPlayerInfo& status,
+                          const TCurrentServer& server) {
+  ChosenPlayer chosen;
+  chosen.HostIP = server.HostIP;
+  chosen.Port = server.Port;
+  const QList<QTreeWidgetItem*> selected = players.selectedItems();
+  if (selected.isEmpty()) {
+    chosen.Refusal = QStringLiteral("Kein Spieler gewählt!");
+    return chosen;
+  }
+  QTreeWidgetItem* row = selected.first();
+  const std::int32_t index =
+      MatchStatusRecord(status, players.indexOfTopLevelItem(row),
+                        row->data(0, Tfrm_main::PlayerNameRole).toByteArray().toStdString());
+  if (index < 0)
+    chosen.Refusal = QStringLiteral("Spieler nicht in der Statusliste gefunden!");
+  else
+    chosen.UserId = status.GetPlayer(index).UserId;
+  return chosen;
 }
 
 // Enter in the command edit sends like the Send button; the key then reaches the edit as usual.
@@ -86,8 +133,9 @@ void Tfrm_main::SetupConsole() {
   connect(uiAdmin.btn_clearlog, &QAbstractButton::clicked, this, [this] { btn_clearlogClick(); });
   connect(uiAdmin.btn_cht, &QAbstractButton::clicked, this, [this] { btn_chtClick(); });
   uiAdmin.ed_rconcmd->installEventFilter(new CommandEditKeys(*this));
-  // A relative name: the companion is looked for in the working directory.
-  uiAdmin.btn_cht->setEnabled(QFileInfo::exists(CompanionProgramName()));
+  // Found where the Chat action starts it: beside the program's own file.
+  const QFileInfo companion(CompanionProgramPath());
+  uiAdmin.btn_cht->setEnabled(companion.isFile() && companion.isExecutable());
 
   for (const PlayerMenuItem& item : PlayerMenuItems) {
     QAction* action = pop_player.addAction(QString::fromLatin1(item.caption));
@@ -106,11 +154,14 @@ void Tfrm_main::AppendConsoleLine(const std::string& line) {
   uiAdmin.mem_rcondata->appendPlainText(ToDisplay(line));
 }
 
-std::string Tfrm_main::RconCommandText() {
-  return FromDisplay(uiAdmin.ed_rconcmd->text());
-}
-
 void Tfrm_main::QueryRconStatus() {
+  // Callers reach here with a password stored, also for a broadcast entry; its status is not
+  // fetched, quietly, as the fetch reports nothing else either.
+  if (IsBroadcastHost(CurrentServer.HostIP)) {
+    if (CurrentServer.Log)
+      CurrentServer.Log("Broadcast-Adresse: Rcon-Befehl \"status\" nicht gesendet");
+    return;
+  }
   const std::optional<Datagram> reply = UDPClient.QueryQuiet(
       CurrentServer.HostIP, CurrentServer.Port, ConsoleLineFor(CurrentServer, "status"), true);
   if (!reply) return;
@@ -133,18 +184,27 @@ bool Tfrm_main::SendRconCommand(const std::string& command) {
 }
 
 void Tfrm_main::btn_sendrconcmdClick() {
-  if (UDPClient.IsBusy() || !ConsoleAvailable(CurrentServer)) return;
-  // Without a challenge the command goes out with the challenge reply and stays in the edit.
-  if (CurrentServer.Challenge.empty()) {
-    UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true,
-                             RconCommandText());
+  // Taken at the press, and the edit emptied, so the next command can be typed at once.
+  const std::string command = FromDisplay(uiAdmin.ed_rconcmd->text());
+  uiAdmin.ed_rconcmd->clear();
+  actions.Run([this, command] { SendConsoleCommand(command); });
+}
+
+void Tfrm_main::SendConsoleCommand(const std::string& command) {
+  if (!ConsoleAvailable(CurrentServer)) {
+    ReturnToEdit(*uiAdmin.ed_rconcmd, command);
     return;
   }
-  const std::string command = RconCommandText();
+  // Without a challenge the command goes out with the challenge reply.
+  if (CurrentServer.Challenge.empty()) {
+    if (!UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true,
+                                  command))
+      ReturnToEdit(*uiAdmin.ed_rconcmd, command);
+    return;
+  }
   AppendConsoleLine(SendingLine(command));
   UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
                         ConsoleLineFor(CurrentServer, command), CurrentServer.Log, true);
-  uiAdmin.ed_rconcmd->clear();
 }
 
 void Tfrm_main::ed_rconcmdKeyDown(int key) {
@@ -158,9 +218,15 @@ void Tfrm_main::btn_clearlogClick() {
 }
 
 void Tfrm_main::btn_chtClick() {
-  if (UDPClient.IsBusy() || !ConsoleAvailable(CurrentServer)) return;
+  actions.Run([this] { StartChat(); });
+}
+
+void Tfrm_main::StartChat() {
+  if (!ConsoleAvailable(CurrentServer)) return;
+  // The challenge's console line carries no command: the edit's text goes out only by Send.
   if (CurrentServer.Challenge.empty()) {
-    UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true, "");
+    UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true,
+                             std::string());
     return;
   }
   // The server's log goes to this machine: to its second own address when it has two or more.
@@ -184,57 +250,44 @@ void Tfrm_main::btn_chtClick() {
 }
 
 void Tfrm_main::kick1Click() {
-  if (UDPClient.IsBusy()) return;
-  TPlayerRecord player;
-  if (!SelectedStatusRecord(player)) return;
-  SendRconCommand("kick #" + std::to_string(player.UserId));
-  RefreshPlayers();
+  ActOnChosenPlayer(std::string());
 }
 
 void Tfrm_main::ban1min1Click() {
-  BanPlayer("1");
+  ActOnChosenPlayer("1");
 }
 void Tfrm_main::Ban2min1Click() {
-  BanPlayer("2");
+  ActOnChosenPlayer("2");
 }
 void Tfrm_main::Ban5min1Click() {
-  BanPlayer("5");
+  ActOnChosenPlayer("5");
 }
 void Tfrm_main::Ban10min1Click() {
-  BanPlayer("10");
+  ActOnChosenPlayer("10");
 }
 void Tfrm_main::Banpermanent1Click() {
-  BanPlayer("0");
+  ActOnChosenPlayer("0");
 }
 
-void Tfrm_main::BanPlayer(const std::string& minutes) {
-  if (UDPClient.IsBusy()) return;
-  TPlayerRecord player;
-  if (!SelectedStatusRecord(player)) return;
-  const std::string userId = "#" + std::to_string(player.UserId);
-  SendRconCommand("banid " + minutes + " " + userId);
-  SendRconCommand("writeid");
-  SendRconCommand("kick " + userId);
-  RefreshPlayers();
-}
-
-// The players list and the status listing need not share their order (a player joining
-// between the two replies, bots listed elsewhere), so the row is matched by name.
-bool Tfrm_main::SelectedStatusRecord(TPlayerRecord& record) {
-  const QTreeWidget* players = uiPlayers.lv_players;
-  const QList<QTreeWidgetItem*> selected = players->selectedItems();
-  if (selected.isEmpty()) {
-    ShowMessage(DialogKind::Error, QStringLiteral("Kein Spieler gewählt!"));
-    return false;
-  }
-  QTreeWidgetItem* row = selected.first();
-  const std::int32_t index =
-      MatchStatusRecord(PlayerInfo, players->indexOfTopLevelItem(row),
-                        row->data(0, PlayerNameRole).toByteArray().toStdString());
-  if (index < 0) {
-    ShowMessage(DialogKind::Error, QStringLiteral("Spieler nicht in der Statusliste gefunden!"));
-    return false;
-  }
-  record = PlayerInfo.GetPlayer(index);
-  return true;
+// The player is chosen at the click; the players list may be rebuilt before the commands go.
+void Tfrm_main::ActOnChosenPlayer(const std::string& banMinutes) {
+  const ChosenPlayer player = ChoosePlayer(*uiPlayers.lv_players, PlayerInfo, CurrentServer);
+  actions.Run([this, player, banMinutes] {
+    if (!player.Refusal.isEmpty()) {
+      ShowMessage(DialogKind::Error, player.Refusal);
+      return;
+    }
+    // The user id names a player of the server listed at the click, and no one elsewhere.
+    if (player.HostIP != CurrentServer.HostIP || player.Port != CurrentServer.Port) {
+      ShowMessage(DialogKind::Error, QStringLiteral("Spieler nicht in der Statusliste gefunden!"));
+      return;
+    }
+    const std::string userId = "#" + std::to_string(player.UserId);
+    if (!banMinutes.empty()) {
+      SendRconCommand("banid " + banMinutes + " " + userId);
+      SendRconCommand("writeid");
+    }
+    SendRconCommand("kick " + userId);
+    RefreshPlayers();
+  });
 }

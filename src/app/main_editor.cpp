@@ -287,12 +287,18 @@ void Tfrm_main::lw_serverlistSelectItem(QTreeWidgetItem* item, bool selected) {
   const QString address = uiOptions.ed_ip->text();
   const qsizetype colon = address.indexOf(u':');
   const QString host = colon < 0 ? QString() : address.left(colon);
+  const QPersistentModelIndex pinged(uiOptions.lw_serverlist->model()->index(index, NameColumn));
   icmpPing.Tag = index;
-  icmpPingReply(icmpPing.Ping(FromDisplay(host)));
+  const std::uint32_t roundTripMs = icmpPing.Ping(FromDisplay(host));
+  // Remove, Load and Modify may have rebuilt or rewritten the rows while the echo waited: the
+  // time goes to the row it was sent for, or nowhere.
+  const QTreeWidgetItem* row = uiOptions.lw_serverlist->topLevelItem(pinged.row());
+  const bool sameRow = pinged.isValid() && row != nullptr && row->text(AddressColumn) == address;
+  icmpPing.Tag = sameRow ? pinged.row() : -1;
+  icmpPingReply(roundTripMs);
 }
 
 void Tfrm_main::icmpPingReply(std::uint32_t roundTripMs) {
-  // The rows may have been rebuilt while the echo waited.
   if (QTreeWidgetItem* row = uiOptions.lw_serverlist->topLevelItem(icmpPing.Tag))
     row->setText(PingColumn, QString::number(roundTripMs));
 }

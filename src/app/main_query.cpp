@@ -1,15 +1,16 @@
 // Server selection and the query cycle.
 //
 // Re-entry: an exchange waits for its reply in a nested event loop, and the exchange refuses
-// to start a second one meanwhile. So a timer tick, a page change or a Refresh that arrives
-// while an exchange waits is skipped (a refused request would otherwise count as a missing
-// reply and stop the timer), and a server chosen meanwhile is selected once the wait is over.
+// to start a second one meanwhile. The operator's choices (a server, a page, Refresh) arriving
+// then run once the wait is over, in their order (ActionQueue); a timer tick arriving then is
+// skipped, since a refused request would count as a missing reply and stop the timer.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QString>
 #include <QTabWidget>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -48,18 +49,34 @@ QueryAddress SplitAddress(std::string_view text) {
 // answered. False at the first request without a reply.
 bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
   TCurrentServer& server = window.CurrentServer;
+  // A password and a challenge belong to their server; neither may reach another one.
+  server.Challenge.clear();
   if (entry.HasPassword != 0) {
     server.RconEnabled = true;
     server.RconPassword = entry.Password.str();
-    if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false, ""))
+    // Console lines never go to a broadcast address, so a challenge would serve nothing there.
+    if (IsBroadcastHost(server.HostIP)) {
+      if (server.Log) server.Log("Broadcast-Adresse: keine Rcon-Challenge angefordert");
+    } else if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false,
+                                                std::string())) {
       return false;
+    }
   } else {
     server.RconEnabled = false;
+    server.RconPassword.clear();
   }
   for (const char* request : {"details", "players", "rules"})
     if (!window.UDPClient.QueryServer(server.HostIP, server.Port, request, server.Log, true))
       return false;
   return true;
+}
+
+// The auto query period in seconds; a text that is no number counts as the minimum.
+int AutoQuerySeconds(const QSpinBox& period) {
+  bool isNumber = false;
+  const int seconds = period.cleanText().toInt(&isNumber);
+  if (!isNumber) return period.minimum();
+  return std::clamp(seconds, period.minimum(), period.maximum());
 }
 
 // The request that brings a result page up to date, by the page's Tag; empty for other pages.
@@ -81,13 +98,13 @@ std::string PageRequest(int tag) {
 void Tfrm_main::cb_serversChange() {
   const int index = ui.cb_servers->currentIndex();
   if (index < 0 || index >= static_cast<int>(ServerList.size())) return;
-  if (UDPClient.IsBusy()) {
-    // The retry's Tag keeps the choice, which a failing selection in progress would clear
-    // from the combo.
-    SetTag(&selectionRetry, index);
-    selectionRetry.start();
-    return;
-  }
+  actions.Run([this, index] { SelectServer(index); });
+}
+
+void Tfrm_main::SelectServer(int index) {
+  if (index < 0 || index >= static_cast<int>(ServerList.size())) return;
+  // A selection that failed while this one was kept has cleared the combo.
+  ui.cb_servers->setCurrentIndex(index);
   // A copy: the list may change while the exchanges wait.
   const TServerEntry entry = ServerList[static_cast<std::size_t>(index)];
   const QueryAddress address = SplitAddress(entry.Address.view());
@@ -126,9 +143,12 @@ void Tfrm_main::cb_rconctrlClick() {
 
 void Tfrm_main::pc_ServerChange() {
   const QWidget* page = ui.pc_Server->currentWidget();
-  if (page == nullptr) return;
-  const std::string request = PageRequest(TagOf(page));
-  if (request.empty() || UDPClient.IsBusy()) return;
+  if (page == nullptr || PageRequest(TagOf(page)).empty()) return;
+  actions.Run([this, tag = TagOf(page)] { QueryPage(tag); });
+}
+
+void Tfrm_main::QueryPage(int tag) {
+  const std::string request = PageRequest(tag);
   if (!CurrentServer.ServerSelected) {
     ShowMessage(DialogKind::Warning, QString::fromUtf8(NoServerWarning));
     return;
@@ -156,13 +176,16 @@ void Tfrm_main::cb_autoQueryClick() {
     querytimer.stop();
     return;
   }
-  querytimer.setInterval(ui.ed_autoquery->value() * MillisecondsPerSecond);
+  querytimer.setInterval(AutoQuerySeconds(*ui.ed_autoquery) * MillisecondsPerSecond);
   querytimerTimer();
-  querytimer.start();
+  // The operator may have unchecked the box, or the server may have gone, while the first tick
+  // waited; the timer runs even after a failed first tick.
+  if (box->isChecked() && CurrentServer.ServerSelected) querytimer.start();
 }
 
 void Tfrm_main::querytimerTimer() {
-  if (UDPClient.IsBusy()) return;
+  // The operator's actions go first.
+  if (UDPClient.IsBusy() || !actions.IsIdle()) return;
   for (const char* request : {"details", "players", "rules"}) {
     if (!UDPClient.QueryServerEx(CurrentServer.HostIP, CurrentServer.Port, request,
                                  CurrentServer.Log, true, false)) {
@@ -174,11 +197,11 @@ void Tfrm_main::querytimerTimer() {
 }
 
 void Tfrm_main::btn_refreshClick() {
-  RefreshPlayers();
+  actions.Run([this] { RefreshPlayers(); });
 }
 
 void Tfrm_main::RefreshPlayers() {
-  if (!CurrentServer.ServerSelected || querytimer.isActive() || UDPClient.IsBusy()) return;
+  if (!CurrentServer.ServerSelected || querytimer.isActive()) return;
   ClearPlayerDetails();
   UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port, "players", CurrentServer.Log,
                         true);

@@ -31,8 +31,6 @@ constexpr int NickColumnWidth = 264;
 constexpr int FragsColumnWidth = 38;
 // Column 1 of the player detail grid takes the grid's width but for the title column and 9.
 constexpr int DetailValueColumnMargin = 9;
-// A server choice made while an exchange waits is tried again after this pause.
-constexpr int SelectionRetryMs = 100;
 
 // Rows of the player detail grid: a title and the value of the selected player's status record.
 const QStringList PlayerDetailTitles = {"Nick", "ID",   "WonID", "frags",
@@ -103,13 +101,6 @@ void Tfrm_main::SetupViews() {
               if (index.column() == 0)
                 lv_playersSelectItem(players->topLevelItem(index.row()), true);
           });
-
-  selectionRetry.setSingleShot(true);
-  selectionRetry.setInterval(SelectionRetryMs);
-  connect(&selectionRetry, &QTimer::timeout, this, [this] {
-    ui.cb_servers->setCurrentIndex(TagOf(&selectionRetry));
-    cb_serversChange();
-  });
 }
 
 void Tfrm_main::ShowDetails(const TDetailInfo& info) {

@@ -13,6 +13,8 @@ class MessageBoxDialogs : public OperatorDialogs {
                        DialogButtons buttons) override {
     QMessageBox box(kind == DialogKind::Warning ? QMessageBox::Warning : QMessageBox::Critical,
                     title, text, QMessageBox::NoButton, QApplication::activeWindow());
+    // Texts can quote what a server sent; markup in them must show as the characters it is.
+    box.setTextFormat(Qt::PlainText);
     if (buttons == DialogButtons::Ok) {
       box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
       box.exec();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -108,6 +109,7 @@ class GameServer {
   GameServer() {
     peer.setScript([this](const UdpPeer::Request& request) -> std::vector<std::string> {
       const std::string command = request.command();
+      if (beforeAnswer) beforeAnswer(command);
       if (!answering || silentOn.count(command) != 0) return {};
       if (command == "details") return {DetailsReply(details)};
       if (command == "players") return {PlayersReply(players)};
@@ -131,6 +133,8 @@ class GameServer {
   std::vector<std::string> statusLines;
   std::set<std::string> silentOn;
   bool answering = true;
+  // Runs on every request before it is answered, inside the wait of the exchange that sent it.
+  std::function<void(const std::string& command)> beforeAnswer;
 };
 
 // The main window in a working directory of its own (it reads "config.dat" from there), with

@@ -146,18 +146,25 @@ class TestConsole : public QObject {
                                     "Banpermanent1=Ban permanent"}));
   }
 
-  void chatNeedsTheCompanionInTheWorkingDirectory() {
+  // Found beside the program's own file, where the Chat action starts it; one in the working
+  // directory does not count, nor one that cannot be run.
+  void chatNeedsTheCompanionBesideTheProgram() {
     ScriptedDialogs dialogs;
-    {
-      Tfrm_main w;
-      QVERIFY(!w.uiAdmin.btn_cht->isEnabled());
-    }
-    QFile companion(CompanionProgramName());
-    QVERIFY(companion.open(QIODevice::WriteOnly));
-    companion.close();
-    Tfrm_main w;
-    QVERIFY(w.uiAdmin.btn_cht->isEnabled());
-    QVERIFY(QFile::remove(CompanionProgramName()));
+    QTemporaryDir workingDir;
+    QDir::setCurrent(workingDir.path());
+    const auto chatEnabled = [] { return Tfrm_main().uiAdmin.btn_cht->isEnabled(); };
+    const auto place = [](const QString& path, QFile::Permissions permissions) {
+      QFile companion(path);
+      return companion.open(QIODevice::WriteOnly) && companion.setPermissions(permissions);
+    };
+    const QFile::Permissions runnable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QVERIFY(place(CompanionProgramName(), runnable));
+    QVERIFY(!chatEnabled());
+    QVERIFY(place(CompanionProgramPath(), QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(!chatEnabled());
+    QVERIFY(place(CompanionProgramPath(), runnable));
+    QVERIFY(chatEnabled());
+    QVERIFY(QFile::remove(CompanionProgramPath()));
   }
 
   void sendWithStoredChallenge_data() {
@@ -200,11 +207,17 @@ class TestConsole : public QObject {
     QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
   }
 
+  // The command is taken at the press: what the operator types while the challenge is fetched
+  // stays in the edit and does not go out.
   void sendWithoutChallengeGoesThroughTheChallengeReply() {
     ScriptedDialogs dialogs;
     UdpPeer server;
-    server.setScript(ConsoleServer("31337"));
     Tfrm_main w;
+    const UdpPeer::Script console = ConsoleServer("31337");
+    server.setScript([&](const UdpPeer::Request& request) {
+      w.uiAdmin.ed_rconcmd->setText(QStringLiteral("quit"));
+      return console(request);
+    });
     UseServer(w, server, "");
     w.uiAdmin.ed_rconcmd->setText(QStringLiteral("maps *"));
     w.btn_sendrconcmdClick();
@@ -213,7 +226,65 @@ class TestConsole : public QObject {
     QCOMPARE(w.CurrentServer.Challenge, std::string("31337"));
     QCOMPARE(MemoLines(w.uiAdmin.mem_rcondata),
              (QStringList{"Sending :\"maps *\"", "done: rcon 31337 pw 2 maps *"}));
-    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("maps *"));
+    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("quit"));
+  }
+
+  // While an exchange waits, the operator sends two lines, kicks the selected player, selects
+  // another row and refreshes. Nothing is lost or garbled: all of it runs after the wait, in
+  // order, and the kick hits the player chosen at its click.
+  void actionsDuringAWaitRunAfterItInOrder() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    Tfrm_main w;
+    const UdpPeer::Script console =
+        ConsoleServer("5", {"Gordon", "Alyx"}, {{"Gordon", 12}, {"Alyx", 17}});
+    UseServer(w, server, "5");
+    server.setScript(console);
+    w.RefreshPlayers();
+    SelectRow(w, 1);
+    QLineEdit* edit = w.uiAdmin.ed_rconcmd;
+    QStringList editAfterEnter;
+    server.setScript([&](const UdpPeer::Request& request) -> Commands {
+      if (request.command() != "rules") return console(request);
+      for (const char* line : {"say 1", "say 2"}) {
+        QTest::keyClicks(edit, QString::fromLatin1(line));
+        QTest::keyClick(edit, Qt::Key_Return);
+        editAfterEnter << edit->text();
+      }
+      MenuItem(w, "kick1")->trigger();
+      SelectRow(w, 0);
+      w.uiPlayers.btn_refresh->click();
+      return {Reply('E', std::string(2, '\0'))};
+    });
+    w.UDPClient.QueryServer(w.CurrentServer.HostIP, w.CurrentServer.Port, "rules", nullptr, true);
+    const std::string refresh[] = {"players", "rcon 5 pw 2 status"};
+    QTRY_COMPARE(server.commands(), (Commands{refresh[0], refresh[1], "rules", "rcon 5 pw 2 say 1",
+                                              "rcon 5 pw 2 say 2", "rcon 5 pw 2 kick #17",
+                                              refresh[0], refresh[1], refresh[0], refresh[1]}));
+    QCOMPARE(editAfterEnter, (QStringList{"", ""}));
+    QVERIFY(dialogs.shown.empty());
+  }
+
+  // Console lines carry the password and never go to a broadcast address: every console action
+  // says so and sends nothing; the status fetch is skipped with a log line only.
+  void consoleActionsRefuseABroadcastAddress() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    Tfrm_main w;
+    UseServer(w, server, "5");
+    w.CurrentServer.HostIP = "255.255.255.255";
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("say x"));
+    w.btn_sendrconcmdClick();
+    w.btn_chtClick();
+    QVERIFY(!w.SendRconCommand("writeid"));
+    w.QueryRconStatus();
+
+    QCOMPARE(w.CurrentServer.BytesSent, 0);
+    const QString refusal =
+        QStringLiteral("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet.");
+    QCOMPARE(dialogs.texts(), (QStringList{refusal, refusal, refusal}));
+    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("say x"));
+    QVERIFY(w.ui.mem_status->toPlainText().contains(QStringLiteral("\"status\" nicht gesendet")));
   }
 
   // Someone else answers the challenge request: the exchange takes only the asked server's

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <memory>
@@ -448,6 +449,38 @@ class TestEditor : public QObject {
     QCOMPARE(f.page().ed_ip->text(), QStringLiteral("127.0.0.1"));
     QCOMPARE(Tfrm_main::TagOf(f.page().btn_remove), 0);
     QCOMPARE(f.rowTexts(2), QStringList{"0"});
+  }
+
+  // The rows may be rebuilt or rewritten while an echo waits; its time goes only to its row.
+  void pingTimeGoesToItsOwnRowOnly_data() {
+    QTest::addColumn<QString>("duringWait");
+    QTest::newRow("nothing") << "";
+    QTest::newRow("pinged row removed") << "remove";
+    QTest::newRow("list loaded") << "load";
+    QTest::newRow("pinged row modified") << "modify";
+  }
+  void pingTimeGoesToItsOwnRowOnly() {
+    QFETCH(QString, duringWait);
+    try {
+      IcmpEcho().Ping("127.0.0.1");
+    } catch (const EZerval& error) {
+      QSKIP(error.what());
+    }
+    Fixture f;
+    for (const char* name : {"a", "b", "c"}) f.add(QString::fromLatin1(name));
+    f.dialogs.files = {f.dir.filePath(QStringLiteral("copy.zsl"))};
+    SaveServerList(f.w().ServerList, f.dialogs.files.front());
+    QTimer::singleShot(0, [&] {  // runs inside the echo's wait
+      if (duringWait == "remove") f.page().btn_remove->click();
+      if (duringWait == "load") f.page().btn_openserverlist->click();
+      f.type(QStringLiteral("b2"), QStringLiteral("127.0.0.2:1"));
+      if (duringWait == "modify") f.page().btn_mod->click();
+      for (int i = 0; i < f.rows().topLevelItemCount(); ++i)
+        f.rows().topLevelItem(i)->setText(2, QStringLiteral("-"));
+    });
+    f.select(1);
+    QCOMPARE(f.rowTexts(2).count(QStringLiteral("-")),
+             f.rows().topLevelItemCount() - (duringWait.isEmpty() ? 1 : 0));
   }
 
   void restingThePointerOnARowSelectsIt() {

@@ -1,11 +1,13 @@
 // The frame of the main window: start, pages, debug strip, tray, error box, wait dialog.
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "application.h"
 #include "frmquery.h"
@@ -13,6 +15,28 @@
 #include "platform/singleinstance.h"
 #include "scripteddialogs.h"
 #include "store/stdfuncs.h"
+
+namespace {
+
+// Counts the requests to end the program, which reach the application object.
+struct QuitRequests : QObject {
+  int count = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    count += event->type() == QEvent::Quit ? 1 : 0;
+    return false;
+  }
+};
+
+// Runs `step` in the application's own message loop, where a request to quit takes effect.
+void RunInMessageLoop(const std::function<void()>& step) {
+  QTimer::singleShot(0, [step] {
+    step();
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  });
+  QApplication::exec();
+}
+
+}  // namespace
 
 class TestFrame : public QObject {
   Q_OBJECT
@@ -147,6 +171,35 @@ class TestFrame : public QObject {
     QVERIFY(w.close());
     QVERIFY(!w.isVisible());
     QVERIFY(!w.trayIcon.isVisible());
+  }
+
+  // Real message boxes. Hidden in the tray, the window is no visible window: closing a box must
+  // not end the program, which only the window's close and the tray's "Close" do. Error texts
+  // can quote server data, which a box shows as the characters it is.
+  void realMessageBoxes() {
+    Tfrm_main w;
+    w.show();
+    w.hide();
+    QuitRequests quit;
+    qApp->installEventFilter(&quit);
+    const QString serverText = "'<h1>Session expired!</h1>' is not a valid integer value";
+    QString shown;
+    RunInMessageLoop([&] {
+      QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (label->textFormat() == Qt::PlainText) shown = label->text();
+        box->buttons().constFirst()->click();
+      });
+      ShowErrorBox(EZerval(serverText.toStdString()));
+    });
+    QCOMPARE(shown, serverText + ".");
+    QCOMPARE(quit.count, 0);
+    RunInMessageLoop([&w] { w.tray_CloseClick(); });
+    w.show();
+    RunInMessageLoop([&w] { w.close(); });
+    QCOMPARE(quit.count, 2);
   }
 
   void trayMenuItems() {

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "main.h"
@@ -65,11 +66,13 @@ class TestQueryCycle : public QObject {
   void pageChangeRequeriesItsPage();
   void autoQueryWithoutServerWarnsOncePerAttempt();
   void autoQueryStopsWhenServerStopsAnswering();
+  void autoQuerySwitchedOffDuringFirstTickStaysOff();
   void runningTimerKeepsPagesAndRefreshQuiet();
   void refreshBlanksDetailsAndRequeries();
   void rconControlShowsOnlyTheFlag();
   void tickDuringWaitIsSkipped();
-  void eventsDuringWaitAreNotNested();
+  void eventsDuringWaitRunAfterItInOrder();
+  void passwordStaysWithItsServer();
   void choiceDuringFailingSelectionIsKept();
 };
 
@@ -273,6 +276,29 @@ void TestQueryCycle::autoQueryStopsWhenServerStopsAnswering() {
   QCOMPARE(w.ui.cb_servers->currentIndex(), 0);
 }
 
+// The first tick runs before the timer starts; unchecking the box while it waits must still
+// switch the auto query off. A period text that is no number counts as one second.
+void TestQueryCycle::autoQuerySwitchedOffDuringFirstTickStaysOff() {
+  Window window;
+  Tfrm_main& w = *window.w;
+  GameServer server;
+  window.Choose(window.AddServer("Test", server));
+  w.ui.ed_autoquery->findChild<QLineEdit*>()->setText(QString());
+  w.ui.cb_autoQuery->click();
+  QCOMPARE(w.querytimer.interval(), 1000);
+  w.ui.cb_autoQuery->click();
+
+  server.beforeAnswer = [&](const std::string& command) {
+    if (command == "details" && w.ui.cb_autoQuery->isChecked()) w.ui.cb_autoQuery->click();
+  };
+  w.ui.cb_autoQuery->click();
+  QVERIFY(!w.ui.cb_autoQuery->isChecked());
+  QVERIFY(!w.querytimer.isActive());
+  server.peer.requests.clear();
+  w.SetActivePageIndex(PlayersPage);
+  QCOMPARE(server.Commands(), Commands{"players"});
+}
+
 void TestQueryCycle::runningTimerKeepsPagesAndRefreshQuiet() {
   Window window;
   Tfrm_main& w = *window.w;
@@ -350,37 +376,56 @@ void TestQueryCycle::tickDuringWaitIsSkipped() {
   QVERIFY(window.dialogs.shown.empty());
 }
 
-// While a page's request waits, a tick, a page change and Refresh are skipped, and a server
-// chosen meanwhile is selected once the wait is over.
-void TestQueryCycle::eventsDuringWaitAreNotNested() {
+// While a page's request waits, a tick is skipped; a page change, Refresh, the choice of
+// another server and a console line run after the wait, in that order. The line cannot go out
+// there (no password) and comes back into the edit.
+void TestQueryCycle::eventsDuringWaitRunAfterItInOrder() {
   Window window;
   Tfrm_main& w = *window.w;
-  w.UDPClient.SetReceiveTimeout(3000);
   GameServer first;
   GameServer second;
   window.AddServer("First", first);
   window.AddServer("Second", second);
   window.Choose(0);
   first.peer.requests.clear();
-  first.silentOn = {"players"};
 
   Commands sentDuringWait;
-  QTimer::singleShot(100, [&] {
+  bool acted = false;
+  first.beforeAnswer = [&](const std::string&) {
+    if (std::exchange(acted, true)) return;
     w.querytimerTimer();
     w.SetActivePageIndex(RulesPage);
-    w.RefreshPlayers();
+    w.uiPlayers.btn_refresh->click();
     window.Choose(1);
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("say hi"));
+    w.btn_sendrconcmdClick();
     sentDuringWait = first.Commands();
-    QVERIFY(second.Commands().empty());
-    first.peer.sendToLastClient(PlayersReply(first.players));
-  });
+  };
   w.SetActivePageIndex(PlayersPage);
+  QTRY_COMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("say hi"));
 
   QCOMPARE(sentDuringWait, Commands{"players"});
-  QCOMPARE(first.Commands(), Commands{"players"});
-  QTRY_COMPARE_WITH_TIMEOUT(second.Commands(), (Commands{"details", "players", "rules"}), 3000);
+  QCOMPARE(first.Commands(), (Commands{"players", "rules", "players"}));
+  QCOMPARE(second.Commands(), (Commands{"details", "players", "rules"}));
   QCOMPARE(w.CurrentServer.Port, static_cast<std::int32_t>(second.peer.port()));
   QVERIFY(w.CurrentServer.ServerSelected);
+  QCOMPARE(window.dialogs.texts(), QStringList{"Kein Rcon password angegeben!"});
+}
+
+// A password and a challenge belong to their server. After a server with a password, one
+// without answers every request with a challenge reply: it gets no console line, let alone the
+// first server's password.
+void TestQueryCycle::passwordStaysWithItsServer() {
+  Window window;
+  Tfrm_main& w = *window.w;
+  GameServer withPassword;
+  withPassword.password = "secretB";
+  UdpPeer hostile;
+  hostile.setScript([](const UdpPeer::Request&) { return Commands{ChallengeReply("4242")}; });
+  window.Choose(window.AddServer("A", withPassword));
+  window.Choose(window.AddServer("B", "127.0.0.1:" + std::to_string(hostile.port())));
+  QCOMPARE(hostile.commands(), (Commands{"details", "players", "rules"}));
+  QVERIFY(w.CurrentServer.RconPassword.empty() && w.CurrentServer.Challenge.empty());
   QVERIFY(window.dialogs.shown.empty());
 }
 

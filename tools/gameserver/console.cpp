@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+#include "log_lines.h"
+
 namespace {
 
 std::vector<std::string> Words(const std::string& text) {
@@ -57,6 +59,7 @@ std::string KickUser(GameState& state, int userId) {
   const SimPlayer* player = FindPlayer(state, userId);
   if (!player) return NoSuchPlayer(userId);
   const std::string answer = "Kicked " + player->nick;
+  state.logEvents.push_back({DisconnectedLine(*player)});
   RemovePlayer(state, userId);
   return answer;
 }
@@ -186,7 +189,10 @@ std::string RunConsoleCommand(GameState& state, const std::string& command, std:
   if (name == "writeid") return {};
   if (name == "log") return Log(state, words);
   if (name == "logaddress") return LogAddress(state, words);
-  if (name == "say") return "Console: " + Arguments(command);
+  if (name == "say") {
+    state.logEvents.push_back({ServerSayLine(Arguments(command)), true});
+    return "Console: " + Arguments(command);
+  }
   if (SimCvar* cvar = FindCvar(state, name)) return Cvar(*cvar, Arguments(command));
   return "Unknown command: " + words[0];
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "log_lines.h"
+
 namespace {
 
 // Nicks with blanks, quotes, an 8-bit character and the longest length a client may pick.
@@ -225,10 +227,14 @@ void ChurnStep(GameState& state, std::int64_t nowMs) {
   for (const SimPlayer& player : state.players)
     if (!player.bot) humans.push_back(player.userId);
   const bool full = int(state.players.size()) >= state.setup.maxPlayers;
-  if (!humans.empty() && (full || Uniform(state.random, 0, 1) == 0))
-    RemovePlayer(state, humans[Uniform(state.random, 0, int(humans.size()) - 1)]);
-  else if (!full)
+  if (!humans.empty() && (full || Uniform(state.random, 0, 1) == 0)) {
+    const int userId = humans[Uniform(state.random, 0, int(humans.size()) - 1)];
+    state.logEvents.push_back({DisconnectedLine(*FindPlayer(state, userId))});
+    RemovePlayer(state, userId);
+  } else if (!full) {
     JoinHuman(state, nowMs, 0);
+    state.logEvents.push_back({EnteredLine(*FindPlayer(state, state.nextUserId - 1))});
+  }
   if (!state.players.empty())
     state.players[Uniform(state.random, 0, int(state.players.size()) - 1)].frags +=
         Uniform(state.random, 1, 3);

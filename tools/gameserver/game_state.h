@@ -25,6 +25,12 @@ struct SimBan {
   int minutes = 0;  // 0 = permanent
 };
 
+// A log line waiting to go to the log address. Chat lines go only with mp_logmessages set.
+struct LogEvent {
+  std::string line;
+  bool chat = false;
+};
+
 struct SimCvar {
   std::string name;
   std::string value;
@@ -42,6 +48,7 @@ struct ServerSetup {
   int rules = 40;  // how many cvars the rules reply publishes
   bool mod = false;
   int churnSeconds = 0;  // mean time between a player joining or leaving; 0 = never
+  int chatSeconds = 5;   // mean time between bot chat lines in the log; 0 = never
   // Nicks in UTF-8, as Steam-era servers send them; else in Latin-1, as older servers do.
   bool utf8Nicks = false;
 };
@@ -56,6 +63,7 @@ struct GameState {
   std::vector<SimBan> bans;
   std::string logAddress;  // "ip:port" set by the console, empty when none
   bool logging = false;
+  std::vector<LogEvent> logEvents;  // since the server last sent its log
   int nextUserId = 1;
   int joinedCount = 0;  // humans ever joined, for their names and ids
   std::int64_t nextChurnMs = 0;
@@ -73,5 +81,6 @@ const SimPlayer* FindPlayer(const GameState& state, int userId);
 bool RemovePlayer(GameState& state, int userId);
 SimCvar* FindCvar(GameState& state, std::string_view name);
 
-// Once the churn interval has passed: a human leaves or a new one joins, and someone scores.
+// Once the churn interval has passed: a human leaves or a new one joins (each logged), and
+// someone scores.
 void ChurnStep(GameState& state, std::int64_t nowMs);

@@ -121,6 +121,12 @@ void DefineOptions(QCommandLineParser& parser) {
       Valued("seed", "Seed of the generated players and challenges.", "n", "1"),
       Valued("churn", "Mean seconds between players joining or leaving; 0 = never.", "seconds",
              "0"),
+      Valued("chat",
+             "Mean seconds between bot chat lines while the console has the log going to an "
+             "address of this machine (\"logaddress IP PORT\", \"log on\", \"mp_logmessages "
+             "1\"); 0 = never. Log lines also tell of players entering and leaving and of every "
+             "console \"say\". Any other log address is kept, and nothing is sent there.",
+             "seconds", QString::number(Defaults.chatSeconds)),
       Valued("scenario", "File of fault directives, one per line.", "file"),
       Valued("log", "Append every request received to this file.", "file"),
   });
@@ -149,6 +155,7 @@ std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString&
   setup.rules = Bounded(parser, "rules", 0, MaxRules, error);
   setup.mod = parser.isSet("mod");
   setup.churnSeconds = Bounded(parser, "churn", 0, 86400, error);
+  setup.chatSeconds = Bounded(parser, "chat", 0, 86400, error);
   setup.joinPassword = parser.value("join-password").toLocal8Bit().toStdString();
   ReadWireSetup(parser, options.wire, error);
   setup.utf8Nicks = options.wire.protocol == QueryProtocol::Steam;

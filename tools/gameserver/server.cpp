@@ -2,10 +2,13 @@
 
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QTimer>
 #include <cstdio>
+#include <ctime>
 
 #include "console.h"
+#include "log_lines.h"
 #include "pieces.h"
 
 namespace {
@@ -18,6 +21,18 @@ const char* const BadPassword = "Bad rcon_password.";
 // One reply, so that a client that reads one console datagram sees why its line failed.
 const char* const ExpiredChallenge = "Bad rcon_password.\nBad challenge.";
 const char* const Banned = "You have been banned from this server.";
+
+// Log lines never leave the machine: loopback, or an address of one of its own interfaces.
+bool OnThisMachine(const QHostAddress& address) {
+  return address.isLoopback() || QNetworkInterface::allAddresses().contains(address);
+}
+
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local = {};
+  localtime_r(&now, &local);
+  return local;
+}
 
 }  // namespace
 
@@ -49,6 +64,7 @@ std::unique_ptr<SimServer> SimServer::Open(const QHostAddress& address, std::uin
   const std::string announced = HostAndPort(address, server->socket_.localPort()).toStdString();
   server->state_ = NewGameState(setup, announced, seed, NowMs());
   server->nextSplitId_ = server->state_.random();
+  server->chatRandom_.seed(seed);
   return server;
 }
 
@@ -59,6 +75,17 @@ SimServer::SimServer(const WireSetup& wire, std::vector<FaultRule> faults, Reque
       steamChallenges_(0, NoChallenge - 1, wire.challengeLifetimeSeconds),
       log_(log) {
   connect(&socket_, &QUdpSocket::readyRead, this, [this] { readPending(); });
+  botChat_.setSingleShot(true);
+  connect(&botChat_, &QTimer::timeout, this, [this] {
+    if (std::optional<std::string> line = BotChatLine(state_, chatRandom_))
+      state_.logEvents.push_back({std::move(*line), true});
+    sendLog();
+  });
+}
+
+void SimServer::tick(std::int64_t nowMs) {
+  ChurnStep(state_, nowMs);
+  sendLog();
 }
 
 void SimServer::readPending() {
@@ -80,6 +107,7 @@ void SimServer::handle(const std::string& datagram, const QHostAddress& from,
   if (!plan.send) return;
   const std::vector<std::string> sent =
       datagrams(answer(*request, client, plan.expireChallenge), plan, !isConsole(*request));
+  sendLog();
   if (plan.delayMs == 0) {
     send(sent, plan.otherPort, from, fromPort, plan.copies);
     return;
@@ -231,4 +259,39 @@ void SimServer::send(const std::vector<std::string>& datagrams, bool fromOtherPo
   for (int i = 0; i < copies; ++i)
     for (const std::string& datagram : datagrams)
       sender.writeDatagram(datagram.data(), qint64(datagram.size()), to, toPort);
+}
+
+void SimServer::sendLog() {
+  const std::vector<LogEvent> events = std::move(state_.logEvents);
+  state_.logEvents.clear();
+  if (!state_.logging || state_.logAddress.empty()) return;
+  scheduleBotChat();
+  const std::size_t colon = state_.logAddress.rfind(':');
+  const QHostAddress to(QString::fromStdString(state_.logAddress.substr(0, colon)));
+  const auto toPort = std::uint16_t(std::stoi(state_.logAddress.substr(colon + 1)));
+  if (!OnThisMachine(to)) {
+    if (refusedLogAddress_ != state_.logAddress) {
+      refusedLogAddress_ = state_.logAddress;
+      std::fprintf(stderr,
+                   "zerval-gameserver: log address %s is not on this machine: no log "
+                   "lines go there\n",
+                   state_.logAddress.c_str());
+    }
+    return;
+  }
+  const SimCvar* logMessages = FindCvar(state_, "mp_logmessages");
+  const bool chat = logMessages && logMessages->value == "1";
+  const std::tm now = LocalTimeNow();
+  for (const LogEvent& event : events) {
+    if (event.chat && !chat) continue;
+    const std::string datagram = LogDatagram(event.line, now);
+    socket_.writeDatagram(datagram.data(), qint64(datagram.size()), to, toPort);
+  }
+}
+
+// Bots chat while the log goes somewhere, every chatSeconds on average.
+void SimServer::scheduleBotChat() {
+  const int meanMs = state_.setup.chatSeconds * 1000;
+  if (meanMs == 0 || botChat_.isActive()) return;
+  botChat_.start(std::uniform_int_distribution<int>(meanMs / 2, meanMs + meanMs / 2)(chatRandom_));
 }

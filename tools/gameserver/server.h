@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QTimer>
 #include <QUdpSocket>
 #include <cstdint>
 #include <map>
@@ -34,7 +35,7 @@ class SimServer : public QObject {
                                          RequestLog& log, QString& error);
 
   std::uint16_t port() const { return socket_.localPort(); }
-  void tick(std::int64_t nowMs) { ChurnStep(state_, nowMs); }
+  void tick(std::int64_t nowMs);
 
  private:
   // A request this server answers: a text command or a Steam-era query.
@@ -67,6 +68,9 @@ class SimServer : public QObject {
                                      bool splittable);
   void send(const std::vector<std::string>& datagrams, bool fromOtherPort, const QHostAddress& to,
             std::uint16_t toPort, int copies);
+  // Sends the log lines that came up, when logging is on and the log address is this machine's.
+  void sendLog();
+  void scheduleBotChat();
 
   QUdpSocket socket_;
   std::unique_ptr<QUdpSocket> otherSocket_;  // opened at the first reply from another port
@@ -79,4 +83,7 @@ class SimServer : public QObject {
   std::set<std::string> banned_;
   std::uint32_t nextSplitId_ = 0;
   RequestLog& log_;
+  QTimer botChat_;
+  std::mt19937 chatRandom_;  // apart from the game's, so chat leaves players and challenges alone
+  std::string refusedLogAddress_;  // the last one reported as not on this machine
 };

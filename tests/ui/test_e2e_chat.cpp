@@ -1,0 +1,66 @@
+// The window's Chat button starts the companion chat program found beside the window program.
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTest>
+#include <vector>
+
+#include "e2ewindow.h"
+#include "platform/startprogram.h"
+
+using namespace e2e;
+
+namespace {
+
+// The ids of the running processes whose command line is exactly `commandLine`.
+std::vector<pid_t> ProcessesRunning(const QStringList& commandLine) {
+  std::vector<pid_t> found;
+  for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    bool isProcess = false;
+    const pid_t pid = entry.toInt(&isProcess);
+    QFile file("/proc/" + entry + "/cmdline");
+    if (!isProcess || !file.open(QIODevice::ReadOnly)) continue;
+    QStringList arguments = QString::fromLocal8Bit(file.readAll()).split(QChar(0));
+    arguments.removeLast();  // after the closing zero byte
+    if (arguments == commandLine) found.push_back(pid);
+  }
+  return found;
+}
+
+}  // namespace
+
+class TestE2eChat : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void chatStartsTheCompanion() {
+    SimulatorProcess simulator;
+    // No bot chat: the Chat action points the log at an own address of this machine, which may
+    // be another than 127.0.0.1, and nothing is to be sent there.
+    QVERIFY(simulator.start({"--password", "pw", "--chat", "0"}));
+    Window window;
+    Tfrm_main& w = *window.w;
+    QVERIFY(w.uiAdmin.btn_cht->isEnabled());
+    window.LoadList({Entry("Chat", Address(simulator), "pw")});
+    window.Choose(0);
+    QTRY_VERIFY_WITH_TIMEOUT(w.CurrentServer.ServerSelected && !w.UDPClient.IsBusy(), 10000);
+
+    const QStringList commandLine{CompanionProgramPath(), "-127.0.0.1",
+                                  "-" + QString::number(simulator.port()),
+                                  "-" + QString::fromStdString(w.CurrentServer.Challenge), "-pw"};
+    const auto stopCompanion = qScopeGuard([&] {
+      for (const pid_t pid : ProcessesRunning(commandLine)) kill(pid, SIGTERM);
+    });
+    w.uiAdmin.btn_cht->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!ProcessesRunning(commandLine).empty(), 10000);
+    const Commands sent = simulator.commands();
+    QCOMPARE(sent.back().substr(0, sent.back().find(" logaddress ")),
+             "rcon " + w.CurrentServer.Challenge + " pw");
+  }
+};
+
+QTEST_MAIN(TestE2eChat)
+#include "test_e2e_chat.moc"
