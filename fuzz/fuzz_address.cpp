@@ -26,7 +26,7 @@ void CheckConversion(std::string_view text) {
 void CheckHost(std::string_view host) {
   try {
     const std::string ip = ExtractIP(host);
-    if (!ip.empty() && (!IsValidIP(ip) || ip.size() < 8 || ip.size() > 15)) __builtin_trap();
+    if (!ip.empty() && (!IsValidIP(ip) || ip.size() < 7 || ip.size() > 15)) __builtin_trap();
   } catch (const EInvalidIP&) {
   }
   try {

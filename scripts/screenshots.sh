@@ -14,6 +14,8 @@ mkdir -p "$folder"
 folder=$(cd "$folder" && pwd)
 # shellcheck source-path=SCRIPTDIR
 source "$(dirname "$0")/demo-common.sh"
+# shellcheck source-path=SCRIPTDIR
+source "$(dirname "$0")/window-tabs.sh"
 cd "$demo"
 
 # The window's fixed layout (client area 689 x 456): where to click, in window coordinates.
@@ -56,27 +58,9 @@ take_screenshots() {
   fi
   xdotool windowfocus "$wid"
 
-  # The tabs' borders are the only dark columns in some rows of the tab strip: six tabs, seven
-  # borders. Their x positions give the tabs' centres.
   import -window "$wid" "$demo/tabs.png"
   local tabs
-  read -r -a tabs < <(convert "$demo/tabs.png" -crop 689x30+0+"$TABS_TOP" +repage \
-    -colorspace gray -depth 8 txt:- | awk -F'[,:() ]+' -v top="$TABS_TOP" '
-      NR > 1 && $4 < 208 { dark[$2] = dark[$2] " " $1 }
-      END {
-        for (y = 0; y < 30; y++) {
-          n = split(dark[y], xs, " ")
-          apart = n == 7
-          for (i = 2; i <= n; i++) if (xs[i] - xs[i - 1] < 20) apart = 0
-          if (apart && first == "") first = y
-          if (apart) { last = y; borders = dark[y] }
-        }
-        if (first == "") exit 1
-        split(borders, xs, " ")
-        printf "%d", top + int((first + last) / 2)
-        for (i = 1; i < 7; i++) printf " %d", int((xs[i] + xs[i + 1]) / 2)
-        print ""
-      }')
+  read -r -a tabs < <(tab_centres "$demo/tabs.png" "$TABS_TOP")
   if ((${#tabs[@]} != 7)); then
     echo "the six tabs were not found in $demo/tabs.png" >&2
     kill "$app"
@@ -154,7 +138,7 @@ rm -f "$folder"/[1-7]-*.png
 # The window must reach the X server, whatever platform the caller chose for Qt (the test
 # command runs its tests offscreen); the time limit keeps a lost window from stalling the caller.
 QT_QPA_PLATFORM=xcb timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
-  bash -c "$(declare -f take_screenshots); take_screenshots"
+  bash -c "$(declare -f take_screenshots tab_centres); take_screenshots"
 for page in 1-server 2-players 3-rules 4-admin 5-options 6-about 7-zervtalk; do
   [[ -s "$folder/$page.png" ]] || { echo "no screenshot $folder/$page.png" >&2; exit 1; }
 done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the plain build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every fuzz target.
+# AddressSanitizer and UndefinedBehaviorSanitizer, a short run of every fuzz target, the
+# screenshots, and the Debian package built, installed, started and removed again.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -31,8 +32,11 @@ shots=$(find build/screenshots -name '*.png' -size +1k | wc -l)
 echo "screenshots: 7 pictures (six pages and the chat) written to build/screenshots" |
   tee -a "$summary"
 
+echo "== The Debian package, installed and started as a user would"
+bash scripts/package-test.sh | tee -a "$summary"
+
 # One closing line over every step; each step above has already stopped the script on a
 # failure.
 total=$(($(sed -n 's/.*tests failed out of \([0-9]*\)$/\1/p' "$summary" | paste -sd+)))
 fuzzed=$(grep -c 'executions in .* no findings' "$summary" || true)
-echo "$((total + fuzzed + 1)) passed, 0 failed"
+echo "$((total + fuzzed + 2)) passed, 0 failed"

@@ -1,10 +1,16 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdint>
 #include <string>
 
+#include "filelimits.h"
 #include "store/mytypes.h"
+#include "store/savefiles.h"
 #include "store/stdfuncs.h"
 
 namespace {
@@ -40,6 +46,18 @@ QByteArray ReadAll(const QString& fileName) {
 
 QString Message(const EZerval& error) {
   return QString::fromLocal8Bit(error.what());
+}
+
+// Saves the options with a settings file of `settingsSize` bytes beside them; returns the
+// error's message, empty when the save went through.
+QString SaveWithSettings(const QDir& dir, TOptions& options, int settingsSize) {
+  try {
+    SaveOptions(options, dir.filePath("config.dat"),
+                {{dir.filePath("zerval.ini"), std::string(settingsSize, 's')}});
+  } catch (const EZerval& error) {
+    return Message(error);
+  }
+  return {};
 }
 
 }  // namespace
@@ -155,6 +173,65 @@ class TestOptions : public QObject {
       QCOMPARE(Message(error), "Cannot create file " + missing);
     }
     QCOMPARE(options.StandardListFile.str(), std::string(" untrimmed "));
+  }
+
+  // Options and settings file are replaced together or not at all: a write that fails for the
+  // second file leaves the first as it was.
+  void bothFilesOrNeither() {
+    const QTemporaryDir dir;
+    const QDir folder(dir.path());
+    TOptions options;
+    QCOMPARE(SaveWithSettings(folder, options, 10), QString());
+    const QByteArray config = ReadAll(folder.filePath("config.dat"));
+    TOptions changed = Changed();
+    {
+      const FileSizeLimit limit(1000);
+      QCOMPARE(SaveWithSettings(folder, changed, 2000),
+               "Cannot write file " + folder.filePath("zerval.ini"));
+    }
+    QCOMPARE(ReadAll(folder.filePath("config.dat")), config);
+    QCOMPARE(ReadAll(folder.filePath("zerval.ini")), QByteArray(10, 's'));
+    QCOMPARE(folder.entryList(QDir::Files), (QStringList{"config.dat", "zerval.ini"}));
+    QCOMPARE(SaveWithSettings(folder, changed, 20), QString());
+    TOptions loaded;
+    LoadOptions(loaded, folder.filePath("config.dat"));
+    CompareOptions(loaded, Changed());
+  }
+
+  // In a folder that takes no new file, writable files are rewritten in place; when one of the
+  // files is missing there, none is touched.
+  void readOnlyFolderTakesWritableFilesOnly() {
+    const QTemporaryDir dir;
+    const QDir folder(dir.path());
+    const QByteArray folderName = QFile::encodeName(dir.path());
+    TOptions options;
+    QCOMPARE(SaveWithSettings(folder, options, 10), QString());
+    for (const QString& name : {QStringLiteral("config.dat"), QStringLiteral("zerval.ini")})
+      QVERIFY(QFile::setPermissions(folder.filePath(name), QFile::Permissions(0x6666)));
+    // Saves as a user who may write the files but not the folder; the second one after
+    // "zerval.ini" is gone.
+    auto saveInReadOnlyFolder = [&](TOptions& saved) {
+      ::chmod(folderName.constData(), 0555);
+      bool folderWritable = false;
+      QString message;
+      {
+        const AsPlainUser plain;
+        folderWritable = ::access(folderName.constData(), W_OK) == 0;
+        message = SaveWithSettings(folder, saved, 20);
+      }
+      ::chmod(folderName.constData(), 0700);
+      return folderWritable ? QStringLiteral("no user to run as") : message;
+    };
+    TOptions changed = Changed();
+    const QString written = saveInReadOnlyFolder(changed);
+    if (written == QStringLiteral("no user to run as")) QSKIP("root cannot drop its rights here");
+    QVERIFY(QFile::remove(folder.filePath("zerval.ini")));
+    const QString refused = saveInReadOnlyFolder(options);
+    QCOMPARE(written, QString());
+    QCOMPARE(refused, "Cannot create file " + folder.filePath("zerval.ini"));
+    TOptions loaded;
+    LoadOptions(loaded, folder.filePath("config.dat"));
+    CompareOptions(loaded, Changed());
   }
 
  private:

@@ -488,6 +488,8 @@ class TestQueryCli : public QObject {
                                   << QByteArray("Cannot open file");
     QTest::newRow("cut list") << QStringList{"--list", "@cut"}
                               << QByteArray("Invalid server list file");
+    QTest::newRow("device as list")
+        << QStringList{"--list", "/dev/zero"} << QByteArray("Invalid server list file /dev/zero");
     // After "--" an option is a server address: here a second one.
     QTest::newRow("after --") << QStringList{"--rcon", "c", "--password", "p", "--", "--json", "x"}
                               << QByteArray("one server only");

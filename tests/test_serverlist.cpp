@@ -1,14 +1,14 @@
-#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "filelimits.h"
 #include "store/mytypes.h"
 #include "store/stdfuncs.h"
 
@@ -71,27 +71,6 @@ void WriteAll(const QString& fileName, const std::string& bytes) {
   QVERIFY(file.open(QIODevice::WriteOnly));
   QCOMPARE(file.write(bytes.data(), bytes.size()), qint64(bytes.size()));
 }
-
-// Limits the size of files this process may write; beyond it writes fail with EFBIG, even for
-// root, much as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*oldHandler_)(int) = nullptr;
-};
 
 }  // namespace
 
@@ -240,6 +219,62 @@ class TestServerList : public QObject {
     } catch (const EZerval& error) {
       QCOMPARE(QString::fromLocal8Bit(error.what()), "Cannot create file " + missing);
     }
+  }
+
+  // Only regular files of at most 64 MiB are read, and nothing of anything else: a FIFO
+  // would wait for a writer for ever, a device like /dev/zero never ends.
+  void onlyBoundedRegularFilesAreRead_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("fifo") << "fifo";
+    QTest::newRow("endless device") << "device";
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("one byte over 64 MiB") << "large";
+  }
+  void onlyBoundedRegularFilesAreRead() {
+    QFETCH(QString, kind);
+    QString fileName = dir_.filePath(kind);
+    if (kind == "fifo") QCOMPARE(mkfifo(QFile::encodeName(fileName).constData(), 0600), 0);
+    if (kind == "device") fileName = "/dev/zero";
+    if (kind == "folder") QVERIFY(QDir(dir_.path()).mkdir(kind));
+    if (kind == "large") {
+      QFile file(fileName);
+      QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(MaxServerListFileSize + 1));
+    }
+    const FifoWriterVisit unblock(QFile::encodeName(fileName).toStdString());
+    TServerList list = Sample();
+    try {
+      LoadServerList(list, fileName);
+      QFAIL("the file was read");
+    } catch (const EZerval& error) {
+      QCOMPARE(QString::fromLocal8Bit(error.what()), "Invalid server list file " + fileName);
+    }
+    CompareLists(list, Sample());
+  }
+
+  void fileOfExactly64MiBIsRead() {
+    const QString fileName = dir_.filePath("limit.zsl");
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(MaxServerListFileSize));
+    file.close();
+    TServerList list = Sample();
+    LoadServerList(list, fileName);
+    QVERIFY(list.empty());
+  }
+
+  // A new list file holds passwords, so only its owner may read it; an existing one keeps its
+  // mode.
+  void newListFilesAreTheOwnersOnly() {
+    const QString created = dir_.filePath("new.zsl");
+    SaveServerList(Sample(), created);
+    // Owner, group and others; Qt adds the running user's rights as flags of their own.
+    const QFile::Permissions classes(0x7077);
+    QCOMPARE(QFile::permissions(created) & classes, QFile::ReadOwner | QFile::WriteOwner);
+    const QString shared = dir_.filePath("shared.zsl");
+    WriteAll(shared, "");
+    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(shared, mode));
+    SaveServerList(Sample(), shared);
+    QCOMPARE(QFile::permissions(shared) & classes, mode);
   }
 
   void failedWriteKeepsTheOldFile() {

@@ -209,9 +209,14 @@ void TestTextFuncs::hostStrings_data() {
   QTest::newRow("blank inside ip")
       << QByteArray("10. 0.0.1:27015") << false << QByteArray("10.0.0.1") << false << 27015;
   QTest::newRow("seven characters")
-      << QByteArray("1.2.3.4:27015") << true << QByteArray() << false << 27015;
+      << QByteArray("1.2.3.4:27015") << false << QByteArray("1.2.3.4") << false << 27015;
+  QTest::newRow("seven characters, another")
+      << QByteArray("8.8.8.8:27015") << false << QByteArray("8.8.8.8") << false << 27015;
   QTest::newRow("seven characters after blank removal")
-      << QByteArray("1.2.3.4 :1") << true << QByteArray() << false << 1;
+      << QByteArray("1.2.3.4 :1") << false << QByteArray("1.2.3.4") << false << 1;
+  QTest::newRow("six characters") << QByteArray("1.2.34:1") << false << QByteArray() << false << 1;
+  QTest::newRow("seven characters, three dots missing")
+      << QByteArray("1.2.345:1") << true << QByteArray() << false << 1;
   QTest::newRow("fifteen characters")
       << QByteArray("255.255.255.255:1") << false << QByteArray("255.255.255.255") << false << 1;
   QTest::newRow("part above 255") << QByteArray("1000.1.1.1:1") << false << QByteArray("1000.1.1.1")

@@ -22,6 +22,8 @@ void ShowErrorBox(const std::exception& error) {
 }
 
 ZervalApplication::ZervalApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Lets desktops match the window to the installed desktop entry and its icon.
+  setDesktopFileName(QStringLiteral("org.zerval.Zerval"));
   // The layouts are laid out for an 8-point sans serif at 96 dots per inch; Liberation Sans has
   // narrow metrics, and at 10 pixels the captions fit the controls they were sized for.
   QFont font(QStringLiteral("Liberation Sans"));

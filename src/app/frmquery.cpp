@@ -2,15 +2,37 @@
 
 #include <QEventLoop>
 #include <QFont>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QRect>
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
 
+namespace {
+
+constexpr int WaitTextPixels = 32;
+
+// The largest font of at most WaitTextPixels in which the label's word-wrapped text shows
+// whole: fonts differ in width, and a text wrapped onto one more line is cut at top and bottom.
+QFont WholeTextFont(const QLabel& label) {
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setStyleHint(QFont::SansSerif);
+  const QRect room = label.contentsRect();
+  for (int pixels = WaitTextPixels; pixels > 1; --pixels) {
+    font.setPixelSize(pixels);
+    const QRect needed = QFontMetrics(font).boundingRect(
+        room, static_cast<int>(label.alignment()) | Qt::TextWordWrap, label.text());
+    if (room.contains(needed)) break;
+  }
+  return font;
+}
+
+}  // namespace
+
 Tfrm_query::Tfrm_query(QWidget* owner) : QFrame(owner) {
   ui.setupUi(this);
-  QFont waitFont(QStringLiteral("Sans Serif"));
-  waitFont.setPixelSize(32);
-  ui.lbl_wait->setFont(waitFont);
+  ui.lbl_wait->setFont(WholeTextFont(*ui.lbl_wait));
   move((owner->width() - width()) / 2, (owner->height() - height()) / 2);
   raise();
   show();

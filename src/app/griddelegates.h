@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHeaderView>
 #include <QPoint>
 #include <QStyledItemDelegate>
 
@@ -7,10 +8,12 @@ class QModelIndex;
 class QObject;
 class QPainter;
 class QStyleOptionViewItem;
+class QTableView;
 
 // Paints the cells of the window's string grids: every cell white, the fixed cells (title rows
 // and columns) light grey with their text where the concrete painter puts it, other cells with
-// their text one pixel from the left. Selection and focus look like any other cell.
+// their text one pixel from the left. Text is black, as the cells are white whatever the
+// theme. Selection and focus look like any other cell.
 class GridCellPainter : public QStyledItemDelegate {
  public:
   static constexpr QRgb FixedCellColour = 0xC0C0C0;
@@ -59,3 +62,20 @@ class sg_banovervDrawCell : public GridCellPainter {
  protected:
   QPoint FixedTextOffset(int defaultColumnWidth) const override;
 };
+
+// Shows a grid's title row (row 0) in place while the other rows scroll: this header stands
+// above the rows and paints row 0's cells with the grid's cell painter; the row itself is
+// hidden. The operator drags a column by its title to move it.
+class TitleRowHeader : public QHeaderView {
+ public:
+  explicit TitleRowHeader(QTableView* grid);
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+
+ private:
+  QTableView* grid_;
+};
+
+// Gives the grid a TitleRowHeader, and lets the operator drag any row by its cells to move it.
+void FixTitleRowAndMoveRowsAndColumns(QTableView& grid);

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStringList>
 
 #include "application.h"
 #include "displaytext.h"
@@ -26,7 +27,7 @@ namespace {
 
 constexpr int DebugStripHeight = Tfrm_main::ExpandedHeight - Tfrm_main::CompactHeight;
 // The debug log keeps its newest lines only, so a long run cannot eat the memory.
-constexpr int LogLineLimit = 20000;
+constexpr std::size_t LogLineLimit = 20000;
 
 }  // namespace
 
@@ -72,7 +73,7 @@ void Tfrm_main::SetupFrame() {
 
   querytimer.setObjectName(QStringLiteral("querytimer"));
 
-  ui.mem_status->setMaximumBlockCount(LogLineLimit);
+  ui.mem_status->setMaximumBlockCount(static_cast<int>(LogLineLimit));
   pop_debug.setObjectName(QStringLiteral("pop_debug"));
   QAction* clearLog = pop_debug.addAction(QStringLiteral("Clear Log"));
   clearLog->setObjectName(QStringLiteral("ClearLog1"));
@@ -124,15 +125,7 @@ void Tfrm_main::FormCreate() {
   Options = TOptions();
   SetActivePageIndex(-1);
   SetupConsole();
-  if (QFile::exists(QStringLiteral("config.dat"))) {
-    // An unreadable options file is reported, and the window still opens with the defaults.
-    try {
-      LoadOptions(Options, QStringLiteral("config.dat"));
-    } catch (const EZerval& error) {
-      ShowErrorBox(error);
-    }
-  }
-  LoadQuerySettings();
+  LoadOptionFiles();
   FirstShowDone = false;
   PlayerInfo.Clear();
   SetupViews();
@@ -141,12 +134,12 @@ void Tfrm_main::FormCreate() {
 void Tfrm_main::FormShow() {
   if (FirstShowDone) return;
   if (Options.LoadListOnStartup) {
-    const QString listFile = ToDisplay(Options.StandardListFile.view());
-    if (QFile::exists(listFile)) {
+    const QString listFile = ToDisplay(Options.StandardListFile);
+    if (QFile::exists(OptionsFile(listFile))) {
       // The start-up work goes on after a bad list or a failed start-up selection: the
       // options must still reach their page, and the message must come only once.
       try {
-        LoadServerList(ServerList, listFile);
+        LoadServerList(ServerList, OptionsFile(listFile));
         FillServerList();
         if (Options.QueryOnStartup) {
           if (Options.StartupServer != -1 &&
@@ -235,16 +228,34 @@ void Tfrm_main::SpeedButton1Click() {
                                   : QStringLiteral("show Debuginfos"));
   ui.mem_status->setVisible(expand);
   ui.Label4->setVisible(expand);
+  if (expand) ShowHiddenLogLines();
   setFixedSize(ClientWidth, ClientHeight + (expand ? DebugStripHeight : 0));
   SetTag(ui.SpeedButton1, expand ? 0 : 1);
 }
 
 void Tfrm_main::ClearLog1Click() {
   ui.mem_status->clear();
+  hiddenLogLines.clear();
 }
 
+// Laying out a line in the memo costs far more than the exchange that logs it, so while the
+// debug strip is hidden the lines are only kept, and the memo gets them when it is shown.
 void Tfrm_main::AddStatusLine(const std::string& line) {
-  ui.mem_status->appendPlainText(ToDisplay(line));
+  if (ui.mem_status->isVisibleTo(this)) {
+    ui.mem_status->appendPlainText(ToDisplay(line));
+    return;
+  }
+  hiddenLogLines.push_back(line);
+  if (hiddenLogLines.size() > LogLineLimit) hiddenLogLines.pop_front();
+}
+
+void Tfrm_main::ShowHiddenLogLines() {
+  if (hiddenLogLines.empty()) return;
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(hiddenLogLines.size()));
+  for (const std::string& line : hiddenLogLines) lines << ToDisplay(line);
+  hiddenLogLines.clear();
+  ui.mem_status->appendPlainText(lines.join(u'\n'));
 }
 
 std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {

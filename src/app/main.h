@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,9 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   static constexpr int ExpandedHeight = 579;
   static constexpr int ClientWidth = 689;
   static constexpr int ClientHeight = 456;
+
+  // Debug log lines written while the debug strip was hidden, for the memo once it is shown.
+  std::deque<std::string> hiddenLogLines;
 
   // State owned by the window.
   TCurrentServer CurrentServer;
@@ -85,6 +89,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SpeedButton1Click();
   void ClearLog1Click();
   void AddStatusLine(const std::string& line);
+  void ShowHiddenLogLines();
 
   // Server selection and query cycle.
   void cb_serversChange();
@@ -144,7 +149,14 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void btn_saveslistClick();
 
   // Options page.
-  // Sets the query protocol from the settings file "zerval.ini" in the working directory.
+  // The folder of "config.dat" and "zerval.ini": the working directory (empty text) when it
+  // held a "config.dat" at start, otherwise the per-user folder $XDG_CONFIG_HOME/zerval.
+  QString OptionsFolder;
+  // A file of that folder; also how a relative standard list name is resolved.
+  QString OptionsFile(const QString& name) const;
+  // Chooses the folder and reads both files from it, when they are there.
+  void LoadOptionFiles();
+  // Sets the query protocol from the settings file "zerval.ini".
   void LoadQuerySettings();
   void ApplyOptionsToUI();
   void SpeedButton2Click();

@@ -105,7 +105,7 @@ TServerEntry EntryFromTexts(const QString& name, const QString& address, const Q
 }
 
 QString ComboText(const TServerEntry& entry, std::uint8_t comboShowsNames) {
-  return ToDisplay(comboShowsNames != 0 ? entry.Name.view() : entry.Address.view());
+  return comboShowsNames != 0 ? ToDisplay(entry.Name) : ToDisplay(entry.Address);
 }
 
 // Rebuilds the items of the server combo box from the store and selects item `selected`
@@ -192,7 +192,7 @@ void Tfrm_main::FillServerList() {
   int selected = ui.cb_servers->currentIndex();
   if (selected >= count) selected = count - 1;
   for (const TServerEntry& entry : ServerList)
-    AddRow(*list, ToDisplay(entry.Name.view()), ToDisplay(entry.Address.view()));
+    AddRow(*list, ToDisplay(entry.Name), ToDisplay(entry.Address));
   RefillServerCombo(*ui.cb_servers, ServerList, Options.ComboShowsNames, selected);
 }
 
@@ -273,9 +273,9 @@ void Tfrm_main::lw_serverlistSelectItem(QTreeWidgetItem* item, bool selected) {
   if (!IsEntryIndex(ServerList, index)) return;
   // A copy: the edits' change handlers run while the texts are set.
   const TServerEntry entry = ServerList[static_cast<std::size_t>(index)];
-  uiOptions.ed_servername->setText(ToDisplay(entry.Name.view()));
-  uiOptions.ed_ip->setText(ToDisplay(entry.Address.view()));
-  uiOptions.ed_rconpwd->setText(ToDisplay(entry.Password.view()));
+  uiOptions.ed_servername->setText(ToDisplay(entry.Name));
+  uiOptions.ed_ip->setText(ToDisplay(entry.Address));
+  uiOptions.ed_rconpwd->setText(ToDisplay(entry.Password));
   uiOptions.btn_remove->setEnabled(true);
   SetTag(uiOptions.btn_remove, index);
   uiOptions.btn_mod->setEnabled(true);

@@ -6,23 +6,28 @@
 //
 // The query protocol has no room in the fixed layout of "config.dat", so it is kept in a
 // settings file of its own, "zerval.ini" (key "Query/Protocol": "classic" or "steam"). The two
-// files go together: it is read at start from the working directory, as "config.dat" is, and
-// written beside the program file by "Save Options", as "config.dat" is. Like the time-out,
-// the protocol acts at once and reaches the file only with "Save Options", so trying the other
-// protocol on one server leaves the next start as it was.
+// files go together: both are read from one folder at start and written back there by "Save
+// Options", both or neither. That folder is the working directory when it holds a
+// "config.dat", so set-ups that keep their options there go on working; otherwise the
+// per-user folder, so a program started from a desktop launcher, or installed where its user
+// may not write, keeps its options. Like the time-out, the protocol acts at once and reaches the
+// file only with "Save Options", so trying the other protocol on one server leaves the next start
+// as it was.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QString>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -33,6 +38,7 @@
 #include "platform/dialogs.h"
 #include "platform/ownaddresses.h"
 #include "store/mytypes.h"
+#include "store/savefiles.h"
 #include "store/stdfuncs.h"
 
 namespace {
@@ -54,6 +60,7 @@ bool NamesStandardList(const QString& text) {
   return !name.empty() && name != "none";
 }
 
+const QString OptionsFileName = QStringLiteral("config.dat");
 const QString SettingsFileName = QStringLiteral("zerval.ini");
 const QString ProtocolKey = QStringLiteral("Query/Protocol");
 const QString ClassicSetting = QStringLiteral("classic");
@@ -83,12 +90,23 @@ QueryProtocol ReadProtocolSetting(const QString& fileName) {
                 "\" in " + fileName.toLocal8Bit().toStdString());
 }
 
-// QSettings writes through a temporary file, so a failed save keeps the old file.
-void WriteProtocolSetting(const QString& fileName, QueryProtocol protocol) {
-  QSettings settings(fileName, QSettings::IniFormat);
-  settings.setValue(ProtocolKey, protocol == QueryProtocol::Steam ? SteamSetting : ClassicSetting);
-  settings.sync();
-  if (settings.status() != QSettings::NoError) throw SettingsError("Cannot write file", fileName);
+// The settings file's new contents: the file as it is, with the protocol set. QSettings writes
+// only files of its own, so it works on a copy in a scratch folder.
+std::string SettingsFileBytes(const QString& fileName, QueryProtocol protocol) {
+  const QTemporaryDir scratch;
+  const QString copy = scratch.filePath(SettingsFileName);
+  if (!scratch.isValid() || (QFileInfo(fileName).isFile() && !QFile::copy(fileName, copy)))
+    throw SettingsError("Cannot read file", fileName);
+  {
+    QSettings settings(copy, QSettings::IniFormat);
+    settings.setValue(ProtocolKey,
+                      protocol == QueryProtocol::Steam ? SteamSetting : ClassicSetting);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) throw SettingsError("Cannot write file", fileName);
+  }
+  QFile written(copy);
+  if (!written.open(QIODevice::ReadOnly)) throw SettingsError("Cannot write file", fileName);
+  return written.readAll().toStdString();
 }
 
 }  // namespace
@@ -109,12 +127,34 @@ void Tfrm_main::SetupOptions() {
           [this] { btn_saveoptionsClick(); });
 }
 
+QString Tfrm_main::OptionsFile(const QString& name) const {
+  return OptionsFolder.isEmpty() ? name : QDir(OptionsFolder).filePath(name);
+}
+
+void Tfrm_main::LoadOptionFiles() {
+  OptionsFolder =
+      QFile::exists(OptionsFileName)
+          ? QString()
+          : QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+                .filePath(QStringLiteral("zerval"));
+  if (QFile::exists(OptionsFile(OptionsFileName))) {
+    // An unreadable options file is reported, and the window still opens with the defaults.
+    try {
+      LoadOptions(Options, OptionsFile(OptionsFileName));
+    } catch (const EZerval& error) {
+      ShowErrorBox(error);
+    }
+  }
+  LoadQuerySettings();
+}
+
 void Tfrm_main::LoadQuerySettings() {
-  if (!QFile::exists(SettingsFileName)) return;
+  const QString fileName = OptionsFile(SettingsFileName);
+  if (!QFile::exists(fileName)) return;
   // Like an unreadable "config.dat", a bad settings file is reported and the protocol stays
   // Classic.
   try {
-    UDPClient.SetProtocol(ReadProtocolSetting(SettingsFileName));
+    UDPClient.SetProtocol(ReadProtocolSetting(fileName));
   } catch (const EZerval& error) {
     ShowErrorBox(error);
   }
@@ -124,7 +164,7 @@ void Tfrm_main::ApplyOptionsToUI() {
   uiOptions.ud_timeout->setValue(LowerWordSigned(Options.Timeout));
   uiOptions.cb_protocol->setCurrentIndex(ItemOfProtocol(UDPClient.Protocol()));
   uiOptions.cb_optcbstyle->setCurrentIndex(Options.ComboShowsNames != 0 ? 1 : 0);
-  uiOptions.ed_serverfile->setText(ToDisplay(Options.StandardListFile.view()));
+  uiOptions.ed_serverfile->setText(ToDisplay(Options.StandardListFile));
   uiOptions.cb_loadslist->setChecked(Options.LoadListOnStartup != 0);
   uiOptions.cb_Startupquery->setChecked(Options.QueryOnStartup != 0);
   // The range comes first: a spin box clamps its value to the range it has, so a start-up
@@ -165,8 +205,8 @@ void Tfrm_main::cb_optcbstyleChange() {
   if (selected >= 0 && static_cast<std::size_t>(selected) < ServerList.size()) {
     const TServerEntry& entry = ServerList[static_cast<std::size_t>(selected)];
     const QSignalBlocker quiet(ui.cb_servers);
-    ui.cb_servers->setEditText(
-        ToDisplay(Options.ComboShowsNames != 0 ? entry.Name.view() : entry.Address.view()));
+    ui.cb_servers->setEditText(Options.ComboShowsNames != 0 ? ToDisplay(entry.Name)
+                                                            : ToDisplay(entry.Address));
   }
 }
 
@@ -192,8 +232,11 @@ void Tfrm_main::btn_saveoptionsClick() {
   Options.StandardListFile =
       listFile == QStringLiteral("keine") ? std::string() : FromDisplay(listFile);
   Options.Timeout = uiOptions.ud_timeout->value();
-  const QDir programDir(QCoreApplication::applicationDirPath());
-  SaveOptions(Options, programDir.filePath(QStringLiteral("config.dat")));
-  WriteProtocolSetting(programDir.filePath(SettingsFileName),
-                       ProtocolOfItem(uiOptions.cb_protocol->currentIndex()));
+  // A folder that cannot be made shows as the options file that cannot be created.
+  if (!OptionsFolder.isEmpty()) QDir().mkpath(OptionsFolder);
+  const QString settingsFile = OptionsFile(SettingsFileName);
+  SaveOptions(
+      Options, OptionsFile(OptionsFileName),
+      {{settingsFile,
+        SettingsFileBytes(settingsFile, ProtocolOfItem(uiOptions.cb_protocol->currentIndex()))}});
 }

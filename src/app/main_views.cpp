@@ -70,6 +70,7 @@ void Tfrm_main::SetupViews() {
   QPalette rulesPalette = uiRules.sg_rules->palette();
   rulesPalette.setColor(QPalette::Base, Qt::white);
   uiRules.sg_rules->setPalette(rulesPalette);
+  FixTitleRowAndMoveRowsAndColumns(*uiRules.sg_rules);
 
   QTreeWidget* players = uiPlayers.lv_players;
   players->setColumnWidth(0, NickColumnWidth);

@@ -139,32 +139,49 @@ void ReadDetails(ReplyReader& reader, TDetailInfo& info, std::string_view emptyD
   if (info.IsMod == 1) ReadModBlock(reader, info, emptyDownloadUrl);
 }
 
-// One player entry, or nothing when the datagram ends inside it.
-std::optional<PlayerEntry> ReadPlayer(ReplyReader& reader) {
-  const std::optional<std::uint8_t> index = reader.Byte();
-  if (!index) return std::nullopt;
-  const std::optional<std::string_view> name = reader.Text();
-  if (!name) return std::nullopt;
-  const std::optional<std::int32_t> frags = reader.Int32();
-  if (!frags) return std::nullopt;
-  const std::optional<std::uint32_t> time = reader.UInt32();
-  if (!time) return std::nullopt;
-  return PlayerEntry{*index, std::string(*name), *frags, *time};
-}
-
-// One rule entry, or nothing when the datagram ends inside it.
-std::optional<RuleEntry> ReadRule(ReplyReader& reader) {
-  const std::optional<std::string_view> name = reader.Text();
-  if (!name) return std::nullopt;
-  const std::optional<std::string_view> value = reader.Text();
-  if (!value) return std::nullopt;
-  return RuleEntry{std::string(*name), std::string(*value)};
-}
-
 // The smallest entries on the wire: a player takes an index, a zero byte and eight number
 // bytes, a rule two zero bytes. Room is made only for as many as the datagram can hold.
 constexpr std::size_t MinPlayerSize = 10;
 constexpr std::size_t MinRuleSize = 2;
+
+// The complete player entries of a players reply, each made by `make` from its index, name (a
+// view into the reply), frags and time. Only complete entries count, so a list cut short never
+// claims entries it does not hold.
+template <typename Item, typename Make>
+std::vector<Item> ReadPlayers(std::string_view reply, Make make) {
+  ReplyReader reader{reply};
+  std::vector<Item> items;
+  const std::uint8_t count = reader.Byte().value_or(0);
+  items.reserve(std::min<std::size_t>(count, reader.Remaining() / MinPlayerSize));
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::optional<std::uint8_t> index = reader.Byte();
+    const std::optional<std::string_view> name = index ? reader.Text() : std::nullopt;
+    const std::optional<std::int32_t> frags = name ? reader.Int32() : std::nullopt;
+    const std::optional<std::uint32_t> time = frags ? reader.UInt32() : std::nullopt;
+    if (!time) break;
+    items.push_back(make(*index, *name, *frags, *time));
+  }
+  return items;
+}
+
+// The complete rule entries of a rules reply, each made by `make` from its name and value
+// (views into the reply); none when the count is zero or less.
+template <typename Item, typename Make>
+std::vector<Item> ReadRules(std::string_view reply, Make make) {
+  ReplyReader reader{reply};
+  std::vector<Item> items;
+  const std::int16_t count = reader.Int16().value_or(0);
+  if (count <= 0) return items;
+  items.reserve(
+      std::min<std::size_t>(static_cast<std::size_t>(count), reader.Remaining() / MinRuleSize));
+  for (std::int16_t i = 0; i < count; ++i) {
+    const std::optional<std::string_view> name = reader.Text();
+    const std::optional<std::string_view> value = name ? reader.Text() : std::nullopt;
+    if (!value) break;
+    items.push_back(make(*name, *value));
+  }
+  return items;
+}
 
 }  // namespace
 
@@ -184,63 +201,41 @@ void ParseDetails(std::string_view reply, TDetailInfo& info) {
   info = std::move(decoded);
 }
 
-// Players: only complete entries are kept, so a list cut short never claims entries it does not
-// hold.
 std::optional<std::vector<PlayerEntry>> DecodePlayers(std::string_view reply) {
   if (!HasKind(reply, KindPlayers)) return std::nullopt;
-  ReplyReader reader{reply};
-  std::vector<PlayerEntry> entries;
-  const std::uint8_t count = reader.Byte().value_or(0);
-  entries.reserve(std::min<std::size_t>(count, reader.Remaining() / MinPlayerSize));
-  for (std::size_t i = 0; i < count; ++i) {
-    std::optional<PlayerEntry> entry = ReadPlayer(reader);
-    if (!entry) break;
-    entries.push_back(std::move(*entry));
-  }
-  return entries;
+  return ReadPlayers<PlayerEntry>(
+      reply, [](std::uint8_t index, std::string_view name, std::int32_t frags, std::uint32_t time) {
+        return PlayerEntry{index, std::string(name), frags, time};
+      });
 }
 
 // Count is the number of entries kept.
 void ParsePlayers(std::string_view reply, TPlayerList& list) {
-  const std::optional<std::vector<PlayerEntry>> entries = DecodePlayers(reply);
-  if (!entries) return;
+  if (!HasKind(reply, KindPlayers)) return;
   TPlayerList decoded;
-  decoded.Items.reserve(entries->size());
-  for (const PlayerEntry& entry : *entries)
-    decoded.Items.push_back(
-        TPlayerItem{entry.index, std::string_view(entry.name), entry.frags, entry.time});
+  decoded.Items = ReadPlayers<TPlayerItem>(
+      reply, [](std::uint8_t index, std::string_view name, std::int32_t frags, std::uint32_t time) {
+        return TPlayerItem{index, name, frags, time};
+      });
   decoded.Count = static_cast<std::uint8_t>(decoded.Items.size());
   list = std::move(decoded);
 }
 
-// Rules: only complete entries are kept. A count of zero or less gives no entries.
 std::optional<std::vector<RuleEntry>> DecodeRules(std::string_view reply) {
   if (!HasKind(reply, KindRules)) return std::nullopt;
-  ReplyReader reader{reply};
-  std::vector<RuleEntry> entries;
-  const std::int16_t count = reader.Int16().value_or(0);
-  if (count <= 0) return entries;
-  entries.reserve(
-      std::min<std::size_t>(static_cast<std::size_t>(count), reader.Remaining() / MinRuleSize));
-  for (std::int16_t i = 0; i < count; ++i) {
-    std::optional<RuleEntry> entry = ReadRule(reader);
-    if (!entry) break;
-    entries.push_back(std::move(*entry));
-  }
-  return entries;
+  return ReadRules<RuleEntry>(reply, [](std::string_view name, std::string_view value) {
+    return RuleEntry{std::string(name), std::string(value)};
+  });
 }
 
 // Count is the number of entries kept; a count of zero or less stays as received, and a
 // datagram without a whole count field gives Count 0.
 void ParseRules(std::string_view reply, TRuleList& list) {
-  const std::optional<std::vector<RuleEntry>> entries = DecodeRules(reply);
-  if (!entries) return;
+  if (!HasKind(reply, KindRules)) return;
   TRuleList decoded;
-  decoded.Items.reserve(entries->size());
-  for (const RuleEntry& entry : *entries)
-    decoded.Items.push_back(TRuleItem{
-        std::string_view(entry.name),
-        entry.value.empty() ? std::string_view(EmptyRuleValue) : std::string_view(entry.value)});
+  decoded.Items = ReadRules<TRuleItem>(reply, [](std::string_view name, std::string_view value) {
+    return TRuleItem{name, value.empty() ? std::string_view(EmptyRuleValue) : value};
+  });
   const std::int16_t count = ReplyReader{reply}.Int16().value_or(0);
   decoded.Count = count > 0 ? static_cast<std::int16_t>(decoded.Items.size()) : count;
   list = std::move(decoded);

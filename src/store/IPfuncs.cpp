@@ -11,8 +11,10 @@
 
 namespace {
 
-// The shortest and longest IP text accepted before the ":".
-constexpr std::size_t MinIPLength = 8;
+// Fewer characters than this before the ":" mean no IP text at all.
+constexpr std::size_t MinCharsBeforeColon = 7;
+// The shortest and longest IP text accepted: from "1.2.3.4" to "255.255.255.255".
+constexpr std::size_t MinIPLength = 7;
 constexpr std::size_t MaxIPLength = 15;
 
 }  // namespace
@@ -49,8 +51,7 @@ std::int32_t ExtractPort(std::string_view host) {
 std::string ExtractIP(std::string_view host) {
   const std::string trimmed = Trim(host);
   const std::size_t colon = trimmed.find(':');
-  // A ":" missing or standing before position 8 (counted from 1) means no IP text at all.
-  if (colon == std::string::npos || colon + 1 < MinIPLength) return std::string();
+  if (colon == std::string::npos || colon < MinCharsBeforeColon) return std::string();
 
   const std::string ip = RemoveSpaces(std::string_view(trimmed).substr(0, colon));
   const std::string trimmedIP = Trim(ip);

@@ -33,15 +33,20 @@ std::string ServerListToBytes(const TServerList& list);
 void ServerListFromBytes(std::string_view bytes, TServerList& list, const QString& fileName);
 // The same for a name given as the system's bytes: returns the entries, raises as above.
 TServerList ParseServerList(std::string_view bytes, const std::string& fileName);
-// The bytes of a server list file named as the system's bytes; the window's loader and the
-// command-line tools read list files through this one function. Raises EZerval
-// "Cannot open file %s" or "Cannot read file %s".
-std::string ReadServerListFile(const std::string& fileName);
-// Replaces the file only when it was written completely. Raises EZerval "Cannot create file %s"
-// or "Cannot write file %s"; the old file is then intact.
+// The largest list file read: about 800,000 entries, far beyond any operator's list, and a
+// bound on what a wrong name can make a program read.
+constexpr std::int64_t MaxServerListFileSize = 64 * 1024 * 1024;
+// The bytes of a server list file named in the system's bytes. Only a regular file of at most
+// MaxServerListFileSize bytes is read; anything else (a FIFO, a device, a folder, a larger
+// file) raises EZerval "Invalid server list file <fileName>" before a byte is read. Raises
+// "Cannot open file %s" or "Cannot read file %s" otherwise.
+std::string ReadListFileBytes(const std::string& fileName);
+// Replaces the file only when it was written completely (SaveFilesTogether, store/savefiles.h);
+// a new file is readable by its owner only. Raises EZerval "Cannot create file %s" or "Cannot
+// write file %s"; the old file is then intact.
 void SaveServerList(const TServerList& list, const QString& fileName);
-// Raises EZerval "Cannot open file %s", "Cannot read file %s" or as ServerListFromBytes; `list`
-// is then unchanged.
+// Reads as ReadListFileBytes. Raises as ReadListFileBytes or as ServerListFromBytes; `list` is
+// then unchanged.
 void LoadServerList(TServerList& list, const QString& fileName);
 // Removes the entry at `index`; an index outside the list raises EZerval.
 void DeleteServer(TServerList& list, std::int32_t index);
@@ -52,8 +57,8 @@ std::string OptionsToBytes(const TOptions& options);
 // Loads the fields that lie wholly inside `bytes`; the others keep their values. Nothing is
 // checked: every value is taken as it is.
 void OptionsFromBytes(std::string_view bytes, TOptions& options);
-// Trims StandardListFile in place, then writes the file. Raises EZerval as SaveServerList;
-// `options` is not trimmed when the file cannot be created.
+// Trims StandardListFile in place, then writes the file as SaveServerList does, but with the
+// usual mode. Raises EZerval as SaveServerList; `options` is not trimmed when the save fails.
 void SaveOptions(TOptions& options, const QString& fileName);
 // Reads at most the first 268 bytes. Raises EZerval "Cannot open file %s" or
 // "Cannot read file %s".

@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -98,25 +94,6 @@ std::string ServerListToBytes(const TServerList& list) {
     bytes.push_back(static_cast<char>(entry.HasPassword));
     if (entry.HasPassword != 0) AppendField(bytes, entry.Password);
   }
-  return bytes;
-}
-
-std::string ReadServerListFile(const std::string& fileName) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EZerval("Cannot open file " + fileName);
-  std::string bytes;
-  char chunk[65536];
-  for (;;) {
-    const ssize_t count = ::read(fd, chunk, sizeof chunk);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      ::close(fd);
-      throw EZerval("Cannot read file " + fileName);
-    }
-    if (count == 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(count));
-  }
-  ::close(fd);
   return bytes;
 }
 

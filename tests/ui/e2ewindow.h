@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "main.h"
+#include "sandbox.h"
 #include "scripteddialogs.h"
 #include "simulator.h"
 #include "store/mytypes.h"
@@ -76,7 +77,7 @@ inline QStringList StatusNicks(const Tfrm_main& w) {
 // holding a "config.dat" with the bytes `config`), shown, with every dialog scripted.
 struct Window {
   explicit Window(const QByteArray& config = {}) {
-    QDir::setCurrent(dir.path());
+    EnterSandbox(dir);
     if (!config.isEmpty()) {
       QFile file(dir.filePath(QStringLiteral("config.dat")));
       if (file.open(QIODevice::WriteOnly)) file.write(config);

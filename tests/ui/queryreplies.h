@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "main.h"
+#include "sandbox.h"
 #include "scripteddialogs.h"
 #include "store/mytypes.h"
 #include "udppeer.h"
@@ -141,7 +142,7 @@ class GameServer {
 // every dialog scripted and a short receive time-out.
 struct Window {
   Window() {
-    QDir::setCurrent(dir.path());
+    EnterSandbox(dir);
     w = std::make_unique<Tfrm_main>();
     w->UDPClient.SetReceiveTimeout(300);
   }

@@ -18,6 +18,7 @@
 #include "platform/ownaddresses.h"
 #include "platform/startprogram.h"
 #include "protocol/datafuncs.h"
+#include "sandbox.h"
 #include "scripteddialogs.h"
 #include "udppeer.h"
 
@@ -120,7 +121,7 @@ class TestConsole : public QObject {
   QTemporaryDir workDir;
 
  private slots:
-  void init() { QDir::setCurrent(workDir.path()); }
+  void init() { EnterSandbox(workDir); }
 
   void adminPageLayout() {
     ScriptedDialogs dialogs;
@@ -284,6 +285,7 @@ class TestConsole : public QObject {
         QStringLiteral("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet.");
     QCOMPARE(dialogs.texts(), (QStringList{refusal, refusal, refusal}));
     QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("say x"));
+    w.ShowHiddenLogLines();
     QVERIFY(w.ui.mem_status->toPlainText().contains(QStringLiteral("\"status\" nicht gesendet")));
   }
 
@@ -430,6 +432,7 @@ class TestConsole : public QObject {
     QCOMPARE(w.PlayerInfo.Count(), count);
     QCOMPARE(w.CurrentServer.BytesSent, 23);
     QCOMPARE(w.CurrentServer.BytesReceived, static_cast<std::int32_t>(reply.size()));
+    w.ShowHiddenLogLines();
     QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
     QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
     QVERIFY(dialogs.shown.empty());
@@ -479,6 +482,7 @@ class TestConsole : public QObject {
       QCOMPARE(dialogs.texts(), QStringList{message});
       QCOMPARE(int(dialogs.shown.front().kind), kind);
     }
+    w.ShowHiddenLogLines();
     QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
     QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
   }

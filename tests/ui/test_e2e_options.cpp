@@ -2,7 +2,6 @@
 // the editor, the list saved and loaded, the options saved, and a new window started from them.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -20,12 +19,6 @@ using namespace e2e;
 namespace {
 
 const std::string Password = "pw";
-
-// With the start-up query on, the first showing gives the start-up server's up-down the range
-// 1 to 1 and only then sets the stored position, which is cut to 1; the range follows later.
-QString ProgramConfig() {
-  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.dat"));
-}
 
 // The operator types an entry into the editor and presses "Add".
 void AddServer(Tfrm_main& w, const QString& name, const std::string& address,
@@ -70,22 +63,7 @@ class TestE2eOptions : public QObject {
   Q_OBJECT
 
  private slots:
-  // "Save Options" writes beside the program file; whatever was there is put back.
-  void initTestCase() {
-    QFile existing(ProgramConfig());
-    if (existing.open(QIODevice::ReadOnly)) programConfig_ = existing.readAll();
-  }
-  void cleanupTestCase() {
-    QFile::remove(ProgramConfig());
-    if (programConfig_.isNull()) return;
-    QFile restored(ProgramConfig());
-    if (restored.open(QIODevice::WriteOnly)) restored.write(programConfig_);
-  }
-
   void optionsPageRoundTrip();
-
- private:
-  QByteArray programConfig_;
 };
 
 void TestE2eOptions::optionsPageRoundTrip() {
@@ -150,7 +128,7 @@ void TestE2eOptions::optionsPageRoundTrip() {
     QCOMPARE(ComboItems(w), (QStringList{"Alpha", "Bravo"}));
     w.uiOptions.ud_timeout->setValue(1500);
     w.uiOptions.btn_saveoptions->click();
-    QFile config(ProgramConfig());
+    QFile config(UserOptionsFile(first.dir, QStringLiteral("config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     savedConfig = config.readAll();
     QCOMPARE(savedConfig.size(), 268);
@@ -184,10 +162,10 @@ void TestE2eOptions::optionsPageRoundTrip() {
   QCOMPARE(page.cb_optcbstyle->currentText(), QStringLiteral("Servername"));
   QCOMPARE(page.ud_timeout->value(), 1500);
 
-  // Saving again without a change keeps every option.
+  // Saving again without a change keeps every option, in the folder they were read from.
   page.btn_saveoptions->click();
   TOptions saved;
-  LoadOptions(saved, ProgramConfig());
+  LoadOptions(saved, second.dir.filePath(QStringLiteral("config.dat")));
   QCOMPARE(QString::fromStdString(saved.StandardListFile.str()), listFile);
   QCOMPARE(saved.LoadListOnStartup, std::uint8_t{1});
   QCOMPARE(saved.QueryOnStartup, std::uint8_t{1});

@@ -1,9 +1,9 @@
 // The query protocols of the real window against the game-server simulator: the selection
 // cycle with both of them, the "Protocol" option of the Options page and its settings file.
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QTest>
@@ -24,10 +24,6 @@ namespace {
 
 const std::string Password = "pw";
 const QString SettingsFile = QStringLiteral("zerval.ini");
-
-QString ProgramFile(const QString& name) {
-  return QDir(QCoreApplication::applicationDirPath()).filePath(name);
-}
 
 QString Cell(const QTableWidget* grid, int row, int column) {
   const QTableWidgetItem* item = grid->item(row, column);
@@ -60,15 +56,17 @@ Commands RequestNames(const SimulatorProcess& simulator, const std::string& cons
   return names;
 }
 
-// The program started again in the same working directory, which now holds `files`. False
-// when a file could not be written.
+// The program started again in the same working directory, with `files` put into the per-user
+// options folder first. False when a file could not be written.
 [[nodiscard]] bool Restart(Window& window,
                            const std::vector<std::pair<QString, QByteArray>>& files) {
   window.w.reset();
   window.dialogs.shown.clear();
   for (const auto& [name, bytes] : files) {
-    QFile file(window.dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return false;
+    QFile file(UserOptionsFile(window.dir, name));
+    if (!QDir().mkpath(QFileInfo(file).path()) || !file.open(QIODevice::WriteOnly) ||
+        file.write(bytes) != bytes.size())
+      return false;
   }
   window.w = std::make_unique<Tfrm_main>();
   window.w->show();
@@ -76,8 +74,8 @@ Commands RequestNames(const SimulatorProcess& simulator, const std::string& cons
   return true;
 }
 
-QByteArray ReadProgramFile(const QString& name) {
-  QFile file(ProgramFile(name));
+QByteArray ReadUserFile(const Window& window, const QString& name) {
+  QFile file(UserOptionsFile(window.dir, name));
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -93,10 +91,6 @@ class TestE2eProtocol : public QObject {
   Q_OBJECT
 
  private slots:
-  // "Save Options" writes beside the program file; whatever was there is put back.
-  void initTestCase();
-  void cleanupTestCase();
-
   void selectionCycleWithBothProtocols_data();
   void selectionCycleWithBothProtocols();
   void protocolSwitchActsAtOnce();
@@ -104,26 +98,7 @@ class TestE2eProtocol : public QObject {
   void settingsFileReadAtStart_data();
   void settingsFileReadAtStart();
   void unreadableSettingsFileIsReported();
-
- private:
-  QByteArray programConfig_;
-  QByteArray programSettings_;
 };
-
-void TestE2eProtocol::initTestCase() {
-  programConfig_ = ReadProgramFile(QStringLiteral("config.dat"));
-  programSettings_ = ReadProgramFile(SettingsFile);
-}
-
-void TestE2eProtocol::cleanupTestCase() {
-  for (const auto& [name, bytes] : {std::pair{QStringLiteral("config.dat"), programConfig_},
-                                    std::pair{SettingsFile, programSettings_}}) {
-    QFile::remove(ProgramFile(name));
-    if (bytes.isEmpty()) continue;
-    QFile restored(ProgramFile(name));
-    if (restored.open(QIODevice::WriteOnly)) restored.write(bytes);
-  }
-}
 
 void TestE2eProtocol::selectionCycleWithBothProtocols_data() {
   QTest::addColumn<QueryProtocol>("protocol");
@@ -184,6 +159,7 @@ void TestE2eProtocol::selectionCycleWithBothProtocols() {
   expected.push_back("rcon CH pw status");
   QCOMPARE(RequestNames(simulator, w.CurrentServer.Challenge), expected);
   QVERIFY(w.CurrentServer.ServerSelected);
+  w.ShowHiddenLogLines();
   QCOMPARE(w.ui.mem_status->toPlainText().contains(QStringLiteral("\nFE FF FF FF ")), inPieces);
 
   const QTableWidget* details = w.uiDetails.sg_details;
@@ -241,8 +217,9 @@ void TestE2eProtocol::protocolSwitchActsAtOnce() {
 }
 
 // The protocol reaches the settings file with "Save Options", not before; "config.dat" keeps
-// its size. Started again with both files, the window queries its start-up server with the
-// stored protocol before the Options page is filled.
+// its size. Without a "config.dat" in the working directory both go to the per-user folder.
+// Started again from there, the window queries its start-up server with the stored protocol
+// before the Options page is filled.
 void TestE2eProtocol::protocolSurvivesARestart() {
   SimulatorProcess simulator;
   QVERIFY2(simulator.start({"--protocol", "steam", "--name", "Steam Only"}),
@@ -250,7 +227,7 @@ void TestE2eProtocol::protocolSurvivesARestart() {
   Window window;
   Tfrm_main& w = *window.w;
   Ui::tb_options& page = w.uiOptions;
-  const QByteArray unsaved = ReadProgramFile(SettingsFile);
+  const QByteArray unsaved = ReadUserFile(window, SettingsFile);
 
   // The operator picks the protocol, adds the server, which is queried at once, and makes the
   // saved list the standard list, queried at start.
@@ -266,17 +243,18 @@ void TestE2eProtocol::protocolSurvivesARestart() {
   page.cb_loadslist->click();
   page.cb_Startupquery->click();
   QCOMPARE(page.ud_queryserver->value(), 1);
-  QCOMPARE(ReadProgramFile(SettingsFile), unsaved);
+  QCOMPARE(ReadUserFile(window, SettingsFile), unsaved);
 
   page.btn_saveoptions->click();
-  const QByteArray config = ReadProgramFile(QStringLiteral("config.dat"));
-  const QByteArray settings = ReadProgramFile(SettingsFile);
+  const QByteArray config = ReadUserFile(window, QStringLiteral("config.dat"));
+  const QByteArray settings = ReadUserFile(window, SettingsFile);
   QCOMPARE(window.dialogTexts(), QStringList());
   QCOMPARE(config.size(), 268);
   QCOMPARE(settings.trimmed().split('\n'),
            (QList<QByteArray>{QByteArrayLiteral("[Query]"), QByteArrayLiteral("Protocol=steam")}));
 
-  QVERIFY(Restart(window, {{QStringLiteral("config.dat"), config}, {SettingsFile, settings}}));
+  QVERIFY(!QFile::exists(window.dir.filePath(QStringLiteral("config.dat"))));
+  QVERIFY(Restart(window, {}));
   Tfrm_main& again = *window.w;
   QCOMPARE(window.dialogTexts(), QStringList());
   QCOMPARE(again.UDPClient.Protocol(), QueryProtocol::Steam);
@@ -287,8 +265,8 @@ void TestE2eProtocol::protocolSurvivesARestart() {
   // Saved back as Classic, and that is what the next start reads.
   PickProtocol(again, QueryProtocol::Classic);
   again.uiOptions.btn_saveoptions->click();
-  QCOMPARE(ReadProgramFile(QStringLiteral("config.dat")).size(), 268);
-  QVERIFY(Restart(window, {{SettingsFile, ReadProgramFile(SettingsFile)}}));
+  QCOMPARE(ReadUserFile(window, QStringLiteral("config.dat")).size(), 268);
+  QVERIFY(Restart(window, {}));
   QCOMPARE(window.w->UDPClient.Protocol(), QueryProtocol::Classic);
   QCOMPARE(window.w->uiOptions.cb_protocol->currentText(), QStringLiteral("Classic"));
 }
@@ -308,7 +286,7 @@ void TestE2eProtocol::settingsFileReadAtStart_data() {
   QTest::newRow("empty") << QByteArray() << QueryProtocol::Classic << QStringList();
   QTest::newRow("unknown protocol")
       << QByteArray("[Query]\nProtocol=a2s\n") << QueryProtocol::Classic
-      << QStringList{QStringLiteral("Unknown Query/Protocol \"a2s\" in zerval.ini.")};
+      << QStringList{QStringLiteral("Unknown Query/Protocol \"a2s\" in %1.")};
 }
 
 void TestE2eProtocol::settingsFileReadAtStart() {
@@ -317,7 +295,9 @@ void TestE2eProtocol::settingsFileReadAtStart() {
   QFETCH(QStringList, dialogs);
   Window window;
   QVERIFY(Restart(window, {{SettingsFile, contents}}));
-  QCOMPARE(window.dialogTexts(), dialogs);
+  QCOMPARE(
+      window.dialogTexts(),
+      dialogs.replaceInStrings(QStringLiteral("%1"), UserOptionsFile(window.dir, SettingsFile)));
   QCOMPARE(window.w->UDPClient.Protocol(), protocol);
   QCOMPARE(window.w->uiOptions.cb_protocol->currentIndex(),
            protocol == QueryProtocol::Steam ? 1 : 0);
@@ -326,9 +306,10 @@ void TestE2eProtocol::settingsFileReadAtStart() {
 // A folder where the file should be: reported like an unreadable "config.dat"; Classic.
 void TestE2eProtocol::unreadableSettingsFileIsReported() {
   Window window;
-  QVERIFY(QDir(window.dir.path()).mkdir(SettingsFile));
+  QVERIFY(QDir().mkpath(UserOptionsFile(window.dir, SettingsFile)));
   QVERIFY(Restart(window, {}));
-  QCOMPARE(window.dialogTexts(), QStringList{QStringLiteral("Cannot read file zerval.ini.")});
+  QCOMPARE(window.dialogTexts(),
+           QStringList{"Cannot read file " + UserOptionsFile(window.dir, SettingsFile) + "."});
   QCOMPARE(window.w->UDPClient.Protocol(), QueryProtocol::Classic);
   QCOMPARE(window.w->uiOptions.cb_protocol->currentIndex(), 0);
 }

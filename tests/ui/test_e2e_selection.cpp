@@ -33,7 +33,8 @@ void VerifyDeselected(const Window& window) {
 
 // Each request the debug log shows as sent, with the kind byte of the reply taken for it, in
 // the form "details>m"; "details>-" when none was taken.
-QStringList RepliesTaken(const Tfrm_main& w) {
+QStringList RepliesTaken(Tfrm_main& w) {
+  w.ShowHiddenLogLines();
   const QStringList log = w.ui.mem_status->toPlainText().split(u'\n');
   QStringList pairs;
   for (int i = 0; i + 1 < log.size(); ++i) {
@@ -150,6 +151,7 @@ void TestE2eSelection::deadServerGivesOneDialogAndDeselects() {
   QCOMPARE(window.dialogTexts(), QStringList{TimeoutText});
   VerifyDeselected(window);
   QCOMPARE(simulator.commands(), received);
+  w.ShowHiddenLogLines();
   QVERIFY(w.ui.mem_status->toPlainText().contains(QStringLiteral("TimeOut!!!")));
 }
 
@@ -201,6 +203,7 @@ void TestE2eSelection::lateReplyOfAnotherServerIsNotShown() {
   QVERIFY(w.CurrentServer.ServerSelected);
   QCOMPARE(Cell(w.uiDetails.sg_details, 0, 1), QStringLiteral("Quick"));
   QCOMPARE(quick.commands(), (Commands{"details", "players", "rules"}));
+  w.ShowHiddenLogLines();
   QVERIFY(w.ui.mem_status->toPlainText().contains(
       QStringLiteral("Fremdes Datagramm verworfen von 127.0.0.1:%1").arg(slow.port())));
 }

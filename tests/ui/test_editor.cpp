@@ -17,6 +17,7 @@
 
 #include "main.h"
 #include "platform/icmpecho.h"
+#include "sandbox.h"
 #include "scripteddialogs.h"
 #include "store/mytypes.h"
 #include "store/stdfuncs.h"
@@ -36,7 +37,7 @@ struct Fixture {
   std::unique_ptr<Tfrm_main> window;
 
   Fixture() {
-    QDir::setCurrent(dir.path());
+    EnterSandbox(dir);
     window = std::make_unique<Tfrm_main>();
     window->UDPClient.SetReceiveTimeout(200);
     window->show();
@@ -412,6 +413,25 @@ class TestEditor : public QObject {
     QCOMPARE(f.rowTexts(1), (QStringList{f.address(), f.address(), f.address()}));
     QCOMPARE(f.rowTexts(2), (QStringList{"0", "0", "0"}));
     QCOMPARE(f.comboItems(), (QStringList{f.address(), f.address(), f.address()}));
+  }
+
+  // A name cut at its 50 bytes inside a UTF-8 character shows without the cut character's
+  // first byte, wherever it is shown after the list was loaded.
+  void nameCutInsideACharacterShowsWhole() {
+    Fixture f;
+    TServerEntry entry;
+    entry.Name = std::string(49, 'a') + "\xC3\xB6";
+    entry.Address = f.address().toStdString();
+    const QString fileName = f.dir.filePath(QStringLiteral("cut.zsl"));
+    SaveServerList({entry}, fileName);
+    QTest::keyClick(f.page().cb_optcbstyle, Qt::Key_Down);
+    f.dialogs.files = {fileName};
+    f.page().btn_openserverlist->click();
+    f.select(0);
+    const QString shown(49, u'a');
+    QCOMPARE(f.rowTexts(0), QStringList{shown});
+    QCOMPARE(f.comboItems(), QStringList{shown});
+    QCOMPARE(f.page().ed_servername->text(), shown);
   }
 
   void staleIndicesAfterAShorterLoadTouchNothing() {

@@ -1,5 +1,8 @@
 // The frame of the main window: start, pages, debug strip, tray, error box, wait dialog.
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,9 +13,11 @@
 #include <functional>
 
 #include "application.h"
+#include "filelimits.h"
 #include "frmquery.h"
 #include "main.h"
 #include "platform/singleinstance.h"
+#include "sandbox.h"
 #include "scripteddialogs.h"
 #include "store/stdfuncs.h"
 
@@ -44,7 +49,7 @@ class TestFrame : public QObject {
   QTemporaryDir workDir;
 
  private slots:
-  void init() { QDir::setCurrent(workDir.path()); }
+  void init() { EnterSandbox(workDir); }
   void cleanup() { QFile::remove(QStringLiteral("config.dat")); }
 
   void windowHasItsFixedFrame() {
@@ -110,7 +115,10 @@ class TestFrame : public QObject {
   void logLinesAndClearLog() {
     ScriptedDialogs dialogs;
     Tfrm_main w;
+    // Lines logged while the strip is hidden show once it is opened, then at once.
     w.AddStatusLine("Daten gesendet (12)");
+    QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
+    w.SpeedButton1Click();
     w.AddStatusLine(std::string("caf\xE9", 4));
     QCOMPARE(w.ui.mem_status->toPlainText(), QStringLiteral("Daten gesendet (12)\ncafé"));
     QAction* clear = w.pop_debug.findChild<QAction*>(QStringLiteral("ClearLog1"));
@@ -224,7 +232,16 @@ class TestFrame : public QObject {
     QCOMPARE(wait->windowTitle(), QStringLiteral("Please Wait..."));
     QCOMPARE(wait->ui.lbl_wait->text(), QStringLiteral("Wait for reply..... Please Wait"));
     QVERIFY(wait->ui.lbl_wait->wordWrap());
-    QCOMPARE(wait->ui.lbl_wait->font().pixelSize(), 32);
+    // The text shows whole: no line is cut at the label's top or bottom edge.
+    const QImage text = wait->ui.lbl_wait->grab().toImage();
+    auto inkInRow = [&text](int y) {
+      for (int x = 0; x < text.width(); ++x)
+        if (qGray(text.pixel(x, y)) < 128) return true;
+      return false;
+    };
+    QVERIFY(!inkInRow(0) && !inkInRow(text.height() - 1));
+    QVERIFY(inkInRow(text.height() / 2) || inkInRow(text.height() / 3));
+    QVERIFY(wait->ui.lbl_wait->font().pixelSize() >= 20);
     handle.reset();
     QVERIFY(!w.findChild<Tfrm_query*>());
   }
@@ -271,6 +288,24 @@ class TestFrame : public QObject {
     QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("fehlt.zsl nicht gefunden")});
     QVERIFY(w.FirstShowDone);
     QCOMPARE(w.ActivePageIndex(), -1);
+  }
+
+  // A standard list that is no regular file (a FIFO would wait for a writer for ever) is
+  // refused at the first showing, and the window opens.
+  void standardListThatIsNoFileIsRefused() {
+    const QString fifo = workDir.filePath(QStringLiteral("list.fifo"));
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    TOptions options;
+    options.LoadListOnStartup = 1;
+    options.StandardListFile = QFile::encodeName(fifo).toStdString();
+    SaveOptions(options, QStringLiteral("config.dat"));
+    const FifoWriterVisit unblock(QFile::encodeName(fifo).toStdString());
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.show();
+    QCOMPARE(dialogs.texts(), QStringList{"Invalid server list file " + fifo + "."});
+    QVERIFY(w.isVisible() && w.FirstShowDone);
+    QFile::remove(fifo);
   }
 
   void freshStartHasDefaults() {

@@ -4,7 +4,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QMap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -17,6 +19,7 @@
 
 #include "main.h"
 #include "platform/ownaddresses.h"
+#include "sandbox.h"
 #include "scripteddialogs.h"
 #include "store/mytypes.h"
 #include "store/stdfuncs.h"
@@ -43,7 +46,7 @@ struct Fixture {
   std::unique_ptr<Tfrm_main> window;
 
   explicit Fixture(const TOptions* stored = nullptr) {
-    QDir::setCurrent(dir.path());
+    EnterSandbox(dir);
     if (stored != nullptr) {
       TOptions copy = *stored;
       SaveOptions(copy, dir.filePath(QStringLiteral("config.dat")));
@@ -62,8 +65,27 @@ struct Fixture {
   }
 };
 
-QString ProgramConfig() {
-  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.dat"));
+QString ProgramFile(const QString& name) {
+  return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+QByteArray ReadAll(const QString& fileName) {
+  QFile file(fileName);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& fileName, const QByteArray& bytes) {
+  QVERIFY(QDir().mkpath(QFileInfo(fileName).path()));
+  QFile file(fileName);
+  QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Options that load the standard list "servers.zsl", named relative to their own folder.
+QByteArray RelativeListOptions() {
+  TOptions options;
+  options.LoadListOnStartup = 1;
+  options.StandardListFile = "servers.zsl";
+  return QByteArray::fromStdString(OptionsToBytes(options));
 }
 
 }  // namespace
@@ -72,16 +94,76 @@ class TestOptionsPage : public QObject {
   Q_OBJECT
 
  private slots:
-  // "Save Options" writes beside the program file; whatever was there is put back.
+  // One test keeps its options beside the program; whatever was there is put back.
   void initTestCase() {
-    QFile existing(ProgramConfig());
-    if (existing.open(QIODevice::ReadOnly)) programConfig_ = existing.readAll();
+    for (const QString& name : {QStringLiteral("config.dat"), QStringLiteral("zerval.ini")})
+      programFiles_[name] = ReadAll(ProgramFile(name));
   }
   void cleanupTestCase() {
-    QFile::remove(ProgramConfig());
-    if (programConfig_.isNull()) return;
-    QFile restored(ProgramConfig());
-    if (restored.open(QIODevice::WriteOnly)) restored.write(programConfig_);
+    for (auto file = programFiles_.cbegin(); file != programFiles_.cend(); ++file) {
+      QDir(ProgramFile(file.key())).removeRecursively();
+      QFile::remove(ProgramFile(file.key()));
+      if (!file.value().isNull()) WriteAll(ProgramFile(file.key()), file.value());
+    }
+  }
+
+  // Options come from the working directory when it holds a "config.dat", otherwise from the
+  // per-user folder; a relative standard list is looked for there, and "Save Options" writes
+  // back there, where the next start reads them.
+  void optionsStayInTheFolderTheyCameFrom_data() {
+    QTest::addColumn<bool>("inWorkingDirectory");
+    QTest::newRow("working directory") << true;
+    QTest::newRow("per-user folder") << false;
+  }
+  void optionsStayInTheFolderTheyCameFrom() {
+    QFETCH(bool, inWorkingDirectory);
+    Fixture f;
+    const QString folder = inWorkingDirectory ? f.dir.path() : UserOptionsFolder(f.dir);
+    const QString other = inWorkingDirectory ? UserOptionsFolder(f.dir) : f.dir.path();
+    WriteAll(QDir(folder).filePath("config.dat"), RelativeListOptions());
+    SaveServerList(ThreeServers(), QDir(folder).filePath("servers.zsl"));
+    WriteAll(QDir(other).filePath("zerval.ini"), "[Query]\nProtocol=steam\n");
+    for (int start = 1; start <= 2; ++start) {
+      f.window = std::make_unique<Tfrm_main>();
+      f.w().show();
+      QVERIFY(f.dialogs.shown.empty());
+      QCOMPARE(f.w().ServerList.size(), std::size_t{3});
+      QCOMPARE(f.page().cb_protocol->currentIndex(), start == 1 ? 0 : 1);
+      QCOMPARE(f.page().ud_timeout->value(), start == 1 ? 5000 : 1234);
+      f.page().ud_timeout->setValue(1234);
+      QTest::keyClick(f.page().cb_protocol, Qt::Key_Down);
+      f.page().btn_saveoptions->click();
+      QVERIFY(f.dialogs.shown.empty());
+    }
+    QVERIFY(!QFile::exists(QDir(other).filePath("config.dat")));
+    QCOMPARE(ReadAll(QDir(other).filePath("zerval.ini")), QByteArray("[Query]\nProtocol=steam\n"));
+    QVERIFY(ReadAll(QDir(folder).filePath("zerval.ini")).contains("Protocol=steam"));
+  }
+
+  // "zerval.ini" cannot be written, as a folder has its name: "config.dat" is not replaced
+  // either, and the error is shown. The options are kept beside the program, which is started
+  // in its own folder.
+  void failedSaveLeavesBothFilesAsTheyWere() {
+    Fixture f;
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    const QByteArray stored = QByteArray::fromStdString(OptionsToBytes(TOptions()));
+    WriteAll(ProgramFile("config.dat"), stored);
+    QFile::remove(ProgramFile("zerval.ini"));
+    QVERIFY(QDir().mkdir(ProgramFile("zerval.ini")));
+    f.window = std::make_unique<Tfrm_main>();
+    f.w().show();
+    f.dialogs.shown.clear();
+    f.page().ud_timeout->setValue(1234);
+    QString reported;
+    try {
+      f.page().btn_saveoptions->click();
+    } catch (const EZerval& error) {
+      reported = QString::fromLocal8Bit(error.what());
+    }
+    QCOMPARE(ReadAll(ProgramFile("config.dat")), stored);
+    QCOMPARE(reported, QStringLiteral("Cannot create file zerval.ini"));
+    QVERIFY(QFileInfo(ProgramFile("zerval.ini")).isDir());
+    QDir(ProgramFile("zerval.ini")).removeRecursively();
   }
 
   void displayStyleRelabelsTheServerCombo() {
@@ -258,7 +340,7 @@ class TestOptionsPage : public QObject {
     f.page().btn_saveoptions->click();
     TOptions saved;
     saved.StandardListFile = "unread";
-    LoadOptions(saved, ProgramConfig());
+    LoadOptions(saved, UserOptionsFile(f.dir, QStringLiteral("config.dat")));
     QCOMPARE(QString::fromStdString(saved.StandardListFile.str()), storedName);
     QCOMPARE(QString::fromStdString(f.w().Options.StandardListFile.str()), storedName);
     QCOMPARE(saved.QueryOnStartup, std::uint8_t{startupQuery});
@@ -293,7 +375,7 @@ class TestOptionsPage : public QObject {
   }
 
  private:
-  QByteArray programConfig_;
+  QMap<QString, QByteArray> programFiles_;
 };
 
 QTEST_MAIN(TestOptionsPage)

@@ -168,7 +168,7 @@ void TestQueryCycle::invalidAddressSendsNothing_data() {
   QTest::newRow("no port") << QStringLiteral("127.0.0.1") << badHost;
   QTest::newRow("port beyond UDP") << QStringLiteral("127.0.0.1:70000") << badHost;
   QTest::newRow("port zero") << QStringLiteral("127.0.0.1:0") << badHost;
-  QTest::newRow("IP too short") << QStringLiteral("1.2.3.4:27015") << badIp;
+  QTest::newRow("IP of five parts") << QStringLiteral("1.2.3.4.5:27015") << badIp;
   QTest::newRow("no IP") << QStringLiteral("27015") << badIp;
 }
 

@@ -1,8 +1,10 @@
 // The result views: the details, players and rules pages, the player details, the byte counter
 // and the painted grids.
+#include <QApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QPalette>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QTest>
@@ -38,6 +40,49 @@ QStringList Column(const QTableWidget* grid, int column) {
   QStringList cells;
   for (const QStringList& row : GridTexts(grid)) cells << row.at(column);
   return cells;
+}
+
+// A title row kept in place is painted by the grid's header, the other rows by its viewport.
+QWidget* CellSurface(const QTableWidget& grid, int row) {
+  return grid.isRowHidden(row) ? grid.horizontalHeader()->viewport() : grid.viewport();
+}
+
+QRect CellRect(const QTableWidget& grid, int row, int column) {
+  if (!grid.isRowHidden(row)) return grid.visualRect(grid.model()->index(row, column));
+  const QHeaderView* titles = grid.horizontalHeader();
+  return {titles->sectionViewportPosition(column), 0, titles->sectionSize(column),
+          titles->height()};
+}
+
+// Pixels inside the cell's lines dark enough to be black text.
+int DarkPixels(const QTableWidget& grid, int row, int column) {
+  const QImage image = CellSurface(grid, row)->grab().toImage();
+  const QRect cell = CellRect(grid, row, column).adjusted(0, 0, -2, -2);
+  int dark = 0;
+  for (int y = cell.top(); y <= cell.bottom(); ++y)
+    for (int x = cell.left(); x <= cell.right(); ++x)
+      if (qGray(image.pixel(x, y)) < 80) ++dark;
+  return dark;
+}
+
+TRuleList Rules(int count) {
+  TRuleList rules;
+  rules.Count = static_cast<std::int16_t>(count);
+  for (int i = 1; i <= count; ++i) {
+    TRuleItem rule;
+    rule.Name = "rule" + std::to_string(i);
+    rule.Value = "value" + std::to_string(i);
+    rules.Items.push_back(rule);
+  }
+  return rules;
+}
+
+// Shows the window with the page that holds `grid`.
+void ShowPageOf(Tfrm_main& w, QWidget* grid) {
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  for (QWidget* page = grid; page != nullptr; page = page->parentWidget())
+    if (w.ui.pc_Server->indexOf(page) >= 0) w.ui.pc_Server->setCurrentWidget(page);
 }
 
 TPlayerList Players(const std::vector<Player>& players) {
@@ -76,6 +121,8 @@ class TestViews : public QObject {
   void gridsAsCreated();
   void paintedCells_data();
   void paintedCells();
+  void gridTextIsBlackInAnyTheme();
+  void rulesTitleRowStaysAndRowsAndColumnsMove();
 };
 
 // A server with a mod block fills twelve rows; the next one without goes back to seven, so no
@@ -172,19 +219,12 @@ void TestViews::rulesGrid() {
   QFETCH(int, count);
   Window window;
   Tfrm_main& w = *window.w;
-  TRuleList rules;
-  rules.Count = static_cast<std::int16_t>(count);
   Rows expected = {{"Rule", "Value"}};
-  for (int i = 1; i <= count; ++i) {
-    TRuleItem rule;
-    rule.Name = "rule" + std::to_string(i);
-    rule.Value = "value" + std::to_string(i);
-    rules.Items.push_back(rule);
+  for (int i = 1; i <= count; ++i)
     expected << QStringList{QStringLiteral("rule%1").arg(i), QStringLiteral("value%1").arg(i)};
-  }
   QCOMPARE(w.uiRules.sg_rules->rowCount(), 35);
 
-  w.ShowRules(rules);
+  w.ShowRules(Rules(count));
 
   QCOMPARE(GridTexts(w.uiRules.sg_rules), expected);
 }
@@ -263,7 +303,8 @@ void TestViews::gridsAsCreated() {
   QCOMPARE(w.uiDetails.sg_details->rowCount(), 7);
   for (const QTableWidget* grid : {w.uiDetails.sg_details, w.uiRules.sg_rules,
                                    w.uiPlayers.sg_addplayerinfo, w.uiPlayers.sg_banoverv})
-    QCOMPARE(grid->rowHeight(0), 15);
+    QCOMPARE(grid->rowHeight(1), 15);
+  QCOMPARE(w.uiRules.sg_rules->horizontalHeader()->height(), 15);
 
   const QTreeWidget* list = w.uiPlayers.lv_players;
   QCOMPARE(list->columnWidth(0), 264);
@@ -298,28 +339,72 @@ void TestViews::paintedCells() {
   QFETCH(bool, wideLines);
   Window window;
   Tfrm_main& w = *window.w;
-  w.ShowRules([] {
-    TRuleList rules;
-    rules.Count = 1;
-    TRuleItem rule;
-    rule.Name = "sv_gravity";
-    rule.Value = "800";
-    rules.Items.push_back(rule);
-    return rules;
-  }());
-  w.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  w.ShowRules(Rules(1));
   auto* table = w.findChild<QTableWidget*>(grid);
   QVERIFY(table != nullptr);
-  for (QWidget* page = table; page != nullptr; page = page->parentWidget())
-    if (w.ui.pc_Server->indexOf(page) >= 0) w.ui.pc_Server->setCurrentWidget(page);
+  ShowPageOf(w, table);
 
-  const QImage image = table->viewport()->grab().toImage();
-  const QRect cell = table->visualRect(table->model()->index(row, column));
+  const QImage image = CellSurface(*table, row)->grab().toImage();
+  const QRect cell = CellRect(*table, row, column);
   const QColor inside = image.pixelColor(cell.right() - 3, cell.bottom() - 3);
   QCOMPARE(inside, fixed ? QColor(0xC0C0C0) : QColor(Qt::white));
   const QColor edge = image.pixelColor(cell.right(), cell.center().y());
   QCOMPARE(edge == inside, !wideLines);
+}
+
+// The cells are white whatever the theme, so their text is black: a dark theme's light text
+// colour would leave the values invisible.
+void TestViews::gridTextIsBlackInAnyTheme() {
+  const QPalette original = QApplication::palette();
+  QPalette dark = original;
+  for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+    dark.setColor(role, QColor(0x20, 0x20, 0x20));
+  for (const QPalette::ColorRole role :
+       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
+    dark.setColor(role, QColor(0xF0, 0xF0, 0xF0));
+  QApplication::setPalette(dark);
+  Window window;
+  Tfrm_main& w = *window.w;
+  TDetailInfo details;
+  details.ServerName = "Night";
+  w.ShowDetails(details);
+  w.ShowRules(Rules(1));
+  ShowPageOf(w, w.uiDetails.sg_details);
+  const int detailsValue = DarkPixels(*w.uiDetails.sg_details, 0, 1);
+  ShowPageOf(w, w.uiRules.sg_rules);
+  const int rulesTitle = DarkPixels(*w.uiRules.sg_rules, 0, 1);
+  const int rulesValue = DarkPixels(*w.uiRules.sg_rules, 1, 1);
+  QApplication::setPalette(original);
+  QVERIFY(detailsValue > 5);
+  QVERIFY(rulesTitle > 5);
+  QVERIFY(rulesValue > 5);
+}
+
+// Row 0 of the rules grid (the titles) stays in place while the rows scroll; the operator
+// drags a row by its cells and a column by its title to reorder them.
+void TestViews::rulesTitleRowStaysAndRowsAndColumnsMove() {
+  Window window;
+  Tfrm_main& w = *window.w;
+  QTableWidget* grid = w.uiRules.sg_rules;
+  w.ShowRules(Rules(60));
+  ShowPageOf(w, grid);
+  grid->scrollToBottom();
+  QVERIFY(grid->rowAt(0) > 1);
+  QVERIFY(grid->horizontalHeader()->isVisible());
+  QCOMPARE(grid->horizontalHeader()->mapTo(grid, QPoint(0, 0)).y(), grid->frameWidth());
+  QVERIFY(DarkPixels(*grid, 0, 0) > 5);
+  QVERIFY(grid->horizontalHeader()->sectionsMovable());
+
+  grid->scrollToTop();
+  QWidget* rows = grid->viewport();
+  const QPoint third = grid->visualRect(grid->model()->index(3, 0)).center();
+  const QPoint first = grid->visualRect(grid->model()->index(1, 0)).center();
+  QTest::mousePress(rows, Qt::LeftButton, {}, third);
+  QTest::mouseMove(rows, third - QPoint(0, 10));
+  QTest::mouseMove(rows, first);
+  QTest::mouseRelease(rows, Qt::LeftButton, {}, first);
+  QCOMPARE(grid->rowAt(first.y()), 3);
+  QCOMPARE(grid->item(3, 0)->text(), QStringLiteral("rule3"));
 }
 
 QTEST_MAIN(TestViews)

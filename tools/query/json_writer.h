@@ -1,14 +1,14 @@
 #pragma once
 
-#include <ostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
-// Writes one JSON document, compact or indented by two blanks a level. Commas, line breaks and
-// indents come from the calls' order: a value in an object follows its Key.
+// Appends one JSON document to a text, compact or indented by two blanks a level. Commas, line
+// breaks and indents come from the calls' order: a value in an object follows its Key.
 class JsonWriter {
  public:
-  JsonWriter(std::ostream& out, bool pretty) : out_(out), pretty_(pretty) {}
+  JsonWriter(std::string& out, bool pretty) : out_(out), pretty_(pretty) {}
 
   void BeginObject() { Open('{'); }
   void EndObject() { Close('}'); }
@@ -20,7 +20,7 @@ class JsonWriter {
   // A number, true, false or null, written as it stands.
   void Literal(std::string_view text);
   // Ends the document with a line feed.
-  void Finish() { out_ << '\n'; }
+  void Finish() { out_ += '\n'; }
 
  private:
   struct Level {
@@ -32,7 +32,7 @@ class JsonWriter {
   void Close(char bracket);
   void NewLine();
 
-  std::ostream& out_;
+  std::string& out_;
   const bool pretty_;
   std::vector<Level> levels_;
   bool afterKey_ = false;

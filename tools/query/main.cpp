@@ -1,9 +1,8 @@
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -46,10 +45,16 @@ ExitStatus StatusOf(Outcome outcome) {
   return BadInput;
 }
 
+// Output is built as text and written with the C library: the C++ streams would cost every
+// start more than a query on loopback takes.
+void Write(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 // Every line on standard error is masked as standard output is: a list or a server may put any
 // byte into a message.
 void Warn(const std::string& message) {
-  std::cerr << "zerval-query: " << TerminalText(message) << '\n';
+  Write(stderr, "zerval-query: " + TerminalText(message) + '\n');
 }
 
 // A password file is read this far at most, whatever it is.
@@ -57,12 +62,13 @@ constexpr std::size_t MaxPasswordFileBytes = 4096;
 
 // The first line of the file, without its line end.
 std::string ReadPasswordFile(const std::string& fileName) {
-  std::ifstream file(fileName, std::ios::binary);
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
   std::string bytes(MaxPasswordFileBytes, '\0');
-  if (file) file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  // Reading less than asked sets fail together with eof; fail alone is an error.
-  if (!file && !file.eof()) throw EZerval("cannot read the password file " + fileName);
-  bytes.resize(static_cast<std::size_t>(file.gcount()));
+  const std::size_t count = file ? std::fread(bytes.data(), 1, bytes.size(), file) : 0;
+  const bool failed = !file || std::ferror(file);
+  if (file) std::fclose(file);
+  if (failed) throw EZerval("cannot read the password file " + fileName);
+  bytes.resize(count);
   std::string line = bytes.substr(0, bytes.find('\n'));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
@@ -86,10 +92,12 @@ std::string ConsolePassword(const QueryArguments& arguments) {
 ExitStatus QueryServersInFull(const QueryArguments& arguments) {
   const std::vector<ServerReport> reports = QueryServers(arguments.targets, arguments.settings);
   const bool a2s = arguments.settings.protocol == WireProtocol::A2s;
+  std::string out;
   if (arguments.json)
-    PrintServersJson(std::cout, reports, a2s, arguments.pretty);
+    PrintServersJson(out, reports, a2s, arguments.pretty);
   else
-    PrintServersText(std::cout, reports);
+    PrintServersText(out, reports);
+  Write(stdout, out);
   ExitStatus status = AllAnswered;
   for (const ServerReport& report : reports) {
     for (const Problem& problem : report.problems)
@@ -112,10 +120,12 @@ ExitStatus RunConsole(const QueryArguments& arguments) {
   }
   const ConsoleReport report =
       RunConsoleCommand(address, password, arguments.command, arguments.settings);
+  std::string out;
   if (arguments.json)
-    PrintConsoleJson(std::cout, report, arguments.pretty);
+    PrintConsoleJson(out, report, arguments.pretty);
   else
-    PrintConsoleText(std::cout, report);
+    PrintConsoleText(out, report);
+  Write(stdout, out);
   if (!report.error.empty()) Warn(FormatServerAddress(report.address) + ": " + report.error);
   return StatusOf(report.outcome);
 }
@@ -129,10 +139,12 @@ ExitStatus QueryList(const QueryArguments& arguments) {
   for (const std::string& target : arguments.targets)
     targets.push_back(ListTarget{target, target, {}});
   const std::vector<ListResult> results = QueryServerList(targets, arguments.settings);
+  std::string out;
   if (arguments.json)
-    PrintListJson(std::cout, results, arguments.pretty);
+    PrintListJson(out, results, arguments.pretty);
   else
-    PrintListText(std::cout, results);
+    PrintListText(out, results);
+  Write(stdout, out);
   ExitStatus status = AllAnswered;
   for (const ListResult& result : results) {
     const ListTarget& target = result.target;
@@ -148,10 +160,10 @@ ExitStatus QueryList(const QueryArguments& arguments) {
 ExitStatus Run(const QueryArguments& arguments) {
   switch (arguments.mode) {
     case QueryMode::Help:
-      std::cout << UsageText();
+      Write(stdout, UsageText());
       return AllAnswered;
     case QueryMode::Version:
-      std::cout << "zerval-query " << ZERVAL_VERSION << '\n';
+      Write(stdout, std::string("zerval-query ") + ZERVAL_VERSION + '\n');
       return AllAnswered;
     case QueryMode::Server:
       return QueryServersInFull(arguments);
@@ -166,21 +178,17 @@ ExitStatus Run(const QueryArguments& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::ios::sync_with_stdio(false);
   QueryArguments arguments;
   try {
     arguments = ParseArguments(argc, argv);
   } catch (const EZerval& error) {
     Warn(error.what());
-    std::cerr << "Try \"zerval-query --help\".\n";
+    Write(stderr, "Try \"zerval-query --help\".\n");
     return BadInput;
   }
   try {
-    const ExitStatus status = Run(arguments);
-    std::cout.flush();
-    return status;
+    return Run(arguments);
   } catch (const std::exception& error) {
-    std::cout.flush();
     Warn(error.what());
     return BadInput;
   }

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -175,7 +174,7 @@ void WriteListEntry(JsonWriter& json, const ListResult& result) {
 
 }  // namespace
 
-void PrintServersJson(std::ostream& out, const std::vector<ServerReport>& reports, bool a2s,
+void PrintServersJson(std::string& out, const std::vector<ServerReport>& reports, bool a2s,
                       bool pretty) {
   JsonWriter json(out, pretty);
   if (reports.size() == 1) {
@@ -190,7 +189,7 @@ void PrintServersJson(std::ostream& out, const std::vector<ServerReport>& report
   json.Finish();
 }
 
-void PrintConsoleJson(std::ostream& out, const ConsoleReport& report, bool pretty) {
+void PrintConsoleJson(std::string& out, const ConsoleReport& report, bool pretty) {
   JsonWriter json(out, pretty);
   json.BeginObject();
   json.Key("address").String(FormatServerAddress(report.address));
@@ -209,7 +208,7 @@ void PrintConsoleJson(std::ostream& out, const ConsoleReport& report, bool prett
   json.Finish();
 }
 
-void PrintListJson(std::ostream& out, const std::vector<ListResult>& results, bool pretty) {
+void PrintListJson(std::string& out, const std::vector<ListResult>& results, bool pretty) {
   JsonWriter json(out, pretty);
   json.BeginObject();
   json.Key("servers").BeginArray();

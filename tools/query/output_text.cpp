@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,11 +68,11 @@ std::string ConnectedTime(const PlayerEntry& player) {
   return text;
 }
 
-void PrintField(std::ostream& out, const std::string& title, const std::string& value) {
-  out << "  " << Padded(title + ":", 25) << value << '\n';
+void PrintField(std::string& out, const std::string& title, const std::string& value) {
+  out += "  " + Padded(title + ":", 25) + value + '\n';
 }
 
-void PrintDetails(std::ostream& out, const TDetailInfo& info,
+void PrintDetails(std::string& out, const TDetailInfo& info,
                   const std::optional<A2sInfo>& a2sInfo) {
   PrintField(out, "Server Name", TerminalText(info.ServerName));
   PrintField(out, "Server IP", TerminalText(info.ServerAddress));
@@ -93,7 +92,7 @@ void PrintDetails(std::ostream& out, const TDetailInfo& info,
   PrintField(out, "Clientside Mod", YesNo(info.ModClientDll));
 }
 
-void PrintPlayers(std::ostream& out, const std::vector<PlayerEntry>& players) {
+void PrintPlayers(std::string& out, const std::vector<PlayerEntry>& players) {
   std::vector<std::array<std::string, 3>> rows{{"Nick", "Frags", "Time"}};
   for (const PlayerEntry& player : players)
     rows.push_back(
@@ -103,13 +102,13 @@ void PrintPlayers(std::ostream& out, const std::vector<PlayerEntry>& players) {
     for (std::size_t column = 0; column < widths.size(); ++column)
       widths[column] = std::max(widths[column], CharacterCount(row[column]));
   for (const auto& row : rows)
-    out << "  " << Padded(row[0], widths[0]) << "  "
-        << std::string(widths[1] - CharacterCount(row[1]), ' ') << row[1] << "  " << row[2] << '\n';
+    out += "  " + Padded(row[0], widths[0]) + "  " +
+           std::string(widths[1] - CharacterCount(row[1]), ' ') + row[1] + "  " + row[2] + '\n';
 }
 
-void PrintRules(std::ostream& out, const std::vector<RuleEntry>& rules) {
+void PrintRules(std::string& out, const std::vector<RuleEntry>& rules) {
   for (const RuleEntry& rule : rules)
-    out << "  " << TerminalText(rule.name) << " = " << TerminalText(rule.value) << '\n';
+    out += "  " + TerminalText(rule.name) + " = " + TerminalText(rule.value) + '\n';
 }
 
 // Why a part is missing: the outcome's word, with the reason when it says more.
@@ -143,51 +142,51 @@ ListRow ListColumns(const ListResult& result) {
           answered ? PlayersOfMax(*result.details) : "-", ListOutcome(result)};
 }
 
-void PrintServerText(std::ostream& out, const ServerReport& report) {
-  out << TerminalText(report.address ? FormatServerAddress(*report.address) : report.target);
+void PrintServerText(std::string& out, const ServerReport& report) {
+  out += TerminalText(report.address ? FormatServerAddress(*report.address) : report.target);
   if (report.roundTripMs)
-    out << " answered in " << Milliseconds(*report.roundTripMs) << '\n';
+    out += " answered in " + Milliseconds(*report.roundTripMs) + '\n';
   else
-    out << ": " << Missing(report, "details") << '\n';
+    out += ": " + Missing(report, "details") + '\n';
   if (!report.address) return;
-  out << "\nDetails";
+  out += "\nDetails";
   if (report.details) {
-    out << '\n';
+    out += '\n';
     PrintDetails(out, *report.details, report.a2sInfo);
   } else {
-    out << ": " << Missing(report, "details") << '\n';
+    out += ": " + Missing(report, "details") + '\n';
   }
-  out << "\nPlayers";
+  out += "\nPlayers";
   if (report.players) {
-    out << " (" << report.players->size() << ")\n";
+    out += " (" + std::to_string(report.players->size()) + ")\n";
     PrintPlayers(out, *report.players);
   } else {
-    out << ": " << Missing(report, "players") << '\n';
+    out += ": " + Missing(report, "players") + '\n';
   }
-  out << "\nRules";
+  out += "\nRules";
   if (report.rules) {
-    out << " (" << report.rules->size() << ")\n";
+    out += " (" + std::to_string(report.rules->size()) + ")\n";
     PrintRules(out, *report.rules);
   } else {
-    out << ": " << Missing(report, "rules") << '\n';
+    out += ": " + Missing(report, "rules") + '\n';
   }
 }
 
 }  // namespace
 
-void PrintServersText(std::ostream& out, const std::vector<ServerReport>& reports) {
+void PrintServersText(std::string& out, const std::vector<ServerReport>& reports) {
   for (std::size_t i = 0; i < reports.size(); ++i) {
-    if (i > 0) out << '\n';
+    if (i > 0) out += '\n';
     PrintServerText(out, reports[i]);
   }
 }
 
-void PrintConsoleText(std::ostream& out, const ConsoleReport& report) {
+void PrintConsoleText(std::string& out, const ConsoleReport& report) {
   if (!report.lines) return;
-  for (const std::string& line : *report.lines) out << TerminalText(line) << '\n';
+  for (const std::string& line : *report.lines) out += TerminalText(line) + '\n';
 }
 
-void PrintListText(std::ostream& out, const std::vector<ListResult>& results) {
+void PrintListText(std::string& out, const std::vector<ListResult>& results) {
   std::vector<ListRow> rows{{"Name", "Address", "Map", "Players", "Round trip"}};
   for (const ListResult& result : results) rows.push_back(ListColumns(result));
   std::array<std::size_t, 5> widths{};
@@ -196,7 +195,7 @@ void PrintListText(std::ostream& out, const std::vector<ListResult>& results) {
       widths[column] = std::max(widths[column], CharacterCount(row[column]));
   for (const ListRow& row : rows) {
     for (std::size_t column = 0; column + 1 < row.size(); ++column)
-      out << Padded(row[column], widths[column]) << "  ";
-    out << row.back() << '\n';
+      out += Padded(row[column], widths[column]) + "  ";
+    out += row.back() + '\n';
   }
 }

@@ -82,7 +82,7 @@ std::vector<ListTarget> ParseTextList(std::string_view text) {
 
 std::vector<ListTarget> ReadListTargets(const std::string& fileName) {
   const bool standardInput = fileName == "-";
-  const std::string bytes = standardInput ? ReadStandardInput() : ReadServerListFile(fileName);
+  const std::string bytes = standardInput ? ReadStandardInput() : ReadListFileBytes(fileName);
   // A server list file starts with its entry count, whose high byte is zero for any real list;
   // a text list holds no zero byte.
   if (bytes.find('\0') == std::string::npos) return ParseTextList(bytes);

@@ -1,0 +1,206 @@
+// The selection cycle as the operator gets it: the real main window (offscreen), with its wait
+// dialog, views and debug log, against the simulator on loopback. Once on a small server and
+// once on a 32-player server whose status listing comes as two console datagrams back to back,
+// each beside the raw UDP round trips that the same requests need, paired in one run.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "main.h"
+#include "platform/dialogs.h"
+#include "protocol/datafuncs.h"
+#include "simulator_launch.h"
+
+namespace {
+
+const std::string Password = "benchpw";
+using Clock = std::chrono::steady_clock;
+
+// Counts the dialogs instead of showing them: a dialog in a cycle means it failed.
+class CountingDialogs : public OperatorDialogs {
+ public:
+  DialogResult Message(DialogKind, const QString&, const QString&, DialogButtons) override {
+    ++shown;
+    return DialogResult::Ok;
+  }
+  QString ChooseFile(QFileDialog&) override { return {}; }
+  int shown = 0;
+};
+
+// A plain blocking socket connected to the simulator: send, then wait for the replies.
+class RawClient {
+ public:
+  explicit RawClient(std::uint16_t port) {
+    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    timeval timeout{2, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  }
+  ~RawClient() { close(fd_); }
+  RawClient(const RawClient&) = delete;
+  RawClient& operator=(const RawClient&) = delete;
+
+  // The first reply, empty when none came; `datagrams` replies are read.
+  std::string RoundTrip(const std::string& command, int datagrams = 1) {
+    const std::string request = std::string(4, '\xFF') + command + '\0';
+    if (send(fd_, request.data(), request.size(), 0) < 0) return {};
+    std::string first;
+    for (int i = 0; i < datagrams; ++i) {
+      const ssize_t count = recv(fd_, buffer_, sizeof buffer_, 0);
+      if (count <= 0) return {};
+      if (i == 0) first.assign(buffer_, static_cast<std::size_t>(count));
+    }
+    return first;
+  }
+
+  // The requests of a selection with a password, without decoding anything.
+  bool CycleRoundTrips(int statusDatagrams) {
+    const std::string challenge = ExtractChallenge(RoundTrip("challenge rcon"));
+    const std::string prefix = "rcon " + challenge + " " + Password + " ";
+    return !challenge.empty() && !RoundTrip(prefix).empty() && !RoundTrip("details").empty() &&
+           !RoundTrip("players").empty() && !RoundTrip("rules").empty() &&
+           !RoundTrip(prefix + "status", statusDatagrams).empty();
+  }
+
+ private:
+  int fd_ = -1;
+  char buffer_[65536];
+};
+
+// The window with one list entry, selected again for every cycle.
+class WindowClient {
+ public:
+  WindowClient(std::uint16_t port, int players) : players_(players) {
+    SetDialogs(&dialogs_);
+    window_.show();
+    TServerEntry entry;
+    entry.Name = "bench";
+    entry.Address = "127.0.0.1:" + std::to_string(port);
+    entry.HasPassword = 1;
+    entry.Password = Password;
+    window_.ServerList = {entry};
+    window_.FillServerCombo();
+    window_.UDPClient.SetReceiveTimeout(2000);
+  }
+  ~WindowClient() { SetDialogs(nullptr); }
+  WindowClient(const WindowClient&) = delete;
+  WindowClient& operator=(const WindowClient&) = delete;
+
+  bool SelectionCycle() {
+    window_.ui.cb_servers->setCurrentIndex(0);
+    window_.cb_serversChange();
+    return dialogs_.shown == 0 && window_.CurrentServer.ServerSelected &&
+           window_.PlayerInfo.Count() == players_;
+  }
+
+ private:
+  CountingDialogs dialogs_;
+  Tfrm_main window_;
+  int players_;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Each iteration runs the raw round trips and the window's cycle right after each other, so
+// both see the same load; the medians of both and of their ratios are the figures.
+void BM_WindowCycle(benchmark::State& state, int players, int statusDatagrams) {
+  SimulatorLaunch simulator({"--password", QString::fromStdString(Password), "--players",
+                             QString::number(players), "--bots", "0", "--max", "32"});
+  if (simulator.port() == 0) {
+    state.SkipWithError("the simulator did not start");
+    return;
+  }
+  WindowClient window(simulator.port(), players);
+  RawClient raw(simulator.port());
+  std::vector<double> rawUs, cycleUs, ratios;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    const bool rawAnswered = raw.CycleRoundTrips(statusDatagrams);
+    const auto middle = Clock::now();
+    const bool cycleAnswered = window.SelectionCycle();
+    const auto end = Clock::now();
+    if (!rawAnswered || !cycleAnswered) {
+      state.SkipWithError("a request of the cycle was not answered");
+      return;
+    }
+    rawUs.push_back(std::chrono::duration<double, std::micro>(middle - start).count());
+    cycleUs.push_back(std::chrono::duration<double, std::micro>(end - middle).count());
+    ratios.push_back(cycleUs.back() / rawUs.back());
+  }
+  state.counters["raw_us"] = Median(rawUs);
+  state.counters["cycle_us"] = Median(cycleUs);
+  state.counters["ratio"] = Median(ratios);
+}
+BENCHMARK_CAPTURE(BM_WindowCycle, small_server, 10, 1)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_WindowCycle, players_32, 32, 2)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Prints the table, then each server's figures and the goals beside them.
+class GoalReporter : public benchmark::ConsoleReporter {
+ public:
+  GoalReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs)
+      if (!run.error_occurred && run.run_type == Run::RT_Iteration) runs_.push_back(run);
+  }
+
+  bool PrintGoals() const {
+    if (runs_.size() != 2) return false;
+    for (const Run& run : runs_) {
+      const double raw = run.counters.at("raw_us").value;
+      const double cycle = run.counters.at("cycle_us").value;
+      std::printf("%s: window cycle %.0f us, its raw round trips %.0f us (medians)\n",
+                  run.run_name.args.c_str(), cycle, raw);
+    }
+    const benchmark::UserCounters& small = runs_[0].counters;
+    const benchmark::UserCounters& busy = runs_[1].counters;
+    std::printf(
+        "RATIO window selection cycle / raw round trips, small server: %.2f (target <= 1.5)\n",
+        small.at("ratio").value);
+    std::printf(
+        "RATIO window selection cycle, 32 players: %.1f ms against 2 x raw + 25 ms = %.1f ms "
+        "(target: below)\n",
+        busy.at("cycle_us").value / 1000, (2 * busy.at("raw_us").value + 25000) / 1000);
+    return true;
+  }
+
+ private:
+  std::vector<Run> runs_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  GoalReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return reporter.PrintGoals() ? 0 : 1;
+}
