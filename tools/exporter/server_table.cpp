@@ -83,7 +83,7 @@ ServerTable ReadAllowedTargets(const std::string& fileName) {
 }
 
 ServerTable ReadConsolePasswords(const std::string& fileName) {
-  const std::string bytes = ReadServerListFile(fileName);
+  const std::string bytes = ReadListFileBytes(fileName);
   // As with server lists: a list file holds zero bytes, a text never does.
   if (bytes.find('\0') == std::string::npos) return PasswordsFromText(bytes, fileName);
   ServerTable table;
