@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Side by side with qstat: one simulator process on loopback serves 1,000 consecutive ports;
 # qstat and zerval-query do the same work against 1, 100 and 1,000 of them in turn, and the
-# median wall times of both are printed with their ratio.
-#   one server: quakestat -hls HOST:PORT -P -R   and   zerval-query HOST:PORT
-#   N servers:  quakestat -f LIST (lines "HLS 127.0.0.1:PORT")   and   zerval-query --list LIST.zsl
+# median wall times of both are printed with their ratio. Both resend an unanswered request
+# twice, 500 ms apart; qstat sends its list as fast as it can.
+#   one server: quakestat -hls HOST:PORT -P -R   and   zerval-query HOST:PORT, once on loopback
+#               and once against a server whose replies take 30 ms
+#   N servers:  quakestat -f LIST -maxsim N -sendinterval 0 (lines "HLS 127.0.0.1:PORT")
+#               and   zerval-query --list LIST.zsl
 # Usage: qstat_compare.sh BUILD_DIR   (ZERVAL_COMPARE_ROUNDS sets the rounds, default 7)
 set -euo pipefail
 
@@ -15,29 +18,41 @@ make_list="$build/bench/zerval-bench-list"
 servers=1000
 
 work=$(mktemp -d)
-simulator_pid=""
+simulator_pids=()
 cleanup() {
-  if [[ -n $simulator_pid ]]; then
-    kill "$simulator_pid" 2>/dev/null || true
-    wait "$simulator_pid" 2>/dev/null || true
-  fi
+  for pid in "${simulator_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$simulator" --address 127.0.0.1 --port 0 --count "$servers" >"$work/simulator.out" 2>&1 &
-simulator_pid=$!
-for _ in $(seq 100); do
-  grep -q '^listening ' "$work/simulator.out" && break
-  kill -0 "$simulator_pid" 2>/dev/null || break
-  sleep 0.1
-done
-first_port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/simulator.out")
-if [[ -z $first_port ]]; then
-  echo "the simulator did not start:" >&2
-  cat "$work/simulator.out" >&2
-  exit 1
-fi
+# Starts a simulator with the further arguments, its output in $1, and sets `port` to its first
+# port. It runs in this shell, so that its process id reaches `simulator_pids`.
+start_simulator() {
+  local out=$1
+  shift
+  "$simulator" --address 127.0.0.1 --port 0 "$@" >"$out" 2>&1 &
+  simulator_pids+=($!)
+  for _ in $(seq 100); do
+    grep -q '^listening ' "$out" && break
+    kill -0 "${simulator_pids[-1]}" 2>/dev/null || break
+    sleep 0.1
+  done
+  port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
+  if [[ -z $port ]]; then
+    echo "the simulator did not start:" >&2
+    cat "$out" >&2
+    exit 1
+  fi
+}
+
+start_simulator "$work/simulator.out" --count "$servers"
+first_port=$port
+# One server whose replies take 30 ms, as over the internet: there one round trip more shows.
+start_simulator "$work/distant.out" --delay 30
+distant_port=$port
 
 now_ns() { date +%s%N; }
 
@@ -94,16 +109,21 @@ compare() {
 
 echo "qstat $(quakestat -v 2>&1 | head -1), $rounds rounds each, median wall time, simulator on 127.0.0.1:$first_port..$((first_port + servers - 1))"
 
-qstat_one=(quakestat -hls "127.0.0.1:$first_port" -P -R)
-zerval_one=("$query" "127.0.0.1:$first_port")
+qstat_retries=(-retry 2 -interval 0.5)
+zerval_retries=(--retries 2 --interval 500)
+qstat_one=(quakestat "${qstat_retries[@]}" -hls "127.0.0.1:$first_port" -P -R)
+zerval_one=("$query" "${zerval_retries[@]}" "127.0.0.1:$first_port")
 compare "1 server, full query" 1 qstat_one zerval_one
+qstat_distant=(quakestat "${qstat_retries[@]}" -hls "127.0.0.1:$distant_port" -P -R)
+zerval_distant=("$query" "${zerval_retries[@]}" "127.0.0.1:$distant_port")
+compare "1 server 30 ms away" 1 qstat_distant zerval_distant
 
 for count in 100 "$servers"; do
   qstat_file="$work/qstat-$count.txt"
   zsl_file="$work/list-$count.zsl"
   for ((i = 0; i < count; i++)); do echo "HLS 127.0.0.1:$((first_port + i))"; done >"$qstat_file"
   "$make_list" "$zsl_file" "$first_port" "$count"
-  qstat_many=(quakestat -f "$qstat_file")
-  zerval_many=("$query" --list "$zsl_file")
+  qstat_many=(quakestat "${qstat_retries[@]}" -maxsim "$count" -sendinterval 0 -f "$qstat_file")
+  zerval_many=("$query" "${zerval_retries[@]}" --list "$zsl_file")
   compare "$count servers, details" "$count" qstat_many zerval_many
 done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release, in build-bench), runs every benchmark program and the
-# side-by-side comparison with qstat, and prints every ratio again at the end.
+# Builds the benchmarks (Release, in build-bench), runs every benchmark program, the
+# side-by-side comparison with qstat and the exporter's load run, and prints every ratio and
+# result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -12,7 +13,7 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_BENCH=ON \
   -DZERVAL_BUILD_TESTS=OFF -DZERVAL_BUILD_APP=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_decoders bench_listfile bench_exchange zerval-query \
-  zerval-gameserver zerval-bench-list
+  zerval-gameserver zerval-bench-list zerval-bench-exporter
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -31,5 +32,9 @@ echo "== Side by side with qstat"
 bash "$root/bench/qstat_compare.sh" "$build" 2>&1 | tee -a "$log"
 
 echo
+echo "== zerval-exporter under a scraper's load"
+"$build/bench/zerval-bench-exporter" 2>&1 | tee -a "$log"
+
+echo
 echo "== Ratios"
-grep '^RATIO' "$log"
+grep -E '^(RATIO|RESULT)' "$log"

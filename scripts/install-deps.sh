@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev libbenchmark-dev libbz2-dev
   xvfb xauth imagemagick xdotool qstat nodejs
   dpkg-dev librsvg2-bin desktop-file-utils appstream groff-base
+  libcpp-httplib-dev prometheus systemd
 )
 command -v npm >/dev/null || packages+=(npm)  # a Node.js from elsewhere brings its own npm
 
@@ -22,4 +23,12 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Prometheus is here for the tests, which start their own; the package's service must not run.
+  if [[ " ${missing[*]} " == *" prometheus "* ]]; then
+    if [[ -d /run/systemd/system ]]; then
+      systemctl disable --now prometheus >/dev/null 2>&1 || true
+    else
+      /etc/init.d/prometheus stop >/dev/null 2>&1 || true
+    fi
+  fi
 fi

@@ -365,6 +365,7 @@ void TestCrosscheckA2s::gameDigReadsSplitReplies_data() {
   QTest::newRow("GoldSource pieces, info challenge, join password")
       << "goldsource" << QStringList{"--info-challenge", "--join-password", "secret"};
   QTest::newRow("compressed Source pieces") << "source" << QStringList{"--compress"};
+  QTest::newRow("older Source pieces, without the size field") << "older-source" << QStringList{};
 }
 
 void TestCrosscheckA2s::gameDigReadsSplitReplies() {

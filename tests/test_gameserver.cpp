@@ -168,9 +168,11 @@ struct Piece {
   std::string data;
 };
 
-// One piece of a split reply; nothing for a datagram that is none.
-std::optional<Piece> ReadPiece(const std::string& datagram, bool goldSource) {
-  const std::size_t header = goldSource ? 9 : 12;
+// One piece of a split reply in the layout named as --split names it; nothing for a datagram
+// that is none.
+std::optional<Piece> ReadPiece(const std::string& datagram, const QString& layout = "source") {
+  const bool goldSource = layout == "goldsource";
+  const std::size_t header = goldSource ? 9 : layout == "older-source" ? 10 : 12;
   if (datagram.size() <= header || datagram.compare(0, 4, "\xFE\xFF\xFF\xFF") != 0)
     return std::nullopt;
   Reader in{datagram, 4};
@@ -183,7 +185,7 @@ std::optional<Piece> ReadPiece(const std::string& datagram, bool goldSource) {
   } else {
     piece.count = in.byte();
     piece.number = in.byte();
-    piece.largestDatagram = in.uint16();
+    if (header == 12) piece.largestDatagram = in.uint16();
   }
   piece.data = datagram.substr(header);
   return piece;
@@ -822,6 +824,8 @@ void TestGameServer::infoReply_data() {
                               << "" << 17 << false;
   QTest::newRow("GoldSource era, join password") << "goldsource"
                                                  << "letmein" << 48 << true;
+  QTest::newRow("older Source era") << "older-source"
+                                    << "" << 7 << false;
 }
 
 void TestGameServer::infoReply() {
@@ -936,6 +940,8 @@ void TestGameServer::splitReplies_data() {
                                  << "steam";
   QTest::newRow("GoldSource layout") << "goldsource"
                                      << "steam";
+  QTest::newRow("older Source layout") << "older-source"
+                                       << "steam";
   QTest::newRow("classic replies") << "source"
                                    << "classic";
 }
@@ -943,7 +949,6 @@ void TestGameServer::splitReplies_data() {
 void TestGameServer::splitReplies() {
   QFETCH(QString, layout);
   QFETCH(QString, protocol);
-  const bool goldSource = layout == "goldsource";
   const QStringList arguments{"--protocol", protocol, "--players", "30",      "--bots",
                               "2",          "--max",  "32",        "--rules", "60",
                               "--seed",     "9",      "--split",   layout};
@@ -968,10 +973,10 @@ void TestGameServer::splitReplies() {
     std::vector<Piece> pieces;
     for (const std::string& datagram : datagrams) {
       QVERIFY(datagram.size() <= 600);
-      const std::optional<Piece> piece = ReadPiece(datagram, goldSource);
+      const std::optional<Piece> piece = ReadPiece(datagram, layout);
       QVERIFY(piece);
       QCOMPARE(piece->number, int(pieces.size()));
-      QCOMPARE(piece->largestDatagram, goldSource ? 0 : 600);
+      QCOMPARE(piece->largestDatagram, layout == "source" ? 600 : 0);
       QCOMPARE(piece->id & 0x80000000u, 0u);
       pieces.push_back(*piece);
     }
@@ -987,6 +992,9 @@ void TestGameServer::splitReplies() {
       QCOMPARE(joined->size(), unsplit[0].size());
       QCOMPARE(joined->substr(0, 6), std::string("\xFF\xFF\xFF\xFF"
                                                  "D\x20"));
+      // Steam-era servers send names in UTF-8, older ones in Latin-1.
+      QVERIFY(joined->find(protocol == "steam" ? "M\xC3\xBCller" : "M\xFCller") !=
+              std::string::npos);
     }
   }
 }
@@ -1006,7 +1014,7 @@ void TestGameServer::compressedReply() {
   const std::string expected = rules(whole.port()).at(0);
   std::vector<Piece> pieces;
   for (const std::string& datagram : rules(simulator.port())) {
-    const std::optional<Piece> piece = ReadPiece(datagram, false);
+    const std::optional<Piece> piece = ReadPiece(datagram);
     QVERIFY(piece);
     QVERIFY(piece->id & 0x80000000u);
     pieces.push_back(*piece);
@@ -1045,7 +1053,7 @@ void TestGameServer::pieceFaults() {
   QList<int> received;
   for (const std::string& datagram :
        client.askAll(simulator.port(), std::string(4, '\xFF') + "players" + '\0')) {
-    const std::optional<Piece> piece = ReadPiece(datagram, false);
+    const std::optional<Piece> piece = ReadPiece(datagram);
     QVERIFY(piece);
     QCOMPARE(piece->count, 3);
     received << piece->number;

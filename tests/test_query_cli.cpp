@@ -8,10 +8,13 @@
 #include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/server_address.h"
+#include "floodpeer.h"
 #include "simulator.h"
 #include "store/mytypes.h"
 #include "store/stdfuncs.h"
@@ -32,13 +37,21 @@ struct QueryRun {
   qint64 elapsedMs = 0;
 };
 
-// Runs zerval-query to its end. Events are handled meanwhile, so that a FakeServer of the test
-// can answer it.
-QueryRun RunQuery(const QStringList& arguments) {
+// Runs zerval-query to its end, with `input` on its standard input and `environment` added to
+// its own. Events are handled meanwhile, so that a FakeServer of the test can answer it.
+QueryRun RunQuery(const QStringList& arguments, const QByteArray& input = {},
+                  const QStringList& environment = {}) {
   QProcess process;
+  QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+  variables.remove("ZERVAL_RCON_PASSWORD");
+  for (const QString& variable : environment)
+    variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+  process.setProcessEnvironment(variables);
   QElapsedTimer clock;
   clock.start();
   process.start(ZERVAL_QUERY_BIN, arguments);
+  process.write(input);
+  process.closeWriteChannel();
   QueryRun run;
   // The process may end while events are handled; waitForFinished() then answers false.
   while (process.state() != QProcess::NotRunning && !process.waitForFinished(5)) {
@@ -59,6 +72,18 @@ QueryRun RunQuery(const QStringList& arguments) {
 
 QString Loopback(std::uint16_t port) {
   return "127.0.0.1:" + QString::number(port);
+}
+
+// A port on 127.0.0.1 where nothing listens: the system answers with ICMP port unreachable.
+std::uint16_t ClosedPort() {
+  QUdpSocket socket;
+  socket.bind(QHostAddress::LocalHost, 0);
+  return socket.localPort();
+}
+
+int CountCommands(const SimulatorProcess& simulator, const std::string& command) {
+  const std::vector<std::string> commands = simulator.commands();
+  return int(std::count(commands.begin(), commands.end(), command));
 }
 
 std::unique_ptr<SimulatorProcess> StartSimulator(const QStringList& arguments) {
@@ -119,19 +144,23 @@ QByteArray A2sReply(char kind, const QByteArray& body) {
   return QByteArray(4, '\xFF') + kind + body;
 }
 
+QByteArray Text(const QByteArray& text) {
+  return text + '\0';
+}
+
 // Kind byte of a Steam-era request.
 char RequestKind(const QByteArray& request) {
   return request.size() > 4 ? request[4] : '\0';
 }
 
-// An info reply ('I'): protocol, texts, app id, players 0 of 8, no bots, dedicated, Linux, public,
-// no VAC.
-QByteArray InfoReply(const QByteArray& name) {
+// An info reply ('I'): protocol, texts, app id, players 0 of 8, no bots, of server type `type`
+// and environment `environment`, public; `rest` from the anti-cheat byte on.
+QByteArray InfoReply(const QByteArray& name, char type = 'd', char environment = 'l',
+                     const QByteArray& rest = QByteArray(1, '\0')) {
   return A2sReply('I', QByteArray::fromHex("30") + name + QByteArray("\0map\0dir\0game\0", 14) +
                            QByteArray::fromHex("0000"
-                                               "000800"
-                                               "646C"
-                                               "0000"));
+                                               "000800") +
+                           type + environment + '\0' + rest);
 }
 
 QJsonObject JsonOf(const QueryRun& run) {
@@ -156,6 +185,13 @@ class TestQueryCli : public QObject {
     return path;
   }
 
+  QString WriteFile(const QString& name, const QByteArray& bytes) {
+    const QString path = dir_.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
+    return path;
+  }
+
  private slots:
   void initTestCase() { QVERIFY(dir_.isValid()); }
 
@@ -170,7 +206,7 @@ class TestQueryCli : public QObject {
     QVERIFY(run.out.contains("Server Name:             Alpha\n"));
     QVERIFY(run.out.contains("running Map:             dm_test\n"));
     QVERIFY(run.out.contains("Player connected / max:  3/"));
-    QVERIFY(run.out.contains("\nPlayers (3)\n"));
+    QVERIFY(run.out.contains("\nPlayers (3)\n  Nick          Frags  Time\n"));
     QVERIFY(run.out.contains("\nRules (5)\n"));
 
     std::vector<std::string> commands = simulator->commands();
@@ -178,20 +214,31 @@ class TestQueryCli : public QObject {
     QCOMPARE(commands, (std::vector<std::string>{"details", "players", "rules"}));
   }
 
+  // Values as the server sent them: the simulator's sv_contact (rule 29) is empty; players carry
+  // their seconds connected. --pretty indents the same document.
   void printsOneServerAsJson() {
     auto simulator = StartSimulator(
-        {"--name", "Alpha", "--players", "2", "--bots", "1", "--rules", "4", "--mod"});
+        {"--name", "Alpha", "--players", "2", "--bots", "1", "--rules", "30", "--mod"});
     const QueryRun run = RunQuery({"--json", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     const QJsonObject json = JsonOf(run);
     QCOMPARE(json["address"].toString(), Loopback(simulator->port()));
     QCOMPARE(json["details"]["serverName"].toString(), QString("Alpha"));
     QCOMPARE(json["details"]["players"].toInt(), 3);
+    QCOMPARE(json["details"]["serverType"].toString(), QString("dedicated"));
     QVERIFY(json["details"]["mod"].isObject());
     QCOMPARE(json["players"].toArray().size(), 3);
-    QCOMPARE(json["rules"].toArray().size(), 4);
-    QVERIFY(json["rules"][0]["name"].isString());
-    QVERIFY(json["roundTripMs"].toDouble() >= 0);
+    QVERIFY(json["players"][0]["time"].toDouble() >= 30);
+    QCOMPARE(json["rules"].toArray().size(), 30);
+    QCOMPARE(json["rules"][28]["name"].toString(), QString("sv_contact"));
+    QVERIFY(json["rules"][28]["value"].isString() &&
+            json["rules"][28]["value"].toString().isEmpty());
+    QVERIFY(json["roundTripMs"].toDouble() > 0);
+    QVERIFY(!json.contains("error") && !json.contains("a2s"));
+
+    const QueryRun pretty = RunQuery({"--pretty", Loopback(simulator->port())});
+    QVERIFY(pretty.out.startsWith("{\n  \"target\": "));
+    QCOMPARE(JsonOf(pretty)["rules"], json["rules"]);
   }
 
   // Each missing reply shows as a time-out of its own part; any of them makes the status 1.
@@ -217,31 +264,66 @@ class TestQueryCli : public QObject {
     QVERIFY2(run.out.contains(expected), run.out.constData());
   }
 
+  // The password from the command line, a file or the environment; a refused line exits with 3.
+  void runsConsoleCommandAfterChallenge_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("--password") << QStringList{"--password", "sec ret"} << QStringList{} << 0;
+    QTest::newRow("--password-file") << QStringList{"--password-file=@file"} << QStringList{} << 0;
+    QTest::newRow("environment") << QStringList{} << QStringList{"ZERVAL_RCON_PASSWORD=sec ret"}
+                                 << 0;
+    QTest::newRow("wrong password") << QStringList{"--password", "wrong"} << QStringList{} << 3;
+  }
   void runsConsoleCommandAfterChallenge() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(int, exitCode);
+    arguments.replaceInStrings("@file", WriteFile("password", "sec ret\nsecond line\n"));
     auto simulator = StartSimulator({"--password", "sec ret", "--players", "2", "--bots", "0"});
-    const QueryRun run = RunQuery({"--rcon", "sec ret", "status", Loopback(simulator->port())});
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains("2 users\n"), run.out.constData());
-
+    const QueryRun run =
+        RunQuery(QStringList{"--json", "--rcon", "status", Loopback(simulator->port())} + arguments,
+                 {}, environment);
+    QCOMPARE(run.exitCode, exitCode);
+    const QJsonObject json = JsonOf(run);
     const std::vector<std::string> commands = simulator->commands();
     QCOMPARE(commands.size(), std::size_t(2));
     QCOMPARE(commands[0], std::string("challenge rcon"));
     QVERIFY(commands[1].rfind("rcon ", 0) == 0);
+    if (exitCode == 3) {
+      QCOMPARE(json["lines"][0].toString(), QString("Bad rcon_password."));
+      QVERIFY2(run.err.contains("console refused: wrong password"), run.err.constData());
+      return;
+    }
+    QVERIFY(json["lines"].toArray().contains(QString("2 users")));
     const std::string ending = " sec ret status";
-    QVERIFY(commands[1].size() > ending.size() + 5);
     QCOMPARE(commands[1].substr(commands[1].size() - ending.size()), ending);
+  }
 
-    const QueryRun json =
-        RunQuery({"--json", "--rcon", "wrong", "status", Loopback(simulator->port())});
-    QCOMPARE(json.exitCode, 0);
-    QCOMPARE(JsonOf(json)["lines"][0].toString(), QString("Bad rcon_password."));
+  // A banned address is refused at its challenge request already; an expired challenge is
+  // renewed once and the line sent again with the new one.
+  void consoleRefusalsAndRenewal() {
+    auto banning = StartSimulator({"--password", "secret", "--ban-after", "1"});
+    const QStringList wrong{"--rcon", "status", "--password", "wrong", Loopback(banning->port())};
+    QCOMPARE(RunQuery(wrong).exitCode, 3);
+    const QueryRun banned = RunQuery(wrong);
+    QCOMPARE(banned.exitCode, 3);
+    QVERIFY2(banned.err.contains("banned"), banned.err.constData());
+
+    auto expiring = StartSimulator({"--password", "secret", "--expire-challenge", "1 rcon"});
+    const QueryRun renewed = RunQuery({"--rcon", "say hi", Loopback(expiring->port())}, {},
+                                      {"ZERVAL_RCON_PASSWORD=secret"});
+    QCOMPARE(renewed.exitCode, 0);
+    QCOMPARE(renewed.out, QByteArray("Console: hi\n"));
+    QCOMPARE(CountCommands(*expiring, "challenge rcon"), 2);
   }
 
   // A full server's status listing is longer than one reply datagram.
   void joinsLongConsoleOutput() {
     auto simulator =
         StartSimulator({"--password", "secret", "--players", "16", "--bots", "16", "--max", "32"});
-    const QueryRun run = RunQuery({"--rcon", "secret", "status", Loopback(simulator->port())});
+    const QueryRun run =
+        RunQuery({"--rcon", "status", "--password", "secret", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     const QList<QByteArray> lines = run.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 7 + 32 + 1);
@@ -251,17 +333,29 @@ class TestQueryCli : public QObject {
 
   void consoleWithoutChallengeSendsNoPassword() {
     auto simulator = StartSimulator({"--password", "secret", "--ignore", "challenge"});
-    const QueryRun run =
-        RunQuery({"--timeout", "300", "--rcon", "secret", "status", Loopback(simulator->port())});
+    const QueryRun run = RunQuery({"--timeout", "300", "--rcon", "status", "--password", "secret",
+                                   Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.err.contains("no console challenge"));
     QCOMPARE(simulator->commands(), std::vector<std::string>{"challenge rcon"});
   }
 
+  // A server flooding console text cannot hold the tool past its time-out: it ends while the
+  // flood still goes on.
+  void floodEndsAtTheTimeout() {
+    const std::string text =
+        std::string(4, '\xFF') + 'l' + std::string(1400, 'x') + std::string("\n\0\0", 3);
+    FloodPeer flood(text, std::chrono::milliseconds(4000), FloodPeer::From::Server);
+    const QueryRun run = RunQuery(
+        {"--timeout", "300", "--rcon", "status", "--password", "pw", Loopback(flood.port())});
+    QVERIFY(flood.flooding());
+    QVERIFY(run.exitCode == 1 || run.exitCode == 4);
+  }
+
   void consoleWithoutReplyTimesOut() {
     auto simulator = StartSimulator({"--password", "secret", "--ignore", "rcon"});
-    const QueryRun run =
-        RunQuery({"--timeout", "300", "--rcon", "secret", "status", Loopback(simulator->port())});
+    const QueryRun run = RunQuery({"--timeout", "300", "--rcon", "status", "--password", "secret",
+                                   Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.err.contains("no console reply"));
   }
@@ -275,8 +369,8 @@ class TestQueryCli : public QObject {
     const QString list = WriteList(
         "mixed.zsl", {Entry("slow", Address(slow->port())), Entry("fast1", Address(fast->port())),
                       Entry("fast2", Address(fast->port() + 1)),
-                      Entry("silent", Address(silent->port())), Entry("bad ip", "1.2.3.4.5:27015"),
-                      Entry("no port", "127.0.0.1"), Entry("again", Address(fast->port()))});
+                      Entry("silent", Address(silent->port())), Entry("open bracket", "[::1"),
+                      Entry("no port", "127.0.0.1:"), Entry("again", Address(fast->port()))});
 
     const QueryRun run = RunQuery({"--json", "--timeout", "1500", "--list", list});
     QCOMPARE(run.exitCode, 2);
@@ -291,9 +385,11 @@ class TestQueryCli : public QObject {
     }
     QCOMPARE(servers[1]["map"].toString(), QString("dm_fast"));
     QVERIFY(servers[0]["roundTripMs"].toDouble() >= 250);
-    QVERIFY(servers[4]["error"].toString().contains("ungültige IP"));
-    QVERIFY(run.err.contains("\"bad ip\""));
-    QVERIFY(run.err.contains("\"no port\""));
+    QVERIFY(servers[0]["roundTripMs"].isDouble() && servers[3]["roundTripMs"].isNull());
+    QVERIFY(servers[3]["error"].toString().startsWith("no reply within 1500 ms"));
+    QVERIFY(servers[4]["error"].toString().contains("\"]\" is missing"));
+    QVERIFY(run.err.contains("\"open bracket\""));
+    QVERIFY(run.err.contains("\"no port\" (127.0.0.1:): the port must be"));
   }
 
   void printsOneLinePerServer_data() {
@@ -353,6 +449,10 @@ class TestQueryCli : public QObject {
     const QueryRun json = RunQuery({"--json", "--list", list});
     QCOMPARE(JsonOf(json)["servers"][0]["serverName"].toString(), QString("Evil\x1b[2Jname"));
     QCOMPARE(JsonOf(json)["servers"][0]["name"].toString(), QString::fromLatin1("M\xFCller"));
+    // An address read from a list reaches standard error masked as well.
+    const QueryRun escaped = RunQuery({"--list", "-"}, "bad\x1b[2J:1\n");
+    QCOMPARE(escaped.exitCode, 2);
+    QVERIFY(!escaped.err.contains('\x1b') && escaped.err.contains("bad?[2J:1"));
   }
 
   void refusesBadInput_data() {
@@ -363,29 +463,36 @@ class TestQueryCli : public QObject {
         << QStringList{"--fast", "127.0.0.1:1"} << QByteArray("unknown option \"--fast\"");
     QTest::newRow("timeout 0") << QStringList{"--timeout", "0", "127.0.0.1:1"}
                                << QByteArray("--timeout needs milliseconds");
-    QTest::newRow("timeout text") << QStringList{"--timeout", "soon", "127.0.0.1:1"}
+    QTest::newRow("timeout text") << QStringList{"--timeout=soon", "127.0.0.1:1"}
                                   << QByteArray("not \"soon\"");
     QTest::newRow("timeout missing")
-        << QStringList{"127.0.0.1:1", "--timeout"} << QByteArray("--timeout needs");
-    QTest::newRow("rcon missing command")
-        << QStringList{"--rcon", "pw"} << QByteArray("--rcon needs");
-    QTest::newRow("two servers") << QStringList{"127.0.0.1:1", "127.0.0.1:2"}
-                                 << QByteArray("more than one server");
-    QTest::newRow("list and server")
-        << QStringList{"--list", "a.zsl", "127.0.0.1:1"} << QByteArray("--list takes no HOST:PORT");
-    QTest::newRow("list and rcon")
-        << QStringList{"--list", "a.zsl", "--rcon", "p", "c"} << QByteArray("cannot be combined");
-    QTest::newRow("five-part ip") << QStringList{"1.2.3.4.5:27015"} << QByteArray("ungültige IP");
-    QTest::newRow("no port") << QStringList{"127.0.0.1"} << QByteArray("is not IP:PORT");
-    QTest::newRow("port text") << QStringList{"127.0.0.1:abc"} << QByteArray("ungültiger Host");
-    QTest::newRow("port range") << QStringList{"127.0.0.1:70000"}
-                                << QByteArray("outside 1 to 65535");
-    QTest::newRow("octet range") << QStringList{"300.0.0.1:27015"}
-                                 << QByteArray("is not an IPv4 address");
+        << QStringList{"127.0.0.1:1", "--timeout"} << QByteArray("\"--timeout\" needs a value");
+    QTest::newRow("retries") << QStringList{"-r", "11", "127.0.0.1:1"}
+                             << QByteArray("--retries needs a count from 0 to 10");
+    QTest::newRow("interval") << QStringList{"--interval", "0", "127.0.0.1:1"}
+                              << QByteArray("--interval needs milliseconds");
+    QTest::newRow("rcon missing command") << QStringList{"--rcon"} << QByteArray("needs a value");
+    QTest::newRow("rcon without password")
+        << QStringList{"--rcon", "status", "127.0.0.1:1"} << QByteArray("ZERVAL_RCON_PASSWORD");
+    QTest::newRow("rcon, two servers")
+        << QStringList{"--rcon", "status", "--password", "p", "127.0.0.1:1", "127.0.0.1:2"}
+        << QByteArray("one server only");
+    QTest::newRow("password without rcon")
+        << QStringList{"--password", "p", "127.0.0.1:1"} << QByteArray("only used with --rcon");
+    QTest::newRow("missing password file")
+        << QStringList{"--rcon", "status", "--password-file", "@missing", "127.0.0.1:1"}
+        << QByteArray("cannot read the password file");
+    QTest::newRow("list and rcon") << QStringList{"--list", "a.zsl", "--rcon", "c", "127.0.0.1:1"}
+                                   << QByteArray("cannot be combined");
     QTest::newRow("missing list") << QStringList{"--list", "@missing"}
                                   << QByteArray("Cannot open file");
     QTest::newRow("cut list") << QStringList{"--list", "@cut"}
                               << QByteArray("Invalid server list file");
+    QTest::newRow("device as list")
+        << QStringList{"--list", "/dev/zero"} << QByteArray("Invalid server list file /dev/zero");
+    // After "--" an option is a server address: here a second one.
+    QTest::newRow("after --") << QStringList{"--rcon", "c", "--password", "p", "--", "--json", "x"}
+                              << QByteArray("one server only");
   }
   void refusesBadInput() {
     QFETCH(QStringList, arguments);
@@ -415,6 +522,8 @@ class TestQueryCli : public QObject {
     QTest::newRow("info challenge") << QStringList{"--info-challenge"} << 2;
     QTest::newRow("goldsource pieces")
         << QStringList{"--split", "goldsource", "--split-size", "300"} << 1;
+    QTest::newRow("older source pieces, without the size field")
+        << QStringList{"--split", "older-source", "--split-size", "300"} << 1;
     QTest::newRow("pieces reversed and doubled")
         << QStringList{"--split-size", "300", "--reverse-pieces", "all", "--duplicate-piece", "2"}
         << 1;
@@ -441,6 +550,17 @@ class TestQueryCli : public QObject {
     QCOMPARE(json["details"]["players"].toInt(), 32);
     QCOMPARE(json["players"].toArray().size(), 32);
     QCOMPARE(json["rules"].toArray().size(), 60);
+    // Today's servers send names in UTF-8.
+    QVERIFY(
+        json["players"].toArray().contains(QJsonObject{{"name", QString::fromUtf8("M\xC3\xBCller")},
+                                                       {"frags", json["players"][4]["frags"]},
+                                                       {"time", json["players"][4]["time"]}}));
+    if (!wire.contains("--both-info")) {
+      QCOMPARE(json["a2s"]["bots"].toInt(), 16);
+      QCOMPARE(json["a2s"]["version"].toString(), QString("1.0.2.0"));
+      QCOMPARE(json["a2s"]["gamePort"].toInt(), int(simulator->port()));
+      QCOMPARE(json["a2s"]["vac"].toBool(true), false);
+    }
     QCOMPARE(CountA2sRequests(*simulator, 'T'), infoRequests);
     QCOMPARE(CountA2sRequests(*simulator, 'U'), 2);
     QCOMPARE(CountA2sRequests(*simulator, 'V'), 2);
@@ -459,7 +579,8 @@ class TestQueryCli : public QObject {
     QFETCH(int, exitCode);
     auto simulator = StartSimulator(SteamServer(
         {"--info-challenge", "--expire-challenge", QString("%1 details").arg(expired)}));
-    const QueryRun run = RunQuery({"--a2s", "--timeout", "500", Loopback(simulator->port())});
+    const QueryRun run =
+        RunQuery({"--a2s", "--retries", "0", "--timeout", "500", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out.contains("\nDetails: timeout\n"), exitCode != 0);
     QCOMPARE(CountA2sRequests(*simulator, 'T'), 3);
@@ -485,16 +606,17 @@ class TestQueryCli : public QObject {
   }
 
   // A Steam-era reply may fill a whole UDP datagram, far more than a classic one.
+  // Nor are texts cut at the window's 50 bytes.
   void a2sTakesLongDatagramsWhole() {
     QByteArray rules("\xF4\x01", 2);
     for (int i = 0; i < 500; ++i)
-      rules += "rule_" + QByteArray::number(i) + '\0' + QByteArray(40, 'x') + '\0';
+      rules += "rule_" + QByteArray::number(i) + '\0' + QByteArray(70, 'x') + '\0';
     FakeServer server([&rules](const QByteArray& request) {
       switch (RequestKind(request)) {
         case 'T':
           return InfoReply("Long");
         case 'U':
-          return A2sReply('D', QByteArray(1, '\0'));
+          return A2sReply('D', "\x01\x01" + Text(QByteArray(60, 'n')) + QByteArray(8, '\0'));
         case 'V':
           return A2sReply('E', rules);
       }
@@ -505,7 +627,54 @@ class TestQueryCli : public QObject {
     const QJsonArray decoded = JsonOf(run)["rules"].toArray();
     QCOMPARE(decoded.size(), 500);
     QCOMPARE(decoded[499]["name"].toString(), QString("rule_499"));
-    QCOMPARE(decoded[499]["value"].toString(), QString(40, 'x'));
+    QCOMPARE(decoded[499]["value"].toString(), QString(70, 'x'));
+    QCOMPARE(JsonOf(run)["players"][0]["name"].toString(), QString(60, 'n'));
+  }
+
+  // What the window shows as "none", "not set", "Listen" or "Windows" the JSON gives as sent: an
+  // empty download address and rule value, a relay on macOS, the info reply's further fields. A
+  // time that is no number is null.
+  void jsonKeepsValuesAsSent() {
+    const QByteArray details =
+        A2sReply('m', Text("1.2.3.4:5") + Text("Old") + Text("map") + Text("dir") + Text("game") +
+                          QByteArray::fromHex("0108 2f 706d 00 01") + Text("http://info") +
+                          Text("") + QByteArray::fromHex("00 01000000 02000000 00 01"));
+    const QByteArray info =
+        InfoReply("New", 'p', 'm',
+                  QByteArray::fromHex("01") + Text("2.0") +
+                      QByteArray::fromHex("B0 8769 0100000000000090") + Text("tag,other"));
+    FakeServer server([&](const QByteArray& request) {
+      switch (RequestKind(request)) {
+        case 'd':
+          return details;
+        case 'T':
+          return info;
+        case 'p':
+        case 'U':
+          return A2sReply('D', "\x01\x01" + Text("nan") + QByteArray::fromHex("00000000 0000C07F"));
+        case 'r':
+        case 'V':
+          return A2sReply('E', "\x01\x00" + Text("sv_contact") + Text(""));
+      }
+      return QByteArray();
+    });
+    const QJsonObject classic = JsonOf(RunQuery({"--json", Loopback(server.port())}));
+    QCOMPARE(classic["details"]["mod"]["downloadUrl"], QJsonValue(""));
+    QCOMPARE(classic["details"]["serverType"].toString(), QString("relay"));
+    QCOMPARE(classic["rules"][0]["value"], QJsonValue(""));
+    QVERIFY(classic["players"][0]["time"].isNull());
+
+    const QJsonObject a2s = JsonOf(RunQuery({"--a2s", "--json", Loopback(server.port())}));
+    QCOMPARE(a2s["details"]["serverType"].toString(), QString("relay"));
+    QCOMPARE(a2s["details"]["os"].toString(), QString("macos"));
+    QCOMPARE(a2s["a2s"]["vac"].toBool(), true);
+    QCOMPARE(a2s["a2s"]["gamePort"].toInt(), 27015);
+    QCOMPARE(a2s["a2s"]["steamId"].toString(), QString("10376293541461622785"));
+    QCOMPARE(a2s["a2s"]["keywords"].toString(), QString("tag,other"));
+
+    const QJsonObject refused = JsonOf(RunQuery({"--json", Loopback(ClosedPort())}));
+    QVERIFY(refused["roundTripMs"].isNull() && refused["details"].isNull());
+    QVERIFY(refused["error"].toString().contains("refused"));
   }
 
   // A compressed reply whose data is no bzip2 stream is refused, with the reason, and counts as
@@ -516,18 +685,18 @@ class TestQueryCli : public QObject {
                              QByteArray(40, '\x5A');
     FakeServer server([&piece](const QByteArray&) { return piece; });
     const QueryRun single = RunQuery({"--a2s", "--timeout", "300", Loopback(server.port())});
-    QCOMPARE(single.exitCode, 1);
+    QCOMPARE(single.exitCode, 4);
     for (const char* part : {"details", "players", "rules"})
       QVERIFY2(single.err.contains(Loopback(server.port()).toLatin1() + ": " + part +
-                                   " reply refused: bzip2"),
+                                   ": reply refused: bzip2"),
                single.err.constData());
 
     const QString list = WriteList("refused.zsl", {Entry("broken", Address(server.port()))});
     const QueryRun listed = RunQuery({"--a2s", "--timeout", "300", "--list", list});
-    QCOMPARE(listed.exitCode, 1);
-    QVERIFY2(listed.out.contains("timeout (reply refused: bzip2"), listed.out.constData());
+    QCOMPARE(listed.exitCode, 4);
+    QVERIFY2(listed.out.contains("unreadable (reply refused: bzip2"), listed.out.constData());
     const QueryRun json = RunQuery({"--a2s", "--json", "--timeout", "300", "--list", list});
-    QCOMPARE(JsonOf(json)["servers"][0]["status"].toString(), QString("timeout"));
+    QCOMPARE(JsonOf(json)["servers"][0]["status"].toString(), QString("unreadable"));
     QVERIFY(JsonOf(json)["servers"][0]["error"].toString().startsWith("reply refused: bzip2"));
   }
 
@@ -548,8 +717,8 @@ class TestQueryCli : public QObject {
     entries.push_back(Entry("classic", Address(classic->port())));
     entries.push_back(Entry("today again", Address(today->port())));
 
-    const QueryRun run =
-        RunQuery({"--a2s", "--json", "--timeout", "800", "--list", WriteList("a2s.zsl", entries)});
+    const QueryRun run = RunQuery({"--a2s", "--json", "--retries", "0", "--timeout", "800",
+                                   "--list", WriteList("a2s.zsl", entries)});
     QCOMPARE(run.exitCode, 1);
     const QJsonArray servers = JsonOf(run)["servers"].toArray();
     const std::vector<std::pair<QString, QString>> expected = {
@@ -568,12 +737,173 @@ class TestQueryCli : public QObject {
     QCOMPARE(CountA2sRequests(*classic, 'T'), 1);
   }
 
-  void helpNamesTheOneRequestOfAList() {
+  void helpAndVersion() {
     const QueryRun run = RunQuery({"--help"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith("Usage: zerval-query"));
-    QVERIFY(run.out.contains("one details request per server"));
-    QVERIFY(run.out.contains("--a2s "));
+    for (const char* text :
+         {"--a2s ", "--retries N", "--password-file FILE", "ZERVAL_RCON_PASSWORD", "Exit status",
+          "  4  a reply could not be read"})
+      QVERIFY2(run.out.contains(text), text);
+    const QueryRun version = RunQuery({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QVERIFY(QRegularExpression("^zerval-query \\d+\\.\\d+").match(version.out).hasMatch());
+  }
+
+  // Addresses are read without sending anything; only the forms that name loopback are asked.
+  void readsEveryKindOfAddress_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("any dotted IPv4") << "8.8.8.8:27015"
+                                     << "8.8.8.8:27015";
+    QTest::newRow("short IPv4, default port") << " 1.2.3.4 "
+                                              << "1.2.3.4:27015";
+    QTest::newRow("IPv6 in brackets") << "[::1]:27016"
+                                      << "[::1]:27016";
+    QTest::newRow("bare IPv6") << "::1"
+                               << "[::1]:27015";
+    QTest::newRow("host name") << "localhost:5"
+                               << "127.0.0.1:5";
+    QTest::newRow("empty port") << "127.0.0.1:"
+                                << "error: the port must be";
+    QTest::newRow("port range") << "127.0.0.1:70000"
+                                << "error: the port must be";
+    QTest::newRow("octet range") << "300.0.0.1"
+                                 << "error: \"300.0.0.1\" is not an IPv4 address";
+    QTest::newRow("open bracket") << "[::1"
+                                  << "error: \"]\" is missing";
+    QTest::newRow("after the bracket") << "[::1]x"
+                                       << "error: only \":PORT\"";
+    QTest::newRow("no host") << ":27015"
+                             << "error: no host";
+    QTest::newRow("bad IPv6") << "[fe80::zz]:1"
+                              << "error: \"fe80::zz\" is not an IPv6 address";
+  }
+  void readsEveryKindOfAddress() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QString read;
+    try {
+      read = QString::fromStdString(FormatServerAddress(ResolveServerAddress(text.toStdString())));
+    } catch (const EZerval& error) {
+      read = "error: " + QString::fromStdString(error.what());
+    }
+    QVERIFY2(read.startsWith(expected), qPrintable(read));
+  }
+
+  // Several servers in one call, named by host name and by IPv6 address, all asked at once.
+  void queriesSeveralServersOfAnyAddress() {
+    auto v4 = StartSimulator({"--name", "Four"});
+    auto v6 = StartSimulator({"--name", "Six", "--address", "::1"});
+    const QString byName = "localhost:" + QString::number(v4->port());
+    const QString byV6 = "[::1]:" + QString::number(v6->port());
+    const QueryRun run = RunQuery({"--json", byName, byV6});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonArray servers = JsonOf(run)["servers"].toArray();
+    QCOMPARE(servers.size(), 2);
+    QCOMPARE(servers[0]["target"].toString(), byName);
+    QCOMPARE(servers[0]["address"].toString(), Loopback(v4->port()));
+    QCOMPARE(servers[0]["details"]["serverName"].toString(), QString("Four"));
+    QCOMPARE(servers[1]["address"].toString(), byV6);
+    QCOMPARE(servers[1]["players"].toArray().size(), 8);
+    QCOMPARE(RunQuery({"--list", "-"}, byV6.toLatin1()).exitCode, 0);
+  }
+
+  // One lost request is no false alarm: it goes out again after the interval, in every mode.
+  void retriesUnansweredRequests_data() {
+    QTest::addColumn<QStringList>("server");
+    QTest::addColumn<QStringList>("mode");
+    QTest::addColumn<char>("kind");
+    QTest::newRow("server") << QStringList{} << QStringList{} << 'd';
+    QTest::newRow("list") << QStringList{} << QStringList{"--list", "-"} << 'd';
+    QTest::newRow("a2s challenge")
+        << SteamServer({"--info-challenge"}) << QStringList{"--a2s"} << 'T';
+    QTest::newRow("console challenge")
+        << QStringList{"--password", "pw"} << QStringList{"--rcon", "status", "--password", "pw"}
+        << 'c';
+  }
+  void retriesUnansweredRequests() {
+    QFETCH(QStringList, server);
+    QFETCH(QStringList, mode);
+    QFETCH(char, kind);
+    const QString target = kind == 'c' ? "challenge" : "details";
+    for (const int retries : {0, 1}) {
+      auto simulator = StartSimulator(server + QStringList{"--answer-after", "1 " + target});
+      const QString address = Loopback(simulator->port());
+      QStringList arguments =
+          mode + QStringList{"--timeout", "1000",      "--interval",
+                             "100",       "--retries", QString::number(retries)};
+      if (!mode.contains("-")) arguments << address;
+      const QueryRun run = RunQuery(arguments, address.toLatin1());
+      QCOMPARE(run.exitCode, retries == 0 ? 1 : 0);
+      const int asked = kind == 'T'   ? CountA2sRequests(*simulator, 'T')
+                        : kind == 'c' ? CountCommands(*simulator, "challenge rcon")
+                                      : CountCommands(*simulator, "details");
+      // With a retry: the lost request, its repeat, and with a challenge the answered one.
+      QCOMPARE(asked, retries == 0 ? 1 : kind == 'T' ? 3 : 2);
+    }
+  }
+
+  // Nothing listens: the system's report ends the wait at once, well before the time-out.
+  void reportsARefusedPortAtOnce() {
+    const QString closed = Loopback(ClosedPort());
+    const QueryRun single = RunQuery({"--timeout", "60000", closed});
+    QCOMPARE(single.exitCode, 1);
+    QVERIFY2(single.out.startsWith(closed.toLatin1() + ": refused\n"), single.out.constData());
+    auto simulator = StartSimulator({});
+    const QueryRun listed =
+        RunQuery({"--timeout", "60000", "--list", "-", Loopback(simulator->port())},
+                 closed.toLatin1() + "\n");
+    QCOMPARE(listed.exitCode, 1);
+    QVERIFY2(listed.out.contains(" refused\n") && listed.out.contains(" ms\n"),
+             listed.out.constData());
+  }
+
+  // A text list: comments, blank lines, a protocol per line; the same on standard input; and a
+  // server list file with more servers on the command line.
+  void readsTextListsAndStandardInput() {
+    auto classic = StartSimulator({"--name", "Classic"});
+    auto steam = StartSimulator(SteamServer({"--name", "Steam"}));
+    const QByteArray text = "# servers\n\n" + Loopback(classic->port()).toLatin1() +
+                            "  # the old one\n  a2s " + Loopback(steam->port()).toLatin1() +
+                            "\nclassic\t" + Loopback(classic->port()).toLatin1() + "\n";
+    const QString file = WriteFile("servers.txt", text);
+    const QString zsl = WriteList("one.zsl", {Entry("listed", Address(classic->port()))});
+    for (const QueryRun& run :
+         {RunQuery({"--json", "--list", file}), RunQuery({"--json", "-l", "-"}, text)}) {
+      QCOMPARE(run.exitCode, 0);
+      const QJsonArray servers = JsonOf(run)["servers"].toArray();
+      QCOMPARE(servers.size(), 3);
+      QCOMPARE(servers[1]["protocol"].toString(), QString("a2s"));
+      QCOMPARE(servers[1]["serverName"].toString(), QString("Steam"));
+      QCOMPARE(servers[1]["a2s"]["bots"].toInt(), 2);
+      QCOMPARE(servers[2]["serverName"].toString(), QString("Classic"));
+    }
+    const QueryRun both = RunQuery({"--list", zsl, "--list=" + file, Loopback(steam->port())});
+    QCOMPARE(both.exitCode, 1);
+    QCOMPARE(both.out.count('\n'), 1 + 1 + 3 + 1);
+    QVERIFY(both.out.contains("\nlisted "));
+  }
+
+  // With several servers the highest status applies.
+  void exitStatusIsTheHighest_data() {
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("one silent") << QByteArray() << 1;
+    QTest::newRow("and a bad address") << QByteArray("127.0.0.1:0\n") << 2;
+    QTest::newRow("and an unreadable reply") << QByteArray("@broken\n127.0.0.1:0\n") << 4;
+  }
+  void exitStatusIsTheHighest() {
+    QFETCH(QByteArray, extra);
+    QFETCH(int, exitCode);
+    auto answering = StartSimulator({});
+    auto silent = StartSimulator({"--ignore", "all"});
+    FakeServer broken([](const QByteArray&) { return QByteArray("\xFE\xFF\xFF\xFF\x01", 5); });
+    extra.replace("@broken", Loopback(broken.port()).toLatin1());
+    const QByteArray list = Loopback(answering->port()).toLatin1() + "\n" +
+                            Loopback(silent->port()).toLatin1() + "\n" + extra;
+    const QueryRun run = RunQuery({"--timeout", "300", "--list", "-"}, list);
+    QCOMPARE(run.exitCode, exitCode);
   }
 };
 

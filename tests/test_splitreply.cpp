@@ -1,4 +1,4 @@
-// Split replies: the reassembler on pieces of both layouts, and the exchange taking them.
+// Split replies: the reassembler on pieces of every layout, and the exchange taking them.
 #include <bzlib.h>
 
 #include <QTest>
@@ -62,14 +62,15 @@ Pieces GoldSourcePieces(const std::string& reply, std::uint32_t id, std::size_t 
   return pieces;
 }
 
+// `sizeField`: false for the older layout without the size field.
 Pieces SourcePieces(const std::string& reply, std::uint32_t id, std::size_t size,
-                    bool compressed = false) {
+                    bool compressed = false, bool sizeField = true) {
   if (compressed) id |= 0x80000000u;
   const Pieces chunks = Chunks(compressed ? Bzip2(reply) : reply, size);
   Pieces pieces;
   for (std::size_t number = 0; number < chunks.size(); ++number) {
     std::string piece = SplitHeader + Le32(id) + static_cast<char>(chunks.size()) +
-                        static_cast<char>(number) + std::string("\xE0\x04", 2);
+                        static_cast<char>(number) + (sizeField ? std::string("\xE0\x04", 2) : "");
     if (compressed && number == 0)
       piece += Le32(static_cast<std::uint32_t>(reply.size())) + Le32(Crc32(reply));
     pieces.push_back(piece + chunks[number]);
@@ -85,10 +86,13 @@ std::string LongRulesReply() {
   return Reply('E', payload);
 }
 
-// The reply in three pieces of the layout named "goldsource", "source" or "source compressed".
+// The reply in three pieces of the layout named "goldsource", "source", "older source" or
+// "source compressed".
 Pieces ThreePieces(const std::string& layout, const std::string& reply, std::uint32_t id) {
   if (layout == "goldsource") return GoldSourcePieces(reply, id, (reply.size() + 2) / 3);
   if (layout == "source") return SourcePieces(reply, id, (reply.size() + 2) / 3);
+  if (layout == "older source")
+    return SourcePieces(reply, id, (reply.size() + 2) / 3, false, false);
   return SourcePieces(reply, id, (Bzip2(reply).size() + 2) / 3, true);
 }
 
@@ -148,7 +152,7 @@ class TestSplitReply : public QObject {
         {"first piece last", {1, 2, 0}},
         {"duplicates", {1, 1, 0, 2, 0, 1}},
     };
-    for (const char* layout : {"goldsource", "source", "source compressed"})
+    for (const char* layout : {"goldsource", "source", "older source", "source compressed"})
       for (const auto& [name, order] : orders)
         QTest::addRow("%s, %s", layout, name) << std::string(layout) << order;
   }

@@ -19,7 +19,6 @@ constexpr char KindOlderInfo = 'm';
 constexpr std::size_t ChallengeSize = 4;
 constexpr std::size_t FirstFieldOffset = ReplyKindOffset + 1;
 constexpr std::size_t AppIdSize = 2;
-constexpr std::size_t BotCountSize = 1;
 
 const std::string Header(4, '\xFF');
 const std::string FirstChallenge(ChallengeSize, '\xFF');
@@ -33,6 +32,17 @@ bool HasKind(std::string_view reply, char kind) {
   return reply.size() > ReplyKindOffset && reply[ReplyKindOffset] == kind;
 }
 
+// The game that adds three bytes (mode, witnesses, duration) after the anti-cheat byte.
+constexpr std::uint16_t ShipAppId = 2400;
+constexpr std::size_t ShipFieldsSize = 3;
+
+// Flags of the extra data after the version, in the order of their fields.
+constexpr std::uint8_t ExtraGamePort = 0x80;
+constexpr std::uint8_t ExtraSteamId = 0x10;
+constexpr std::uint8_t ExtraRelay = 0x40;
+constexpr std::uint8_t ExtraKeywords = 0x20;
+constexpr std::uint8_t ExtraGameId = 0x01;
+
 // Reads the fields of an info reply one after another, never beyond its end.
 struct InfoReader {
   std::string_view bytes;
@@ -44,6 +54,22 @@ struct InfoReader {
     if (AtEnd()) return false;
     field = static_cast<std::uint8_t>(bytes[pos++]);
     return true;
+  }
+
+  std::optional<std::uint8_t> Byte() {
+    std::uint8_t value = 0;
+    if (!Byte(value)) return std::nullopt;
+    return value;
+  }
+
+  // A little-endian number of `size` bytes.
+  std::optional<std::uint64_t> Number(std::size_t size) {
+    if (bytes.size() - pos < size) return std::nullopt;
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < size; ++i)
+      value |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(bytes[pos + i])) << (8 * i);
+    pos += size;
+    return value;
   }
 
   bool Skip(std::size_t count) {
@@ -60,22 +86,59 @@ struct InfoReader {
     pos = std::min(end + 1, bytes.size());
     return true;
   }
+
+  std::optional<std::string> Text() {
+    std::string text;
+    if (!Text(text)) return std::nullopt;
+    return text;
+  }
 };
 
-void ReadInfo(InfoReader& reader, TDetailInfo& info) {
-  if (!reader.Byte(info.Protocol)) return;
-  for (std::string* text : {&info.ServerName, &info.MapName, &info.GameDir, &info.GameName})
+void ReadExtraData(InfoReader& reader, A2sInfo& info) {
+  const std::optional<std::uint8_t> flags = reader.Byte();
+  if (!flags) return;
+  if (*flags & ExtraGamePort) {
+    if (const std::optional<std::uint64_t> port = reader.Number(2))
+      info.gamePort = static_cast<std::uint16_t>(*port);
+    else
+      return;
+  }
+  if (*flags & ExtraSteamId) {
+    info.steamId = reader.Number(8);
+    if (!info.steamId) return;
+  }
+  if (*flags & ExtraRelay) {
+    if (const std::optional<std::uint64_t> port = reader.Number(2))
+      info.relayPort = static_cast<std::uint16_t>(*port);
+    else
+      return;
+    info.relayName = reader.Text();
+    if (!info.relayName) return;
+  }
+  if (*flags & ExtraKeywords) {
+    info.keywords = reader.Text();
+    if (!info.keywords) return;
+  }
+  if (*flags & ExtraGameId) info.gameId = reader.Number(8);
+}
+
+void ReadInfo(InfoReader& reader, A2sInfo& info) {
+  if (!reader.Byte(info.protocol)) return;
+  for (std::string* text : {&info.name, &info.map, &info.folder, &info.game})
     if (!reader.Text(*text)) return;
-  if (!reader.Skip(AppIdSize)) return;
-  if (!reader.Byte(info.PlayerCount) || !reader.Byte(info.MaxPlayers)) return;
-  if (!reader.Skip(BotCountSize)) return;
-  std::uint8_t serverType = 0;
-  std::uint8_t environment = 0;
-  if (!reader.Byte(serverType)) return;
-  info.ServerType = serverType == Dedicated ? Dedicated : Listen;
-  if (!reader.Byte(environment)) return;
-  info.ServerOS = environment == Linux ? Linux : Windows;
-  reader.Byte(info.HasPassword);
+  const std::optional<std::uint64_t> appId = reader.Number(AppIdSize);
+  if (!appId) return;
+  info.appId = static_cast<std::uint16_t>(*appId);
+  if (!reader.Byte(info.players) || !reader.Byte(info.maxPlayers) || !reader.Byte(info.bots))
+    return;
+  for (std::optional<std::uint8_t>* byte :
+       {&info.serverType, &info.environment, &info.visibility, &info.vac}) {
+    *byte = reader.Byte();
+    if (!*byte) return;
+  }
+  if (info.appId == ShipAppId && !reader.Skip(ShipFieldsSize)) return;
+  info.version = reader.Text();
+  if (info.version) ReadExtraData(reader, info);
 }
 
 }  // namespace
@@ -109,10 +172,27 @@ bool IsInfoReply(std::string_view reply) {
   return HasKind(reply, KindInfo) || HasKind(reply, KindOlderInfo);
 }
 
-void ParseA2sInfo(std::string_view reply, TDetailInfo& info) {
-  if (!HasKind(reply, KindInfo)) return;
+std::optional<A2sInfo> DecodeA2sInfo(std::string_view reply) {
+  if (!HasKind(reply, KindInfo)) return std::nullopt;
   InfoReader reader{reply};
+  A2sInfo info;
+  ReadInfo(reader, info);
+  return info;
+}
+
+void ParseA2sInfo(std::string_view reply, TDetailInfo& info) {
+  const std::optional<A2sInfo> a2s = DecodeA2sInfo(reply);
+  if (!a2s) return;
   TDetailInfo decoded;
-  ReadInfo(reader, decoded);
+  decoded.Protocol = a2s->protocol;
+  decoded.ServerName = a2s->name;
+  decoded.MapName = a2s->map;
+  decoded.GameDir = a2s->folder;
+  decoded.GameName = a2s->game;
+  decoded.PlayerCount = a2s->players;
+  decoded.MaxPlayers = a2s->maxPlayers;
+  if (a2s->serverType) decoded.ServerType = *a2s->serverType == Dedicated ? Dedicated : Listen;
+  if (a2s->environment) decoded.ServerOS = *a2s->environment == Linux ? Linux : Windows;
+  decoded.HasPassword = a2s->visibility.value_or(0);
   info = std::move(decoded);
 }

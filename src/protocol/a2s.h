@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,10 +26,39 @@ std::optional<std::string> A2sChallenge(std::string_view reply);
 // An info reply of either protocol: 'm' or 'I'.
 bool IsInfoReply(std::string_view reply);
 
+// Everything an info reply ('I') holds, as sent. A reply cut short gives the fields before the
+// cut; a field after it stays empty (none, or an empty text or zero before the type bytes).
+struct A2sInfo {
+  std::uint8_t protocol = 0;
+  std::string name;
+  std::string map;
+  std::string folder;
+  std::string game;
+  std::uint16_t appId = 0;
+  std::uint8_t players = 0;  // bots included
+  std::uint8_t maxPlayers = 0;
+  std::uint8_t bots = 0;
+  std::optional<std::uint8_t> serverType;   // 'd' dedicated, 'l' listen, 'p' relay
+  std::optional<std::uint8_t> environment;  // 'l' Linux, 'w' Windows, 'm' or 'o' macOS
+  std::optional<std::uint8_t> visibility;   // 1: a password is needed to join
+  std::optional<std::uint8_t> vac;          // 1: secured by the anti-cheat service
+  std::optional<std::string> version;
+  // From the extra data that the flag byte after the version announces.
+  std::optional<std::uint16_t> gamePort;
+  std::optional<std::uint64_t> steamId;
+  std::optional<std::uint16_t> relayPort;
+  std::optional<std::string> relayName;
+  std::optional<std::string> keywords;
+  std::optional<std::uint64_t> gameId;
+};
+
+// None for another kind.
+std::optional<A2sInfo> DecodeA2sInfo(std::string_view reply);
+
 // Decodes an info reply ('I') into the details record, as ParseDetails does for 'm': the output
 // stays untouched for another kind and is otherwise replaced whole; a reply cut short gives the
 // fields read before the cut. The reply names no address, so ServerAddress stays empty. Server
 // type 'd' stays 'd' (dedicated), any other reads as listen ('l'); environment 'l' stays 'l'
-// (Linux), any other reads as Windows ('w'); HasPassword is the visibility byte (1 = private).
-// Nothing after the visibility byte is shown, so it is not read.
+// (Linux), any other reads as Windows ('w'): the record knows no others. HasPassword is the
+// visibility byte (1 = private).
 void ParseA2sInfo(std::string_view reply, TDetailInfo& info);

@@ -112,11 +112,11 @@ bool ReadDetailInt32(ReplyReader& reader, std::int32_t& field) {
   return true;
 }
 
-// The mod block after a mod flag of 1.
-void ReadModBlock(ReplyReader& reader, TDetailInfo& info) {
+// The mod block after a mod flag of 1. An empty download address becomes `emptyDownloadUrl`.
+void ReadModBlock(ReplyReader& reader, TDetailInfo& info, std::string_view emptyDownloadUrl) {
   if (!ReadDetailText(reader, info.ModInfoUrl)) return;
   if (!ReadDetailText(reader, info.ModDownloadUrl)) return;
-  if (info.ModDownloadUrl.empty()) info.ModDownloadUrl = EmptyDownloadUrl;
+  if (info.ModDownloadUrl.empty()) info.ModDownloadUrl = emptyDownloadUrl;
   // One byte stands between the download address and the version; it means nothing to us.
   if (!reader.Byte()) return;
   if (!ReadDetailInt32(reader, info.ModVersion)) return;
@@ -127,7 +127,7 @@ void ReadModBlock(ReplyReader& reader, TDetailInfo& info) {
 
 // Details: a text cut off by the end of the datagram keeps the bytes up to the end, and the
 // fields after the cut keep their empty or zero values.
-void ReadDetails(ReplyReader& reader, TDetailInfo& info) {
+void ReadDetails(ReplyReader& reader, TDetailInfo& info, std::string_view emptyDownloadUrl) {
   for (std::string* text :
        {&info.ServerAddress, &info.ServerName, &info.MapName, &info.GameDir, &info.GameName}) {
     if (!ReadDetailText(reader, *text)) return;
@@ -136,37 +136,7 @@ void ReadDetails(ReplyReader& reader, TDetailInfo& info) {
                              &info.ServerOS, &info.HasPassword, &info.IsMod}) {
     if (!ReadDetailByte(reader, *byte)) return;
   }
-  if (info.IsMod == 1) ReadModBlock(reader, info);
-}
-
-// One player entry, or nothing when the datagram ends inside it.
-std::optional<TPlayerItem> ReadPlayer(ReplyReader& reader) {
-  TPlayerItem item;
-  const std::optional<std::uint8_t> index = reader.Byte();
-  if (!index) return std::nullopt;
-  const std::optional<std::string_view> name = reader.Text();
-  if (!name) return std::nullopt;
-  const std::optional<std::int32_t> frags = reader.Int32();
-  if (!frags) return std::nullopt;
-  const std::optional<std::uint32_t> time = reader.UInt32();
-  if (!time) return std::nullopt;
-  item.Index = *index;
-  item.Name = *name;
-  item.Frags = *frags;
-  item.Time = *time;
-  return item;
-}
-
-// One rule entry, or nothing when the datagram ends inside it.
-std::optional<TRuleItem> ReadRule(ReplyReader& reader) {
-  TRuleItem item;
-  const std::optional<std::string_view> name = reader.Text();
-  if (!name) return std::nullopt;
-  item.Name = *name;
-  const std::optional<std::string_view> value = reader.Text();
-  if (!value) return std::nullopt;
-  item.Value = value->empty() ? std::string_view(EmptyRuleValue) : *value;
-  return item;
+  if (info.IsMod == 1) ReadModBlock(reader, info, emptyDownloadUrl);
 }
 
 // The smallest entries on the wire: a player takes an index, a zero byte and eight number
@@ -174,52 +144,100 @@ std::optional<TRuleItem> ReadRule(ReplyReader& reader) {
 constexpr std::size_t MinPlayerSize = 10;
 constexpr std::size_t MinRuleSize = 2;
 
+// The complete player entries of a players reply, each made by `make` from its index, name (a
+// view into the reply), frags and time. Only complete entries count, so a list cut short never
+// claims entries it does not hold.
+template <typename Item, typename Make>
+std::vector<Item> ReadPlayers(std::string_view reply, Make make) {
+  ReplyReader reader{reply};
+  std::vector<Item> items;
+  const std::uint8_t count = reader.Byte().value_or(0);
+  items.reserve(std::min<std::size_t>(count, reader.Remaining() / MinPlayerSize));
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::optional<std::uint8_t> index = reader.Byte();
+    const std::optional<std::string_view> name = index ? reader.Text() : std::nullopt;
+    const std::optional<std::int32_t> frags = name ? reader.Int32() : std::nullopt;
+    const std::optional<std::uint32_t> time = frags ? reader.UInt32() : std::nullopt;
+    if (!time) break;
+    items.push_back(make(*index, *name, *frags, *time));
+  }
+  return items;
+}
+
+// The complete rule entries of a rules reply, each made by `make` from its name and value
+// (views into the reply); none when the count is zero or less.
+template <typename Item, typename Make>
+std::vector<Item> ReadRules(std::string_view reply, Make make) {
+  ReplyReader reader{reply};
+  std::vector<Item> items;
+  const std::int16_t count = reader.Int16().value_or(0);
+  if (count <= 0) return items;
+  items.reserve(
+      std::min<std::size_t>(static_cast<std::size_t>(count), reader.Remaining() / MinRuleSize));
+  for (std::int16_t i = 0; i < count; ++i) {
+    const std::optional<std::string_view> name = reader.Text();
+    const std::optional<std::string_view> value = name ? reader.Text() : std::nullopt;
+    if (!value) break;
+    items.push_back(make(*name, *value));
+  }
+  return items;
+}
+
 }  // namespace
+
+std::optional<TDetailInfo> DecodeDetails(std::string_view reply) {
+  if (!HasKind(reply, KindDetails)) return std::nullopt;
+  ReplyReader reader{reply};
+  TDetailInfo decoded;
+  ReadDetails(reader, decoded, {});
+  return decoded;
+}
 
 void ParseDetails(std::string_view reply, TDetailInfo& info) {
   if (!HasKind(reply, KindDetails)) return;
   ReplyReader reader{reply};
   TDetailInfo decoded;
-  ReadDetails(reader, decoded);
+  ReadDetails(reader, decoded, EmptyDownloadUrl);
   info = std::move(decoded);
 }
 
-// Players: only complete entries are kept, and Count is the number kept, so a list cut short
-// never claims entries it does not hold.
+std::optional<std::vector<PlayerEntry>> DecodePlayers(std::string_view reply) {
+  if (!HasKind(reply, KindPlayers)) return std::nullopt;
+  return ReadPlayers<PlayerEntry>(
+      reply, [](std::uint8_t index, std::string_view name, std::int32_t frags, std::uint32_t time) {
+        return PlayerEntry{index, std::string(name), frags, time};
+      });
+}
+
+// Count is the number of entries kept.
 void ParsePlayers(std::string_view reply, TPlayerList& list) {
   if (!HasKind(reply, KindPlayers)) return;
-  ReplyReader reader{reply};
   TPlayerList decoded;
-  const std::uint8_t count = reader.Byte().value_or(0);
-  decoded.Items.reserve(std::min<std::size_t>(count, reader.Remaining() / MinPlayerSize));
-  for (std::size_t i = 0; i < count; ++i) {
-    std::optional<TPlayerItem> item = ReadPlayer(reader);
-    if (!item) break;
-    decoded.Items.push_back(std::move(*item));
-  }
+  decoded.Items = ReadPlayers<TPlayerItem>(
+      reply, [](std::uint8_t index, std::string_view name, std::int32_t frags, std::uint32_t time) {
+        return TPlayerItem{index, name, frags, time};
+      });
   decoded.Count = static_cast<std::uint8_t>(decoded.Items.size());
   list = std::move(decoded);
 }
 
-// Rules: only complete entries are kept and Count is the number kept. A count of zero or less
-// stays as received, with no entries; a datagram without a whole count field gives Count 0.
+std::optional<std::vector<RuleEntry>> DecodeRules(std::string_view reply) {
+  if (!HasKind(reply, KindRules)) return std::nullopt;
+  return ReadRules<RuleEntry>(reply, [](std::string_view name, std::string_view value) {
+    return RuleEntry{std::string(name), std::string(value)};
+  });
+}
+
+// Count is the number of entries kept; a count of zero or less stays as received, and a
+// datagram without a whole count field gives Count 0.
 void ParseRules(std::string_view reply, TRuleList& list) {
   if (!HasKind(reply, KindRules)) return;
-  ReplyReader reader{reply};
   TRuleList decoded;
-  const std::int16_t count = reader.Int16().value_or(0);
-  if (count > 0) {
-    decoded.Items.reserve(
-        std::min<std::size_t>(static_cast<std::size_t>(count), reader.Remaining() / MinRuleSize));
-    for (std::int16_t i = 0; i < count; ++i) {
-      std::optional<TRuleItem> item = ReadRule(reader);
-      if (!item) break;
-      decoded.Items.push_back(std::move(*item));
-    }
-    decoded.Count = static_cast<std::int16_t>(decoded.Items.size());
-  } else {
-    decoded.Count = count;
-  }
+  decoded.Items = ReadRules<TRuleItem>(reply, [](std::string_view name, std::string_view value) {
+    return TRuleItem{name, value.empty() ? std::string_view(EmptyRuleValue) : value};
+  });
+  const std::int16_t count = ReplyReader{reply}.Int16().value_or(0);
+  decoded.Count = count > 0 ? static_cast<std::int16_t>(decoded.Items.size()) : count;
   list = std::move(decoded);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,24 @@
 void ParseDetails(std::string_view reply, TDetailInfo& info);
 void ParsePlayers(std::string_view reply, TPlayerList& list);
 void ParseRules(std::string_view reply, TRuleList& list);
+
+// The same replies as sent, for output that shows them whole: texts of any length, and an empty
+// rule value or download address stays empty. No value for another kind.
+struct PlayerEntry {
+  std::uint8_t index = 0;
+  std::string name;
+  std::int32_t frags = 0;
+  // Four bytes as received; servers send the seconds connected as a 32-bit float.
+  std::uint32_t time = 0;
+};
+struct RuleEntry {
+  std::string name;
+  std::string value;
+};
+std::optional<TDetailInfo> DecodeDetails(std::string_view reply);
+std::optional<std::vector<PlayerEntry>> DecodePlayers(std::string_view reply);
+std::optional<std::vector<RuleEntry>> DecodeRules(std::string_view reply);
+
 // Console text ('l') cut into lines; no list for another kind.
 std::optional<std::vector<std::string>> ParseRconReply(std::string_view reply);
 // The challenge of a challenge reply ('c'): the bytes from offset 19 up to the first line feed,

@@ -25,6 +25,7 @@ constexpr std::size_t IdOffset = 4;
 constexpr std::size_t CountOffset = 8;
 constexpr std::size_t GoldSourceHeaderSize = 9;
 constexpr std::size_t SourceHeaderSize = 12;
+constexpr std::size_t OlderSourceHeaderSize = 10;
 constexpr std::size_t CompressionFieldsSize = 8;
 constexpr std::uint32_t CompressedFlag = 0x80000000u;
 // Enough to ignore late copies of pieces of the replies of one exchange.
@@ -60,10 +61,10 @@ std::optional<PieceHeader> ReadPiece(std::string_view piece, Layout layout, bool
     header.count = ByteAt(piece, CountOffset) & 0x0F;
     header.payloadOffset = GoldSourceHeaderSize;
   } else {
-    if (piece.size() < SourceHeaderSize) return std::nullopt;
+    header.payloadOffset = layout == Layout::Source ? SourceHeaderSize : OlderSourceHeaderSize;
+    if (piece.size() < header.payloadOffset) return std::nullopt;
     header.count = ByteAt(piece, CountOffset);
     header.number = ByteAt(piece, CountOffset + 1);
-    header.payloadOffset = SourceHeaderSize;
     if (compressed && header.number == 0) {
       if (piece.size() < SourceHeaderSize + CompressionFieldsSize) return std::nullopt;
       header.decompressedSize = ReadUInt32(piece, SourceHeaderSize);

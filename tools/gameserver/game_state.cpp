@@ -98,6 +98,20 @@ int Uniform(std::mt19937& random, int low, int high) {
   return std::uniform_int_distribution<int>(low, high)(random);
 }
 
+std::string Latin1ToUtf8(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
+}
+
 // Names repeat with a running number once the list is used up.
 std::string NthNick(std::string_view base, int round) {
   if (round == 0) return std::string(base);
@@ -125,6 +139,7 @@ void JoinHuman(GameState& state, std::int64_t joinedMs, std::int32_t frags) {
   const int n = state.joinedCount++;
   SimPlayer player;
   player.nick = NthNick(HumanNicks[n % HumanNicks.size()], n / int(HumanNicks.size()));
+  if (state.setup.utf8Nicks) player.nick = Latin1ToUtf8(player.nick);
   // Every fourth player still has an old numeric id.
   player.uniqueId = n % 4 == 3 ? std::to_string(Uniform(state.random, 100000, 999999))
                                : "STEAM_0:" + std::to_string(Uniform(state.random, 0, 1)) + ":" +

@@ -49,6 +49,8 @@ struct ServerSetup {
   bool mod = false;
   int churnSeconds = 0;  // mean time between a player joining or leaving; 0 = never
   int chatSeconds = 5;   // mean time between bot chat lines in the log; 0 = never
+  // Nicks in UTF-8, as Steam-era servers send them; else in Latin-1, as older servers do.
+  bool utf8Nicks = false;
 };
 
 constexpr int MaxRules = 60;

@@ -104,8 +104,7 @@ int main(int argc, char** argv) {
   }
   // Whoever waits for the line below may stop us at once: the handlers must be in place first.
   QuitOnSignals(app);
-  std::printf("listening %s:%u\n", qPrintable(options->address.toString()),
-              unsigned(servers.front()->port()));
+  std::printf("listening %s\n", qPrintable(HostAndPort(options->address, servers.front()->port())));
   std::fflush(stdout);
 
   QTimer churn;

@@ -43,12 +43,13 @@ void ReadWireSetup(const QCommandLineParser& parser, WireSetup& wire, QString& e
   wire.protocol = QueryProtocol(Choice(parser, "protocol", {"classic", "steam", "both"}, error));
   wire.infoChallenge = parser.isSet("info-challenge");
   wire.bothInfo = parser.isSet("both-info");
-  wire.split.layout = SplitLayout(Choice(parser, "split", {"source", "goldsource"}, error));
+  wire.split.layout =
+      SplitLayout(Choice(parser, "split", {"source", "goldsource", "older-source"}, error));
   wire.split.maxDatagram = Bounded(parser, "split-size", 200, 65507, error);
   wire.split.compress = parser.isSet("compress");
   wire.challengeLifetimeSeconds = Bounded(parser, "challenge-lifetime", 0, 86400, error);
   wire.banAfter = Bounded(parser, "ban-after", 0, 1000, error);
-  if (wire.split.compress && wire.split.layout == SplitLayout::GoldSource && error.isEmpty())
+  if (wire.split.compress && wire.split.layout != SplitLayout::Source && error.isEmpty())
     error = "--compress needs the source layout of --split";
 }
 
@@ -82,7 +83,7 @@ void DefineOptions(QCommandLineParser& parser) {
       "On start it prints \"listening <address>:<first port>\".");
   parser.addHelpOption();
   parser.addOptions({
-      Valued("address", "IPv4 address to listen on.", "ip", "127.0.0.1"),
+      Valued("address", "IPv4 or IPv6 address to listen on.", "ip", "127.0.0.1"),
       Valued("port", "UDP port; 0 picks a free one.", "port", "27015"),
       Valued("count", "Number of servers, on consecutive ports.", "n", "1"),
       Valued("password", "Console password; without one the console refuses every line.", "text"),
@@ -96,13 +97,16 @@ void DefineOptions(QCommandLineParser& parser) {
       Valued("join-password", "Password players must give to join; the replies flag it.", "text"),
       Valued("protocol",
              "Query requests answered: classic (\"details\", \"players\", \"rules\"), steam "
-             "(the Steam-era requests) or both. The console answers in every mode.",
+             "(the Steam-era requests; player names in UTF-8, else in Latin-1) or both. The "
+             "console answers in every mode.",
              "name", "classic"),
       QCommandLineOption("info-challenge",
                          "Steam-era info requests need the challenge, as current servers want."),
       QCommandLineOption("both-info", "A Steam-era info request is answered with 'm', then 'I'."),
-      Valued("split", "Layout of the pieces of long replies: source or goldsource.", "layout",
-             "source"),
+      Valued("split",
+             "Layout of the pieces of long replies: source, goldsource, or older-source (the "
+             "source layout without its size field, as servers of protocol 7 send it).",
+             "layout", "source"),
       Valued("split-size", "Largest query reply datagram, piece headers included (200 to 65507).",
              "bytes", QString::number(WireDefaults.split.maxDatagram)),
       QCommandLineOption("compress", "Split replies are bzip2-compressed (source layout only)."),
@@ -134,9 +138,8 @@ void DefineOptions(QCommandLineParser& parser) {
 
 std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString& error) {
   SimOptions options;
-  if (!options.address.setAddress(parser.value("address")) ||
-      options.address.protocol() != QAbstractSocket::IPv4Protocol) {
-    error = "--address wants an IPv4 address, not \"" + parser.value("address") + "\"";
+  if (!options.address.setAddress(parser.value("address"))) {
+    error = "--address wants an IPv4 or IPv6 address, not \"" + parser.value("address") + "\"";
     return std::nullopt;
   }
   options.port = std::uint16_t(Bounded(parser, "port", 0, 65535, error));
@@ -155,6 +158,7 @@ std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString&
   setup.chatSeconds = Bounded(parser, "chat", 0, 86400, error);
   setup.joinPassword = parser.value("join-password").toLocal8Bit().toStdString();
   ReadWireSetup(parser, options.wire, error);
+  setup.utf8Nicks = options.wire.protocol == QueryProtocol::Steam;
   if (options.port != 0 && options.port + options.count - 1 > 65535 && error.isEmpty())
     error = "--count runs past port 65535";
   if (!error.isEmpty()) return std::nullopt;

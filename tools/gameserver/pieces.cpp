@@ -37,8 +37,10 @@ std::string PieceHeader(const SplitStyle& style, std::uint32_t id, int number, i
   } else {
     PutByte(header, unsigned(count));
     PutByte(header, unsigned(number));
-    PutByte(header, unsigned(style.maxDatagram));
-    PutByte(header, unsigned(style.maxDatagram >> 8));
+    if (style.layout == SplitLayout::Source) {
+      PutByte(header, unsigned(style.maxDatagram));
+      PutByte(header, unsigned(style.maxDatagram >> 8));
+    }
   }
   return header;
 }

@@ -9,8 +9,9 @@
 // A reply longer than one datagram goes out in pieces that start with FE FF FF FF, followed by
 // the reply's 32-bit id and the piece header of the layout.
 enum class SplitLayout {
-  Source,      // id, total count, number (from 0), 16-bit largest datagram size
-  GoldSource,  // id, one byte: number (from 0) in the high, count in the low four bits
+  Source,       // id, total count, number (from 0), 16-bit largest datagram size
+  GoldSource,   // id, one byte: number (from 0) in the high, count in the low four bits
+  OlderSource,  // id, total count, number: the Source layout before it had the size field
 };
 
 struct SplitStyle {

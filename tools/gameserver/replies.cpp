@@ -10,6 +10,10 @@ constexpr std::uint8_t GoldSourceProtocol = 48;
 constexpr std::uint16_t GoldSourceAppId = 0;
 constexpr std::uint8_t SourceProtocol = 17;
 constexpr std::uint16_t SourceAppId = 200;
+// The older pieces without their size field come from servers of this protocol and one of a few
+// application ids, by which clients know them.
+constexpr std::uint8_t OlderSourceProtocol = 7;
+constexpr std::uint16_t OlderSourceAppId = 240;
 constexpr std::uint8_t ExtraDataGamePort = 0x80;
 
 std::string Header(char kind) {
@@ -101,13 +105,16 @@ std::string DetailsReply(const GameState& state) {
 
 std::string InfoReply(const GameState& state, std::uint16_t gamePort, SplitLayout layout) {
   const bool goldSource = layout == SplitLayout::GoldSource;
+  const bool olderSource = layout == SplitLayout::OlderSource;
   std::string out = Header('I');
-  PutByte(out, goldSource ? GoldSourceProtocol : SourceProtocol);
+  PutByte(out, goldSource    ? GoldSourceProtocol
+               : olderSource ? OlderSourceProtocol
+                             : SourceProtocol);
   PutText(out, state.setup.name);
   PutText(out, state.setup.map);
   PutText(out, "arena");
   PutText(out, "Arena Deathmatch");
-  PutUint16(out, goldSource ? GoldSourceAppId : SourceAppId);
+  PutUint16(out, goldSource ? GoldSourceAppId : olderSource ? OlderSourceAppId : SourceAppId);
   PutByte(out, int(state.players.size()));  // bots included
   PutByte(out, state.setup.maxPlayers);
   PutByte(out, BotCount(state));

@@ -36,6 +36,13 @@ std::tm LocalTimeNow() {
 
 }  // namespace
 
+QString HostAndPort(const QHostAddress& address, std::uint16_t port) {
+  const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                           ? "[" + address.toString() + "]"
+                           : address.toString();
+  return host + ":" + QString::number(port);
+}
+
 std::int64_t NowMs() {
   static QElapsedTimer clock = [] {
     QElapsedTimer started;
@@ -54,8 +61,7 @@ std::unique_ptr<SimServer> SimServer::Open(const QHostAddress& address, std::uin
     error = server->socket_.errorString();
     return nullptr;
   }
-  const std::string announced =
-      address.toString().toStdString() + ":" + std::to_string(server->socket_.localPort());
+  const std::string announced = HostAndPort(address, server->socket_.localPort()).toStdString();
   server->state_ = NewGameState(setup, announced, seed, NowMs());
   server->nextSplitId_ = server->state_.random();
   server->chatRandom_.seed(seed);

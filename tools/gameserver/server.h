@@ -22,6 +22,9 @@
 // Milliseconds on a monotonic clock that starts with the process.
 std::int64_t NowMs();
 
+// "ip:port", or "[ip]:port" for IPv6.
+QString HostAndPort(const QHostAddress& address, std::uint16_t port);
+
 // One simulated game server on one UDP port.
 class SimServer : public QObject {
  public:

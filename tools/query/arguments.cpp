@@ -1,109 +1,220 @@
 #include "arguments.h"
 
+#include <getopt.h>
+
 #include <chrono>
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "store/mytypes.h"
-#include "store/stdfuncs.h"
 
 namespace {
 
-constexpr std::int32_t MaxTimeoutMs = 600000;
+constexpr std::int64_t MaxMilliseconds = 600000;
+constexpr std::int64_t MaxRetries = 10;
 
-std::chrono::milliseconds ParseTimeout(const std::string& text) {
-  std::int32_t value = 0;
-  if (!TryStrToInt(text, value) || value < 1 || value > MaxTimeoutMs)
-    throw EZerval("--timeout needs milliseconds from 1 to " + std::to_string(MaxTimeoutMs) +
-                  ", not \"" + text + "\"");
-  return std::chrono::milliseconds(value);
+// Only options without a short form get these values.
+enum LongOnly { PrettyOption = 256, RconOption, PasswordOption, PasswordFileOption };
+
+const option Options[] = {
+    {"a2s", no_argument, nullptr, 'a'},
+    {"json", no_argument, nullptr, 'j'},
+    {"pretty", no_argument, nullptr, PrettyOption},
+    {"timeout", required_argument, nullptr, 't'},
+    {"retries", required_argument, nullptr, 'r'},
+    {"interval", required_argument, nullptr, 'i'},
+    {"list", required_argument, nullptr, 'l'},
+    {"rcon", required_argument, nullptr, RconOption},
+    {"password", required_argument, nullptr, PasswordOption},
+    {"password-file", required_argument, nullptr, PasswordFileOption},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+// The leading ":" makes a missing value come back as ':' rather than as an unknown option.
+constexpr char ShortOptions[] = ":ajt:r:i:l:hV";
+
+// A decimal number from `low` to `high`.
+std::int64_t Number(const char* option, const std::string& text, std::int64_t low,
+                    std::int64_t high, const char* unit) {
+  std::int64_t value = 0;
+  bool digits = !text.empty() && text.size() <= 9;
+  for (const char c : text) {
+    digits = digits && c >= '0' && c <= '9';
+    if (digits) value = value * 10 + (c - '0');
+  }
+  if (!digits || value < low || value > high)
+    throw EZerval(std::string(option) + " needs " + unit + " from " + std::to_string(low) + " to " +
+                  std::to_string(high) + ", not \"" + text + "\"");
+  return value;
 }
 
-// The value after an option; raises when the arguments end before it.
-const std::string& ValueOf(const std::vector<std::string>& arguments, std::size_t& at,
-                           const std::string& option, const char* what) {
-  if (at + 1 >= arguments.size()) throw EZerval(option + " needs " + what);
-  return arguments[++at];
+std::chrono::milliseconds Milliseconds(const char* option, const std::string& text) {
+  return std::chrono::milliseconds(Number(option, text, 1, MaxMilliseconds, "milliseconds"));
+}
+
+// The option as the operator wrote it, for messages.
+std::string Written(int argc, char** argv) {
+  return optind >= 1 && optind <= argc ? argv[optind - 1] : "";
+}
+
+void SetOnce(std::optional<std::string>& field, const char* value, const char* option) {
+  if (field) throw EZerval(std::string(option) + " given twice");
+  field = value;
+}
+
+void CheckCombination(const QueryArguments& result, bool console) {
+  if (console && !result.listFiles.empty()) throw EZerval("--list and --rcon cannot be combined");
+  if (!console && (result.password || result.passwordFile))
+    throw EZerval("a password is only used with --rcon");
+  if (result.password && result.passwordFile)
+    throw EZerval("--password and --password-file cannot be combined");
+  if (console && result.targets.size() != 1)
+    throw EZerval(result.targets.empty() ? "--rcon needs a server (HOST[:PORT])"
+                                         : "--rcon runs on one server only");
+  if (!console && result.listFiles.empty() && result.targets.empty())
+    throw EZerval("no server given (HOST[:PORT] or --list FILE)");
 }
 
 }  // namespace
 
-QueryArguments ParseArguments(const std::vector<std::string>& arguments) {
+QueryArguments ParseArguments(int argc, char** argv) {
   QueryArguments result;
-  bool console = false;
-  bool list = false;
   bool help = false;
-  std::vector<std::string> targets;
-  for (std::size_t at = 0; at < arguments.size(); ++at) {
-    const std::string& argument = arguments[at];
-    if (argument == "--help" || argument == "-h") {
-      help = true;
-    } else if (argument == "--json") {
-      result.json = true;
-    } else if (argument == "--a2s") {
-      result.protocol = WireProtocol::A2s;
-    } else if (argument == "--timeout") {
-      result.timeout = ParseTimeout(ValueOf(arguments, at, argument, "milliseconds"));
-    } else if (argument == "--rcon") {
-      if (console) throw EZerval("--rcon given twice");
-      console = true;
-      result.password = ValueOf(arguments, at, argument, "a password and a command");
-      result.command = ValueOf(arguments, at, argument, "a command after the password");
-    } else if (argument == "--list") {
-      if (list) throw EZerval("--list given twice");
-      list = true;
-      result.listFile = ValueOf(arguments, at, argument, "a server list file");
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      throw EZerval("unknown option \"" + argument + "\"");
-    } else {
-      targets.push_back(argument);
+  bool version = false;
+  bool console = false;
+  opterr = 0;
+  optind = 0;
+  for (;;) {
+    const int option = ::getopt_long(argc, argv, ShortOptions, Options, nullptr);
+    if (option == -1) break;
+    const std::string value = optarg ? optarg : "";
+    switch (option) {
+      case 'a':
+        result.settings.protocol = WireProtocol::A2s;
+        break;
+      case 'j':
+        result.json = true;
+        break;
+      case PrettyOption:
+        result.json = result.pretty = true;
+        break;
+      case 't':
+        result.settings.timeout = Milliseconds("--timeout", value);
+        break;
+      case 'r':
+        result.settings.retries =
+            static_cast<int>(Number("--retries", value, 0, MaxRetries, "a count"));
+        break;
+      case 'i':
+        result.settings.interval = Milliseconds("--interval", value);
+        break;
+      case 'l':
+        result.listFiles.push_back(value);
+        break;
+      case RconOption:
+        if (console) throw EZerval("--rcon given twice");
+        console = true;
+        result.command = value;
+        break;
+      case PasswordOption:
+        SetOnce(result.password, optarg, "--password");
+        break;
+      case PasswordFileOption:
+        SetOnce(result.passwordFile, optarg, "--password-file");
+        break;
+      case 'h':
+        help = true;
+        break;
+      case 'V':
+        version = true;
+        break;
+      case ':':
+        throw EZerval("option \"" + Written(argc, argv) + "\" needs a value");
+      default:
+        throw EZerval("unknown option \"" + Written(argc, argv) + "\"");
     }
   }
   if (help) return QueryArguments{};
-  if (list && console) throw EZerval("--list and --rcon cannot be combined");
-  if (list) {
-    if (!targets.empty()) throw EZerval("--list takes no HOST:PORT besides the list file");
-    result.mode = QueryMode::List;
+  if (version) {
+    result.mode = QueryMode::Version;
     return result;
   }
-  if (targets.size() != 1)
-    throw EZerval(targets.empty() ? "no server given (HOST:PORT or --list FILE.zsl)"
-                                  : "more than one server given; use --list for many");
-  result.target = targets.front();
-  result.mode = console ? QueryMode::Console : QueryMode::Server;
+  for (int at = optind; at < argc; ++at) result.targets.emplace_back(argv[at]);
+  CheckCombination(result, console);
+  result.mode = console                     ? QueryMode::Console
+                : !result.listFiles.empty() ? QueryMode::List
+                                            : QueryMode::Server;
   return result;
 }
 
 std::string UsageText() {
-  return "Usage: zerval-query [--a2s] [--json] [--timeout MS] HOST:PORT\n"
-         "       zerval-query [--json] [--timeout MS] --rcon PASSWORD COMMAND HOST:PORT\n"
-         "       zerval-query [--a2s] [--json] [--timeout MS] --list FILE.zsl\n"
+  return "Usage: zerval-query [OPTION]... HOST[:PORT]...\n"
+         "       zerval-query [OPTION]... --list FILE [HOST[:PORT]]...\n"
+         "       zerval-query [OPTION]... --rcon COMMAND HOST[:PORT]\n"
          "\n"
-         "Queries game servers over the UDP query protocol.\n"
+         "Queries game servers over their UDP query protocol.\n"
          "\n"
-         "  HOST:PORT        print the server's details, players and rules\n"
-         "  --rcon PASSWORD COMMAND\n"
-         "                   get a console challenge, run COMMAND on the server's console\n"
-         "                   and print its output\n"
-         "  --list FILE.zsl  ask every server of a server list file at once and print one\n"
-         "                   line per server: name, address, map, players/max and round trip\n"
-         "                   in ms, or \"timeout\"; one details request per server is all\n"
-         "                   this needs (with --a2s, sent again with the server's challenge\n"
-         "                   when it asks for one)\n"
-         "  --a2s            ask with the Steam-era query requests (info, players, rules),\n"
-         "                   which today's servers answer, instead of the text commands\n"
-         "                   \"details\", \"players\" and \"rules\"; challenges are answered and\n"
-         "                   replies in pieces put together; --rcon is the same either way\n"
-         "  --json           print JSON instead of text\n"
-         "  --timeout MS     wait at most MS milliseconds for replies (default 5000)\n"
-         "  --help           print this text\n"
+         "With HOST[:PORT] arguments alone, every server is asked for its details, players\n"
+         "and rules, all at once, and each answer is printed in full.\n"
          "\n"
-         "HOST is an IPv4 address as in a server list entry, e.g. 192.168.0.10:27015.\n"
-         "Server texts are shown as UTF-8 when they are UTF-8, otherwise as Latin-1.\n"
+         "Options:\n"
+         "  -l, --list FILE      ask every server of FILE and the HOST[:PORT] arguments for\n"
+         "                       its details only, all at once, and print one line per\n"
+         "                       server: name, address, map, players/max and round trip\n"
+         "                       in ms, or why it did not answer. FILE is a server list file\n"
+         "                       of the window (.zsl) or a text file with one\n"
+         "                       HOST[:PORT] per line (\"#\" starts a comment; a line may start\n"
+         "                       with \"classic \" or \"a2s \" to choose the protocol of that\n"
+         "                       server); \"-\" reads the list from standard input. The two\n"
+         "                       kinds are told apart by their content. May be given more\n"
+         "                       than once.\n"
+         "      --rcon COMMAND   get a console challenge, run COMMAND on the server's console\n"
+         "                       and print its output; the same with either protocol\n"
+         "      --password PASSWORD\n"
+         "                       the console password (visible to other users in the\n"
+         "                       process list; prefer one of the next two)\n"
+         "      --password-file FILE\n"
+         "                       read the console password from the first line of FILE\n"
+         "  -a, --a2s            ask with the Steam-era query requests (info, players,\n"
+         "                       rules), which today's servers answer, instead of the text\n"
+         "                       commands \"details\", \"players\" and \"rules\"; challenges are\n"
+         "                       answered and replies in pieces put together\n"
+         "  -j, --json           print JSON instead of text\n"
+         "      --pretty         print indented JSON (implies --json)\n"
+         "  -t, --timeout MS     wait at most MS milliseconds for each server, resent\n"
+         "                       requests included (default 5000)\n"
+         "  -r, --retries N      send a request that got no answer again, up to N times\n"
+         "                       (default 2, at most 10); console lines are never resent\n"
+         "  -i, --interval MS    wait MS milliseconds for an answer before sending again\n"
+         "                       (default 500)\n"
+         "  -h, --help           print this text and exit\n"
+         "  -V, --version        print the version and exit\n"
          "\n"
-         "Exit status: 0 every server answered, 1 a server did not answer in time,\n"
-         "2 bad input (arguments, list file or an address in it) or the query could not\n"
-         "run; the reason is written to standard error.\n";
+         "HOST is a dotted IPv4 address, an IPv6 address in brackets ([::1]:27015) or a host\n"
+         "name; of a name with both kinds of address the IPv4 one is asked. PORT defaults to\n"
+         "27015. Options may also be written --option=value; \"--\" ends the options.\n"
+         "Server texts are shown as UTF-8 when they are UTF-8, otherwise as Latin-1; control\n"
+         "characters are shown as \"?\" in text output and escaped in JSON. In JSON, values\n"
+         "are as the server sent them, \"roundTripMs\" is null when nothing answered, and a\n"
+         "server that failed has an \"error\" member.\n"
+         "\n"
+         "Environment:\n"
+         "  ZERVAL_RCON_PASSWORD the console password when neither --password nor\n"
+         "                       --password-file is given\n"
+         "\n"
+         "Exit status (with several servers the highest applies):\n"
+         "  0  every server answered\n"
+         "  1  a server did not answer in time, or its port was refused\n"
+         "  2  bad input: arguments, a list file, an address, a password file\n"
+         "  3  a server refused: wrong console password, or banned from its console\n"
+         "  4  a reply could not be read (for example a refused split reply)\n"
+         "Reasons are written to standard error.\n"
+         "\n"
+         "Examples:\n"
+         "  zerval-query 192.168.0.10:27015\n"
+         "  zerval-query --a2s --json game.example.org\n"
+         "  zerval-query --list servers.txt --retries 3 --timeout 2000\n"
+         "  ZERVAL_RCON_PASSWORD=secret zerval-query --rcon status [::1]:27015\n";
 }

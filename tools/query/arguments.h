@@ -1,27 +1,31 @@
 #pragma once
 
-#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "wire_protocol.h"
+#include "engine/settings.h"
 
-enum class QueryMode { Help, Server, Console, List };
+enum class QueryMode { Help, Version, Server, Console, List };
 
 struct QueryArguments {
   QueryMode mode = QueryMode::Help;
-  // HOST:PORT for Server and Console.
-  std::string target;
-  std::string password;
+  // HOST[:PORT] as given, in order.
+  std::vector<std::string> targets;
+  // --list files in order; "-" is standard input.
+  std::vector<std::string> listFiles;
+  // Console mode: the command, and where its password comes from.
   std::string command;
-  std::string listFile;
-  WireProtocol protocol = WireProtocol::Classic;
+  std::optional<std::string> password;
+  std::optional<std::string> passwordFile;
+  QuerySettings settings;
   bool json = false;
-  std::chrono::milliseconds timeout{5000};
+  bool pretty = false;
 };
 
-// Raises EZerval with a message for the operator when the arguments do not make sense.
-QueryArguments ParseArguments(const std::vector<std::string>& arguments);
+// Reads the command line with getopt_long. Raises EZerval with a message for the operator when
+// the arguments do not make sense.
+QueryArguments ParseArguments(int argc, char** argv);
 
 // The text of --help.
 std::string UsageText();

@@ -1,16 +1,19 @@
 #include "output_json.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
-#include <ostream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "display_text.h"
+#include "engine/query_protocol.h"
+#include "json_writer.h"
+#include "report_words.h"
 
 namespace {
 
-std::string Number(double value) {
+std::string Decimal(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", value);
   return text;
@@ -20,154 +23,197 @@ const char* Bool(bool value) {
   return value ? "true" : "false";
 }
 
-// Writes `"key":` before a value, with a comma after the first member of an object.
-class JsonObject {
- public:
-  explicit JsonObject(std::ostream& out) : out_(out) { out_ << '{'; }
-  ~JsonObject() { out_ << '}'; }
-  JsonObject(const JsonObject&) = delete;
-  JsonObject& operator=(const JsonObject&) = delete;
-
-  std::ostream& Key(const char* key) {
-    if (!first_) out_ << ',';
-    first_ = false;
-    return out_ << '"' << key << "\":";
-  }
-
- private:
-  std::ostream& out_;
-  bool first_ = true;
-};
-
-void WriteMod(std::ostream& out, const TDetailInfo& info) {
-  JsonObject mod(out);
-  mod.Key("infoUrl") << JsonString(info.ModInfoUrl);
-  mod.Key("downloadUrl") << JsonString(info.ModDownloadUrl);
-  mod.Key("version") << info.ModVersion;
-  mod.Key("size") << info.ModSize;
-  mod.Key("serverOnly") << Bool(info.ModServerOnly == 1);
-  mod.Key("clientDll") << Bool(info.ModClientDll == 1);
+void WriteNumber(JsonWriter& json, const char* key, std::int64_t value) {
+  json.Key(key).Literal(std::to_string(value));
 }
 
-void WriteDetails(std::ostream& out, const TDetailInfo& info) {
-  JsonObject details(out);
-  details.Key("serverAddress") << JsonString(info.ServerAddress);
-  details.Key("serverName") << JsonString(info.ServerName);
-  details.Key("map") << JsonString(info.MapName);
-  details.Key("gameDir") << JsonString(info.GameDir);
-  details.Key("game") << JsonString(info.GameName);
-  details.Key("players") << static_cast<int>(info.PlayerCount);
-  details.Key("maxPlayers") << static_cast<int>(info.MaxPlayers);
-  details.Key("protocol") << static_cast<int>(info.Protocol);
-  details.Key("dedicated") << Bool(info.ServerType == 'd');
-  details.Key("os") << (info.ServerOS == 'l' ? "\"linux\"" : "\"windows\"");
-  details.Key("password") << Bool(info.HasPassword == 1);
+void WriteMilliseconds(JsonWriter& json, const std::optional<double>& ms) {
+  json.Key("roundTripMs").Literal(ms ? Decimal(*ms) : "null");
+}
+
+void WriteMod(JsonWriter& json, const TDetailInfo& info) {
+  json.BeginObject();
+  json.Key("infoUrl").String(info.ModInfoUrl);
+  json.Key("downloadUrl").String(info.ModDownloadUrl);
+  WriteNumber(json, "version", info.ModVersion);
+  WriteNumber(json, "size", info.ModSize);
+  json.Key("serverOnly").Literal(Bool(info.ModServerOnly == 1));
+  json.Key("clientDll").Literal(Bool(info.ModClientDll == 1));
+  json.EndObject();
+}
+
+void WriteDetails(JsonWriter& json, const TDetailInfo& info,
+                  const std::optional<A2sInfo>& a2sInfo) {
+  json.BeginObject();
+  json.Key("serverAddress").String(info.ServerAddress);
+  json.Key("serverName").String(info.ServerName);
+  json.Key("map").String(info.MapName);
+  json.Key("gameDir").String(info.GameDir);
+  json.Key("game").String(info.GameName);
+  WriteNumber(json, "players", info.PlayerCount);
+  WriteNumber(json, "maxPlayers", info.MaxPlayers);
+  WriteNumber(json, "protocol", info.Protocol);
+  const std::string serverType = ServerTypeWord(info, a2sInfo);
+  json.Key("serverType").String(serverType);
+  json.Key("dedicated").Literal(Bool(serverType == "dedicated"));
+  json.Key("os").String(OperatingSystemWord(info, a2sInfo));
+  json.Key("password").Literal(Bool(info.HasPassword == 1));
+  json.Key("mod");
   if (info.IsMod == 1)
-    WriteMod(details.Key("mod"), info);
+    WriteMod(json, info);
   else
-    details.Key("mod") << "null";
+    json.Literal("null");
+  json.EndObject();
 }
 
-void WritePlayers(std::ostream& out, const TPlayerList& list) {
-  out << '[';
-  for (std::size_t i = 0; i < list.Items.size(); ++i) {
-    if (i > 0) out << ',';
-    JsonObject player(out);
-    player.Key("name") << JsonString(list.Items[i].Name);
-    player.Key("frags") << list.Items[i].Frags;
-  }
-  out << ']';
+void WriteBigNumber(JsonWriter& json, const char* key, const std::optional<std::uint64_t>& value) {
+  // As a text: a JSON number holds no 64-bit integer exactly.
+  if (value) json.Key(key).String(std::to_string(*value));
 }
 
-void WriteRules(std::ostream& out, const TRuleList& list) {
-  out << '[';
-  for (std::size_t i = 0; i < list.Items.size(); ++i) {
-    if (i > 0) out << ',';
-    JsonObject rule(out);
-    rule.Key("name") << JsonString(list.Items[i].Name);
-    rule.Key("value") << JsonString(list.Items[i].Value);
+// The fields of an info reply that the details record has no room for, where present.
+void WriteA2sInfo(JsonWriter& json, const std::optional<A2sInfo>& info) {
+  json.Key("a2s");
+  if (!info) {
+    json.Literal("null");
+    return;
   }
-  out << ']';
+  json.BeginObject();
+  WriteNumber(json, "appId", info->appId);
+  WriteNumber(json, "bots", info->bots);
+  if (info->vac) json.Key("vac").Literal(Bool(*info->vac == 1));
+  if (info->version) json.Key("version").String(*info->version);
+  if (info->gamePort) WriteNumber(json, "gamePort", *info->gamePort);
+  WriteBigNumber(json, "steamId", info->steamId);
+  if (info->relayPort) WriteNumber(json, "relayPort", *info->relayPort);
+  if (info->relayName) json.Key("relayName").String(*info->relayName);
+  if (info->keywords) json.Key("keywords").String(*info->keywords);
+  WriteBigNumber(json, "gameId", info->gameId);
+  json.EndObject();
 }
 
-const char* StatusName(ListStatus status) {
-  switch (status) {
-    case ListStatus::Answered:
-      return "\"ok\"";
-    case ListStatus::TimedOut:
-      return "\"timeout\"";
-    case ListStatus::BadAddress:
-      return "\"bad address\"";
-    case ListStatus::SendFailed:
-      return "\"send failed\"";
+void WritePlayers(JsonWriter& json, const std::vector<PlayerEntry>& players) {
+  json.BeginArray();
+  for (const PlayerEntry& player : players) {
+    json.BeginObject();
+    json.Key("name").String(player.name);
+    WriteNumber(json, "frags", player.frags);
+    const std::optional<double> seconds = ConnectedSeconds(player);
+    json.Key("time").Literal(seconds ? Decimal(*seconds) : "null");
+    json.EndObject();
   }
-  return "null";
+  json.EndArray();
 }
 
-void WriteListEntry(std::ostream& out, const ListResult& result) {
-  JsonObject entry(out);
-  entry.Key("name") << JsonString(result.name);
-  entry.Key("address") << JsonString(result.address);
-  entry.Key("status") << StatusName(result.status);
-  if (result.status == ListStatus::Answered) {
-    entry.Key("serverName") << JsonString(result.details.ServerName);
-    entry.Key("map") << JsonString(result.details.MapName);
-    entry.Key("players") << static_cast<int>(result.details.PlayerCount);
-    entry.Key("maxPlayers") << static_cast<int>(result.details.MaxPlayers);
-    entry.Key("roundTripMs") << Number(result.roundTripMs);
-  } else if (!result.error.empty()) {
-    entry.Key("error") << JsonString(result.error);
+void WriteRules(JsonWriter& json, const std::vector<RuleEntry>& rules) {
+  json.BeginArray();
+  for (const RuleEntry& rule : rules) {
+    json.BeginObject();
+    json.Key("name").String(rule.name);
+    json.Key("value").String(rule.value);
+    json.EndObject();
   }
+  json.EndArray();
+}
+
+std::string ErrorText(const std::vector<Problem>& problems) {
+  std::string text;
+  for (const Problem& problem : problems) {
+    if (!text.empty()) text += "; ";
+    text += problem.part.empty() ? problem.reason : problem.part + ": " + problem.reason;
+  }
+  return text;
+}
+
+void WriteServer(JsonWriter& json, const ServerReport& report, bool a2s) {
+  json.BeginObject();
+  json.Key("target").String(report.target);
+  json.Key("address");
+  if (report.address)
+    json.String(FormatServerAddress(*report.address));
+  else
+    json.Literal("null");
+  WriteMilliseconds(json, report.roundTripMs);
+  json.Key("details");
+  if (report.details)
+    WriteDetails(json, *report.details, report.a2sInfo);
+  else
+    json.Literal("null");
+  if (a2s) WriteA2sInfo(json, report.a2sInfo);
+  json.Key("players");
+  if (report.players)
+    WritePlayers(json, *report.players);
+  else
+    json.Literal("null");
+  json.Key("rules");
+  if (report.rules)
+    WriteRules(json, *report.rules);
+  else
+    json.Literal("null");
+  if (!report.problems.empty()) json.Key("error").String(ErrorText(report.problems));
+  json.EndObject();
+}
+
+void WriteListEntry(JsonWriter& json, const ListResult& result) {
+  json.BeginObject();
+  json.Key("name").String(result.target.name);
+  json.Key("address").String(result.target.address);
+  json.Key("protocol").String(result.protocol == WireProtocol::A2s ? "a2s" : "classic");
+  json.Key("status").String(OutcomeWord(result.outcome));
+  if (result.details) {
+    json.Key("serverName").String(result.details->ServerName);
+    json.Key("map").String(result.details->MapName);
+    WriteNumber(json, "players", result.details->PlayerCount);
+    WriteNumber(json, "maxPlayers", result.details->MaxPlayers);
+  }
+  WriteMilliseconds(json, result.roundTripMs);
+  if (result.protocol == WireProtocol::A2s) WriteA2sInfo(json, result.a2sInfo);
+  if (!result.error.empty()) json.Key("error").String(result.error);
+  json.EndObject();
 }
 
 }  // namespace
 
-void PrintServerJson(std::ostream& out, const ServerReport& report) {
-  {
-    JsonObject server(out);
-    server.Key("address") << JsonString(FormatServerAddress(report.address));
-    server.Key("roundTripMs") << Number(report.roundTripMs);
-    if (report.details)
-      WriteDetails(server.Key("details"), *report.details);
-    else
-      server.Key("details") << "null";
-    if (report.players)
-      WritePlayers(server.Key("players"), *report.players);
-    else
-      server.Key("players") << "null";
-    if (report.rules)
-      WriteRules(server.Key("rules"), *report.rules);
-    else
-      server.Key("rules") << "null";
+void PrintServersJson(std::string& out, const std::vector<ServerReport>& reports, bool a2s,
+                      bool pretty) {
+  JsonWriter json(out, pretty);
+  if (reports.size() == 1) {
+    WriteServer(json, reports.front(), a2s);
+  } else {
+    json.BeginObject();
+    json.Key("servers").BeginArray();
+    for (const ServerReport& report : reports) WriteServer(json, report, a2s);
+    json.EndArray();
+    json.EndObject();
   }
-  out << '\n';
+  json.Finish();
 }
 
-void PrintConsoleJson(std::ostream& out, const ConsoleReport& report) {
-  {
-    JsonObject console(out);
-    console.Key("address") << JsonString(FormatServerAddress(report.address));
-    console.Key("challenge") << Bool(report.challengeAnswered);
-    if (report.lines) {
-      console.Key("roundTripMs") << Number(report.roundTripMs);
-      std::ostream& lines = console.Key("lines");
-      lines << '[';
-      for (std::size_t i = 0; i < report.lines->size(); ++i)
-        lines << (i > 0 ? "," : "") << JsonString((*report.lines)[i]);
-      lines << ']';
-    } else {
-      console.Key("lines") << "null";
-    }
+void PrintConsoleJson(std::string& out, const ConsoleReport& report, bool pretty) {
+  JsonWriter json(out, pretty);
+  json.BeginObject();
+  json.Key("address").String(FormatServerAddress(report.address));
+  json.Key("challenge").Literal(Bool(report.challengeAnswered));
+  WriteMilliseconds(json, report.roundTripMs);
+  json.Key("lines");
+  if (report.lines) {
+    json.BeginArray();
+    for (const std::string& line : *report.lines) json.String(line);
+    json.EndArray();
+  } else {
+    json.Literal("null");
   }
-  out << '\n';
+  if (!report.error.empty()) json.Key("error").String(report.error);
+  json.EndObject();
+  json.Finish();
 }
 
-void PrintListJson(std::ostream& out, const std::vector<ListResult>& results) {
-  out << "{\"servers\":[";
-  for (std::size_t i = 0; i < results.size(); ++i) {
-    if (i > 0) out << ',';
-    out << '\n';
-    WriteListEntry(out, results[i]);
-  }
-  out << "\n]}\n";
+void PrintListJson(std::string& out, const std::vector<ListResult>& results, bool pretty) {
+  JsonWriter json(out, pretty);
+  json.BeginObject();
+  json.Key("servers").BeginArray();
+  for (const ListResult& result : results) WriteListEntry(json, result);
+  json.EndArray();
+  json.EndObject();
+  json.Finish();
 }

@@ -1,12 +1,16 @@
 #pragma once
 
-#include <ostream>
+#include <string>
 #include <vector>
 
-#include "list_query.h"
-#include "server_query.h"
+#include "engine/console.h"
+#include "engine/list_query.h"
+#include "engine/server_query.h"
 
-// One JSON document each, ended by a line feed. A part that did not come is null.
-void PrintServerJson(std::ostream& out, const ServerReport& report);
-void PrintConsoleJson(std::ostream& out, const ConsoleReport& report);
-void PrintListJson(std::ostream& out, const std::vector<ListResult>& results);
+// Each appends one JSON document to `out`, ended by a line feed; indented when `pretty`. A part
+// that did not come is null, and a server that failed has an "error" member. `a2s`: the servers
+// were asked with the Steam-era requests, so each has an "a2s" member.
+void PrintServersJson(std::string& out, const std::vector<ServerReport>& reports, bool a2s,
+                      bool pretty);
+void PrintConsoleJson(std::string& out, const ConsoleReport& report, bool pretty);
+void PrintListJson(std::string& out, const std::vector<ListResult>& results, bool pretty);

@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <ostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "display_text.h"
+#include "engine/display_text.h"
+#include "engine/query_protocol.h"
+#include "report_words.h"
 
 namespace {
 
@@ -38,27 +40,49 @@ const char* YesNo(std::uint8_t flag) {
   return flag == 1 ? "Yes" : "No";
 }
 
-std::string ServerKind(const TDetailInfo& info) {
-  return std::string(info.ServerType == 'd' ? "Dedicated" : "Listen") +
-         (info.ServerOS == 'l' ? " / Linux" : " / Windows");
+std::string Capitalized(std::string word) {
+  if (!word.empty() && word[0] >= 'a' && word[0] <= 'z') word[0] = static_cast<char>(word[0] - 32);
+  return word;
+}
+
+std::string ServerKind(const TDetailInfo& info, const std::optional<A2sInfo>& a2sInfo) {
+  std::string os = Capitalized(OperatingSystemWord(info, a2sInfo));
+  if (os == "Macos") os = "macOS";
+  return TerminalText(Capitalized(ServerTypeWord(info, a2sInfo))) + " / " + TerminalText(os);
 }
 
 std::string PlayersOfMax(const TDetailInfo& info) {
   return std::to_string(info.PlayerCount) + "/" + std::to_string(info.MaxPlayers);
 }
 
-void PrintField(std::ostream& out, const std::string& title, const std::string& value) {
-  out << "  " << Padded(title + ":", 25) << value << '\n';
+// "m:ss", or "h:mm:ss" from an hour on; "-" for a time that is no number.
+std::string ConnectedTime(const PlayerEntry& player) {
+  const std::optional<double> seconds = ConnectedSeconds(player);
+  if (!seconds || *seconds < 0 || *seconds >= 1e9) return "-";
+  const auto whole = static_cast<long>(*seconds);
+  char text[32];
+  if (whole >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
 }
 
-void PrintDetails(std::ostream& out, const TDetailInfo& info) {
+void PrintField(std::string& out, const std::string& title, const std::string& value) {
+  out += "  " + Padded(title + ":", 25) + value + '\n';
+}
+
+void PrintDetails(std::string& out, const TDetailInfo& info,
+                  const std::optional<A2sInfo>& a2sInfo) {
   PrintField(out, "Server Name", TerminalText(info.ServerName));
   PrintField(out, "Server IP", TerminalText(info.ServerAddress));
   PrintField(out, "Game", TerminalText(info.GameName));
   PrintField(out, "running Map", TerminalText(info.MapName));
   PrintField(out, "Player connected / max", PlayersOfMax(info));
+  if (a2sInfo) PrintField(out, "Bots", std::to_string(a2sInfo->bots));
   PrintField(out, "Password", YesNo(info.HasPassword));
-  PrintField(out, "Server Type / OS", ServerKind(info));
+  PrintField(out, "Server Type / OS", ServerKind(info, a2sInfo));
+  if (a2sInfo && a2sInfo->version) PrintField(out, "Version", TerminalText(*a2sInfo->version));
   if (info.IsMod != 1) return;
   PrintField(out, "Mod URL / Download URL",
              TerminalText(info.ModInfoUrl) + " / " + TerminalText(info.ModDownloadUrl));
@@ -68,85 +92,101 @@ void PrintDetails(std::ostream& out, const TDetailInfo& info) {
   PrintField(out, "Clientside Mod", YesNo(info.ModClientDll));
 }
 
-void PrintPlayers(std::ostream& out, const TPlayerList& list) {
-  std::vector<std::string> names;
-  std::size_t width = CharacterCount("Nick");
-  for (const TPlayerItem& item : list.Items) {
-    names.push_back(TerminalText(item.Name));
-    width = std::max(width, CharacterCount(names.back()));
-  }
-  out << "  " << Padded("Nick", width) << "  Frags\n";
-  for (std::size_t i = 0; i < names.size(); ++i)
-    out << "  " << Padded(names[i], width) << "  " << list.Items[i].Frags << '\n';
+void PrintPlayers(std::string& out, const std::vector<PlayerEntry>& players) {
+  std::vector<std::array<std::string, 3>> rows{{"Nick", "Frags", "Time"}};
+  for (const PlayerEntry& player : players)
+    rows.push_back(
+        {TerminalText(player.name), std::to_string(player.frags), ConnectedTime(player)});
+  std::array<std::size_t, 2> widths{};
+  for (const auto& row : rows)
+    for (std::size_t column = 0; column < widths.size(); ++column)
+      widths[column] = std::max(widths[column], CharacterCount(row[column]));
+  for (const auto& row : rows)
+    out += "  " + Padded(row[0], widths[0]) + "  " +
+           std::string(widths[1] - CharacterCount(row[1]), ' ') + row[1] + "  " + row[2] + '\n';
 }
 
-void PrintRules(std::ostream& out, const TRuleList& list) {
-  for (const TRuleItem& item : list.Items)
-    out << "  " << TerminalText(item.Name) << " = " << TerminalText(item.Value) << '\n';
+void PrintRules(std::string& out, const std::vector<RuleEntry>& rules) {
+  for (const RuleEntry& rule : rules)
+    out += "  " + TerminalText(rule.name) + " = " + TerminalText(rule.value) + '\n';
+}
+
+// Why a part is missing: the outcome's word, with the reason when it says more.
+std::string Missing(const ServerReport& report, const char* part) {
+  for (const Problem& problem : report.problems) {
+    if (problem.part != part && !problem.part.empty()) continue;
+    const std::string word = OutcomeWord(problem.outcome);
+    if (problem.outcome == Outcome::TimedOut || problem.outcome == Outcome::PortRefused)
+      return word;
+    return word + " (" + TerminalText(problem.reason) + ")";
+  }
+  return TimeoutText;
 }
 
 std::string ListOutcome(const ListResult& result) {
-  switch (result.status) {
-    case ListStatus::Answered:
-      return Milliseconds(result.roundTripMs);
-    case ListStatus::TimedOut:
-      return result.error.empty()
-                 ? TimeoutText
-                 : std::string(TimeoutText) + " (" + TerminalText(result.error) + ")";
-    case ListStatus::BadAddress:
-      return "bad address: " + TerminalText(result.error);
-    case ListStatus::SendFailed:
-      return "send failed: " + TerminalText(result.error);
-  }
-  return {};
+  if (result.outcome == Outcome::Answered && result.roundTripMs)
+    return Milliseconds(*result.roundTripMs);
+  const std::string word = OutcomeWord(result.outcome);
+  if (result.outcome == Outcome::TimedOut || result.outcome == Outcome::PortRefused ||
+      result.error.empty())
+    return word;
+  return word + " (" + TerminalText(result.error) + ")";
 }
 
 using ListRow = std::array<std::string, 5>;
 
 ListRow ListColumns(const ListResult& result) {
-  const bool answered = result.status == ListStatus::Answered;
-  return {TerminalText(result.name), TerminalText(result.address),
-          answered ? TerminalText(result.details.MapName) : "-",
-          answered ? PlayersOfMax(result.details) : "-", ListOutcome(result)};
+  const bool answered = result.outcome == Outcome::Answered && result.details;
+  return {TerminalText(result.target.name), TerminalText(result.target.address),
+          answered ? TerminalText(result.details->MapName) : "-",
+          answered ? PlayersOfMax(*result.details) : "-", ListOutcome(result)};
+}
+
+void PrintServerText(std::string& out, const ServerReport& report) {
+  out += TerminalText(report.address ? FormatServerAddress(*report.address) : report.target);
+  if (report.roundTripMs)
+    out += " answered in " + Milliseconds(*report.roundTripMs) + '\n';
+  else
+    out += ": " + Missing(report, "details") + '\n';
+  if (!report.address) return;
+  out += "\nDetails";
+  if (report.details) {
+    out += '\n';
+    PrintDetails(out, *report.details, report.a2sInfo);
+  } else {
+    out += ": " + Missing(report, "details") + '\n';
+  }
+  out += "\nPlayers";
+  if (report.players) {
+    out += " (" + std::to_string(report.players->size()) + ")\n";
+    PrintPlayers(out, *report.players);
+  } else {
+    out += ": " + Missing(report, "players") + '\n';
+  }
+  out += "\nRules";
+  if (report.rules) {
+    out += " (" + std::to_string(report.rules->size()) + ")\n";
+    PrintRules(out, *report.rules);
+  } else {
+    out += ": " + Missing(report, "rules") + '\n';
+  }
 }
 
 }  // namespace
 
-void PrintServerText(std::ostream& out, const ServerReport& report) {
-  out << FormatServerAddress(report.address);
-  if (report.details || report.players || report.rules)
-    out << " answered in " << Milliseconds(report.roundTripMs) << '\n';
-  else
-    out << ": " << TimeoutText << '\n';
-  out << "\nDetails";
-  if (report.details) {
-    out << '\n';
-    PrintDetails(out, *report.details);
-  } else {
-    out << ": " << TimeoutText << '\n';
-  }
-  out << "\nPlayers";
-  if (report.players) {
-    out << " (" << report.players->Items.size() << ")\n";
-    PrintPlayers(out, *report.players);
-  } else {
-    out << ": " << TimeoutText << '\n';
-  }
-  out << "\nRules";
-  if (report.rules) {
-    out << " (" << report.rules->Items.size() << ")\n";
-    PrintRules(out, *report.rules);
-  } else {
-    out << ": " << TimeoutText << '\n';
+void PrintServersText(std::string& out, const std::vector<ServerReport>& reports) {
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    if (i > 0) out += '\n';
+    PrintServerText(out, reports[i]);
   }
 }
 
-void PrintConsoleText(std::ostream& out, const ConsoleReport& report) {
+void PrintConsoleText(std::string& out, const ConsoleReport& report) {
   if (!report.lines) return;
-  for (const std::string& line : *report.lines) out << TerminalText(line) << '\n';
+  for (const std::string& line : *report.lines) out += TerminalText(line) + '\n';
 }
 
-void PrintListText(std::ostream& out, const std::vector<ListResult>& results) {
+void PrintListText(std::string& out, const std::vector<ListResult>& results) {
   std::vector<ListRow> rows{{"Name", "Address", "Map", "Players", "Round trip"}};
   for (const ListResult& result : results) rows.push_back(ListColumns(result));
   std::array<std::size_t, 5> widths{};
@@ -155,7 +195,7 @@ void PrintListText(std::ostream& out, const std::vector<ListResult>& results) {
       widths[column] = std::max(widths[column], CharacterCount(row[column]));
   for (const ListRow& row : rows) {
     for (std::size_t column = 0; column + 1 < row.size(); ++column)
-      out << Padded(row[column], widths[column]) << "  ";
-    out << row.back() << '\n';
+      out += Padded(row[column], widths[column]) + "  ";
+    out += row.back() + '\n';
   }
 }

@@ -1,12 +1,16 @@
 #pragma once
 
-#include <ostream>
+#include <string>
 #include <vector>
 
-#include "list_query.h"
-#include "server_query.h"
+#include "engine/console.h"
+#include "engine/list_query.h"
+#include "engine/server_query.h"
 
-void PrintServerText(std::ostream& out, const ServerReport& report);
-void PrintConsoleText(std::ostream& out, const ConsoleReport& report);
+// Each appends its text to `out`.
+
+// Each server's full answer, one after another with a blank line between them.
+void PrintServersText(std::string& out, const std::vector<ServerReport>& reports);
+void PrintConsoleText(std::string& out, const ConsoleReport& report);
 // One line per entry under a title line; columns padded to the widest entry.
-void PrintListText(std::ostream& out, const std::vector<ListResult>& results);
+void PrintListText(std::string& out, const std::vector<ListResult>& results);

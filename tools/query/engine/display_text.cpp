@@ -1,4 +1,4 @@
-#include "display_text.h"
+#include "engine/display_text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,24 +41,14 @@ std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at) {
   return length;
 }
 
-// Where the valid UTF-8 of `bytes` ends: its size when all of it is UTF-8; when the text was
-// cut at its capacity and only the last character is incomplete, where that character starts;
-// npos otherwise.
-std::size_t Utf8End(std::string_view bytes, std::size_t capacity) {
+// Where the valid UTF-8 at the start of `bytes` ends.
+std::size_t Utf8End(std::string_view bytes) {
   std::size_t at = 0;
   while (at < bytes.size()) {
     const std::size_t length = Utf8SequenceLength(bytes, at);
     if (length == 0) break;
     at += length;
   }
-  if (at == bytes.size()) return at;
-  if (capacity == 0 || bytes.size() != capacity) return std::string_view::npos;
-  // A lead byte followed only by continuation bytes up to the end: a character cut in half.
-  const auto lead = static_cast<std::uint8_t>(bytes[at]);
-  const std::size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (needed == 0 || bytes.size() - at >= needed) return std::string_view::npos;
-  for (std::size_t i = at + 1; i < bytes.size(); ++i)
-    if ((static_cast<std::uint8_t>(bytes[i]) & 0xC0) != 0x80) return std::string_view::npos;
   return at;
 }
 
@@ -78,9 +68,8 @@ bool IsControl(std::uint32_t codePoint) {
 // Calls `emit` with every character of `bytes` as UTF-8 text and its code point (the code
 // point is exact for the one- and two-byte forms, the only ones that can be controls).
 template <typename Emit>
-void ForEachCharacter(std::string_view bytes, std::size_t capacity, Emit emit) {
-  const std::size_t utf8End = Utf8End(bytes, capacity);
-  if (utf8End == std::string_view::npos) {
+void ForEachCharacter(std::string_view bytes, Emit emit) {
+  if (Utf8End(bytes) != bytes.size()) {
     std::string character;
     for (const char c : bytes) {
       character.clear();
@@ -90,7 +79,7 @@ void ForEachCharacter(std::string_view bytes, std::size_t capacity, Emit emit) {
     return;
   }
   std::size_t at = 0;
-  while (at < utf8End) {
+  while (at < bytes.size()) {
     const std::size_t length = Utf8SequenceLength(bytes, at);
     const auto lead = static_cast<std::uint8_t>(bytes[at]);
     std::uint32_t codePoint = lead;
@@ -105,10 +94,29 @@ void ForEachCharacter(std::string_view bytes, std::size_t capacity, Emit emit) {
 
 }  // namespace
 
-std::string TerminalText(std::string_view bytes, std::size_t capacity) {
+std::string WholeCharacters(std::string_view bytes, std::size_t capacity) {
+  const std::size_t at = Utf8End(bytes);
+  if (at == bytes.size() || bytes.size() != capacity) return std::string(bytes);
+  // A lead byte followed only by continuation bytes up to the end: a character cut in half.
+  const auto lead = static_cast<std::uint8_t>(bytes[at]);
+  const std::size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (needed == 0 || bytes.size() - at >= needed) return std::string(bytes);
+  for (std::size_t i = at + 1; i < bytes.size(); ++i)
+    if ((static_cast<std::uint8_t>(bytes[i]) & 0xC0) != 0x80) return std::string(bytes);
+  return std::string(bytes.substr(0, at));
+}
+
+std::string Utf8Text(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  ForEachCharacter(bytes, capacity, [&out](std::string_view character, std::uint32_t codePoint) {
+  ForEachCharacter(bytes, [&out](std::string_view character, std::uint32_t) { out += character; });
+  return out;
+}
+
+std::string TerminalText(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  ForEachCharacter(bytes, [&out](std::string_view character, std::uint32_t codePoint) {
     if (IsControl(codePoint))
       out += '?';
     else
@@ -117,10 +125,10 @@ std::string TerminalText(std::string_view bytes, std::size_t capacity) {
   return out;
 }
 
-std::string JsonString(std::string_view bytes, std::size_t capacity) {
+std::string JsonString(std::string_view bytes) {
   std::string out = "\"";
   out.reserve(bytes.size() + 2);
-  ForEachCharacter(bytes, capacity, [&out](std::string_view character, std::uint32_t codePoint) {
+  ForEachCharacter(bytes, [&out](std::string_view character, std::uint32_t codePoint) {
     if (codePoint == '"' || codePoint == '\\') {
       out += '\\';
       out += character;

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "server_address.h"
+#include "engine/server_address.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -14,9 +14,13 @@ struct ReceivedDatagram {
   std::string bytes;
   ServerAddress source;
   Clock::time_point receivedAt;
+  // No datagram but the system's report that `source` refused one of ours: nothing listens on
+  // that port (ICMP port unreachable).
+  bool portRefused = false;
 };
 
-// One non-blocking IPv4 UDP socket on a port that the system chooses.
+// One non-blocking UDP socket of one address family on a port that the system chooses. It does
+// not allow broadcasts, so no request, console lines included, goes out as one.
 class UdpSocket {
  public:
   // Largest reply taken with the text commands; a longer datagram is cut to this size.
@@ -24,9 +28,9 @@ class UdpSocket {
   // Steam-era replies may fill a whole UDP datagram.
   static constexpr std::size_t A2sBufferSize = 65536;
 
-  // Takes datagrams of up to `bufferSize` bytes. Raises EZerval when the system refuses the
-  // socket.
-  explicit UdpSocket(std::size_t bufferSize = ClassicBufferSize);
+  // `family` is AF_INET or AF_INET6. Takes datagrams of up to `bufferSize` bytes. Raises EZerval
+  // when the system refuses the socket.
+  explicit UdpSocket(int family, std::size_t bufferSize = ClassicBufferSize);
   ~UdpSocket();
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
@@ -35,17 +39,21 @@ class UdpSocket {
   // Returns an empty text on success, else the system's reason.
   std::string SendTo(const ServerAddress& target, const std::string& datagram,
                      Clock::time_point deadline);
-  // The next datagram already waiting, without blocking. Zero-byte datagrams are skipped.
+  // The next datagram or refusal report already waiting, without blocking. Zero-byte datagrams
+  // and other error reports are skipped.
   std::optional<ReceivedDatagram> TryReceive();
-  // Waits until a datagram is waiting or `deadline` has passed; true when one is waiting.
-  bool WaitReadable(Clock::time_point deadline);
-  // Waits until any of `sockets` has a datagram waiting or `deadline` has passed; true when
-  // one has.
+  // Waits until a datagram or report is waiting on any of `sockets` or `deadline` has passed;
+  // true when one is.
   static bool WaitAnyReadable(const std::vector<UdpSocket*>& sockets, Clock::time_point deadline);
 
  private:
   bool Wait(short events, Clock::time_point deadline);
+  std::optional<ReceivedDatagram> TakeErrorReport();
 
+  int family_;
   int fd_ = -1;
   std::string buffer_;
+  // An ICMP report may wait on the error queue: a call returned its error, or poll() said so.
+  // Only then is the queue read, which saves a system call per datagram.
+  bool errorReported_ = false;
 };

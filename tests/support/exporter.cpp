@@ -1,0 +1,87 @@
+#include "exporter.h"
+
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+#include <limits>
+
+ExporterProcess::~ExporterProcess() {
+  stop();
+}
+
+bool ExporterProcess::start(const QStringList& arguments) {
+  stop();
+  QStringList all = arguments;
+  if (!all.contains("--listen"))
+    all << "--listen"
+        << "127.0.0.1:0";
+  process_ = std::make_unique<QProcess>();
+  process_->setProcessChannelMode(QProcess::SeparateChannels);
+  // A test that crashes must not leave the exporter behind.
+  process_->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+  process_->start(ZERVAL_EXPORTER_BIN, all);
+  const QDeadlineTimer deadline(10000);
+  while (!process_->canReadLine()) {
+    if (process_->state() == QProcess::NotRunning || deadline.hasExpired() ||
+        !process_->waitForReadyRead(int(deadline.remainingTime()))) {
+      process_->waitForFinished(1000);
+      error_ = QString::fromLocal8Bit(process_->readAllStandardError());
+      return false;
+    }
+  }
+  const QString line = QString::fromLocal8Bit(process_->readLine()).trimmed();
+  bool ok = false;
+  port_ = std::uint16_t(line.section(':', -1).toUInt(&ok));
+  if (!line.startsWith("listening on ") || !ok) {
+    error_ = "unexpected first line from the exporter: " + line;
+    return false;
+  }
+  return true;
+}
+
+bool ExporterProcess::stop() {
+  if (!process_ || process_->state() == QProcess::NotRunning) return false;
+  process_->terminate();
+  if (!process_->waitForFinished(5000)) {
+    process_->kill();
+    process_->waitForFinished(5000);
+    return false;
+  }
+  return process_->exitStatus() == QProcess::NormalExit && process_->exitCode() == 0;
+}
+
+HttpAnswer HttpGet(std::uint16_t port, const QByteArray& pathAndQuery, const HttpHeaders& headers,
+                   int timeoutMs) {
+  const QDeadlineTimer deadline(timeoutMs);
+  QTcpSocket socket;
+  socket.connectToHost("127.0.0.1", port);
+  if (!socket.waitForConnected(int(deadline.remainingTime()))) return {};
+  QByteArray request = "GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+  for (const auto& [name, value] : headers) request += name + ": " + value + "\r\n";
+  request += "Connection: close\r\n\r\n";
+  socket.write(request);
+  QByteArray answer;
+  while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+    socket.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+    answer += socket.readAll();
+  }
+  answer += socket.readAll();
+  const int headEnd = answer.indexOf("\r\n\r\n");
+  if (!answer.startsWith("HTTP/1.1 ") || headEnd < 0) return {};
+  return HttpAnswer{answer.mid(9, 3).toInt(), answer.mid(headEnd + 4)};
+}
+
+QList<QByteArray> SamplesNamed(const QByteArray& metrics, const QByteArray& name) {
+  QList<QByteArray> samples;
+  for (const QByteArray& line : metrics.split('\n'))
+    if (line.startsWith(name + ' ') || line.startsWith(name + '{')) samples << line;
+  return samples;
+}
+
+double SampleOf(const QByteArray& metrics, const QByteArray& series) {
+  for (const QByteArray& line : metrics.split('\n'))
+    if (line.startsWith(series + ' ')) return line.mid(series.size() + 1).toDouble();
+  return std::numeric_limits<double>::quiet_NaN();
+}

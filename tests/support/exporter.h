@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+
+// zerval-exporter as a child process, listening on 127.0.0.1 on a port the system picks unless
+// the arguments say --listen. The child is stopped when the object goes.
+class ExporterProcess {
+ public:
+  ExporterProcess() = default;
+  ~ExporterProcess();
+  ExporterProcess(const ExporterProcess&) = delete;
+  ExporterProcess& operator=(const ExporterProcess&) = delete;
+
+  // Starts it and waits for its "listening on" line. False, with errorText(), when it ends or
+  // stays silent instead.
+  bool start(const QStringList& arguments = {});
+  // SIGTERM, then SIGKILL if it does not end in time. True when it ended by itself with code 0.
+  bool stop();
+
+  std::uint16_t port() const { return port_; }
+  QString errorText() const { return error_; }
+
+ private:
+  std::unique_ptr<QProcess> process_;
+  std::uint16_t port_ = 0;
+  QString error_;
+};
+
+struct HttpAnswer {
+  int status = 0;  // 0 when no answer came
+  QByteArray body;
+};
+
+using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+
+// One GET to 127.0.0.1:`port`, waiting at most `timeoutMs` for the whole answer.
+HttpAnswer HttpGet(std::uint16_t port, const QByteArray& pathAndQuery,
+                   const HttpHeaders& headers = {}, int timeoutMs = 30000);
+
+// The value of the one sample in the text format `metrics` whose name and labels are written
+// `series`, e.g. "zerval_up" or "zerval_info{name=\"x\"}"; NaN when there is none.
+double SampleOf(const QByteArray& metrics, const QByteArray& series);
+// The lines of the samples of metric `name`.
+QList<QByteArray> SamplesNamed(const QByteArray& metrics, const QByteArray& name);

@@ -1,0 +1,120 @@
+#include "exporter_options.h"
+
+#include <getopt.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "store/mytypes.h"
+
+namespace {
+
+enum Option { Listen = 256, AllowedTargets, RconPasswords, Timeout, Retries, Interval, Version };
+
+const option Options[] = {
+    {"listen", required_argument, nullptr, Listen},
+    {"allowed-targets", required_argument, nullptr, AllowedTargets},
+    {"rcon-passwords", required_argument, nullptr, RconPasswords},
+    {"timeout", required_argument, nullptr, Timeout},
+    {"retries", required_argument, nullptr, Retries},
+    {"interval", required_argument, nullptr, Interval},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, Version},
+    {nullptr, 0, nullptr, 0},
+};
+
+std::int64_t Number(const char* option, const std::string& text, std::int64_t low,
+                    std::int64_t high) {
+  std::int64_t value = 0;
+  bool digits = !text.empty() && text.size() <= 9;
+  for (const char c : text) {
+    digits = digits && c >= '0' && c <= '9';
+    if (digits) value = value * 10 + (c - '0');
+  }
+  if (!digits || value < low || value > high)
+    throw EZerval(std::string("--") + option + " needs a number from " + std::to_string(low) +
+                  " to " + std::to_string(high) + ", not \"" + text + "\"");
+  return value;
+}
+
+}  // namespace
+
+ExporterOptions ParseExporterOptions(int argc, char** argv) {
+  ExporterOptions result;
+  optind = 1;
+  opterr = 0;
+  for (;;) {
+    const int index = optind;
+    const int option = getopt_long(argc, argv, ":h", Options, nullptr);
+    if (option == -1) break;
+    const std::string value = optarg ? optarg : "";
+    switch (option) {
+      case Listen:
+        result.listen = value;
+        break;
+      case AllowedTargets:
+        result.allowedTargets = value;
+        break;
+      case RconPasswords:
+        result.rconPasswords = value;
+        break;
+      case Timeout:
+        result.timeout = std::chrono::milliseconds(Number("timeout", value, 1, 120000));
+        break;
+      case Retries:
+        result.retries = int(Number("retries", value, 0, 10));
+        break;
+      case Interval:
+        result.interval = std::chrono::milliseconds(Number("interval", value, 1, 60000));
+        break;
+      case 'h':
+        result.help = true;
+        break;
+      case Version:
+        result.version = true;
+        break;
+      case ':':
+        throw EZerval(std::string(argv[index]) + " needs a value");
+      default:
+        throw EZerval("unknown option " + std::string(argv[index]));
+    }
+  }
+  if (optind < argc) throw EZerval("unexpected argument \"" + std::string(argv[optind]) + "\"");
+  return result;
+}
+
+std::string ExporterUsage() {
+  return R"(Usage: zerval-exporter [OPTION]...
+Game servers for Prometheus. Each scrape of
+  /probe?target=HOST[:PORT]&protocol=classic|a2s[&players=1]
+asks that server at once and answers in the Prometheus text format: zerval_up,
+zerval_round_trip_seconds, zerval_probe_duration_seconds, zerval_players,
+zerval_max_players, zerval_bots (a2s), zerval_info{name,map,game,game_dir,protocol};
+with players=1 zerval_player_frags{player} and zerval_player_connected_seconds{player};
+with a console password for the server zerval_rcon_up and, from the console's
+"status", zerval_player_ping_seconds{player,userid} and zerval_player_loss_ratio.
+/metrics gives the exporter's own metrics.
+
+Options:
+      --listen ADDR:PORT      where to listen (default 127.0.0.1:9550); IPv6 as
+                              [ADDR]:PORT
+      --allowed-targets FILE  probe only the servers of this list (a .zsl list, or
+                              one HOST[:PORT] a line); others get HTTP 403. Required
+                              when the listen address is not a loopback address
+      --rcon-passwords FILE   console passwords: a .zsl list whose entries carry
+                              them, or lines "HOST[:PORT] PASSWORD" ("#" comments).
+                              Passwords never come from a request. A refused
+                              password is not sent to that server again for 60 s
+      --timeout MS            the longest a probe takes (default 5000); the
+                              scraper's X-Prometheus-Scrape-Timeout-Seconds less
+                              0.5 s shortens it
+      --retries N             sends of a request without an answer (default 2)
+      --interval MS           at most this long between them (default 500)
+  -h, --help                  this text
+      --version               the version
+
+A malformed request gets HTTP 400 with a one-line reason, other paths 404.
+Exit status: 0 stopped by SIGTERM or SIGINT, 1 cannot listen, 2 bad input.
+)";
+}

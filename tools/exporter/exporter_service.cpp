@@ -1,0 +1,72 @@
+#include "exporter_service.h"
+
+#include <httplib.h>
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "engine/display_text.h"
+#include "metrics_text.h"
+#include "probe_metrics.h"
+#include "probe_request.h"
+
+namespace {
+
+constexpr const char* ScrapeTimeoutHeader = "X-Prometheus-Scrape-Timeout-Seconds";
+constexpr const char* PlainText = "text/plain; charset=utf-8";
+
+void Refuse(httplib::Response& response, int status, const std::string& reason) {
+  response.status = status;
+  response.set_content(reason + "\n", PlainText);
+}
+
+void Probe(const httplib::Request& request, httplib::Response& response,
+           const ExporterConfig& config, ExporterMetrics& metrics) {
+  std::optional<std::string> scrapeTimeout;
+  const std::size_t timeouts = request.get_header_value_count(ScrapeTimeoutHeader);
+  if (timeouts > 1)
+    return Refuse(response, 400, std::string(ScrapeTimeoutHeader) + " is given twice");
+  if (timeouts == 1) scrapeTimeout = request.get_header_value(ScrapeTimeoutHeader);
+  const std::variant<ProbeRequest, HttpRefusal> admitted =
+      AdmitProbe(request.params, scrapeTimeout, config.timeout, config.allowed);
+  if (const auto* refusal = std::get_if<HttpRefusal>(&admitted))
+    return Refuse(response, refusal->status, refusal->reason);
+  const ProbeResult probe = RunProbe(std::get<ProbeRequest>(admitted), config.setup);
+  metrics.CountProbe(probe.report.details.has_value(), probe.durationSeconds);
+  response.set_content(ProbeMetrics(probe), MetricsContentType);
+}
+
+}  // namespace
+
+void InstallRoutes(httplib::Server& server, const ExporterConfig& config,
+                   ExporterMetrics& metrics) {
+  server.Get("/probe",
+             [&config, &metrics](const httplib::Request& request, httplib::Response& response) {
+               Probe(request, response, config, metrics);
+             });
+  server.Get("/metrics", [&config, &metrics](const httplib::Request&, httplib::Response& response) {
+    response.set_content(metrics.Text(config.version), MetricsContentType);
+  });
+  // Called for every answer with an error status, refusals of the handlers included.
+  server.set_error_handler([&metrics](const httplib::Request&, httplib::Response& response) {
+    metrics.CountRefusal(response.status);
+    if (!response.body.empty()) return;
+    Refuse(response, response.status,
+           response.status == 404 ? "not found: this exporter serves /probe and /metrics"
+                                  : "refused (HTTP " + std::to_string(response.status) + ")");
+  });
+  // A probe that cannot even open its socket (no file descriptors left) fails the scrape.
+  server.set_exception_handler(
+      [](const httplib::Request&, httplib::Response& response, std::exception_ptr failure) {
+        std::string reason = "the probe failed";
+        try {
+          std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+          reason += ": " + TerminalText(error.what());
+        } catch (...) {
+        }
+        Refuse(response, 500, reason);
+      });
+}

@@ -1,0 +1,148 @@
+// zerval-exporter: game servers for Prometheus, asked at the moment of each scrape.
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "engine/display_text.h"
+#include "engine/server_address.h"
+#include "exporter_metrics.h"
+#include "exporter_options.h"
+#include "exporter_service.h"
+#include "probe.h"
+#include "server_table.h"
+#include "store/mytypes.h"
+#include "task_threads.h"
+
+namespace {
+
+constexpr std::uint16_t DefaultListenPort = 9550;
+// Requests served at once; each probe waits for its server in a thread of its own, and an idle
+// keep-alive connection holds one too.
+constexpr std::size_t ServingThreads = 512;
+// Requests on one connection before the server closes it; scrapers keep their connections.
+constexpr std::size_t RequestsPerConnection = 10000;
+
+enum ExitStatus { Stopped = 0, CannotListen = 1, BadInput = 2 };
+
+bool IsLoopback(const ServerAddress& address) {
+  if (address.Family() == AF_INET) {
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(address.storage);
+    return (ntohl(v4.sin_addr.s_addr) >> 24) == 127;
+  }
+  const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address.storage).sin6_addr;
+  return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
+
+// The address to listen on; its port is 0 when the system is to choose one.
+ServerAddress ListenAddress(const std::string& text) {
+  // The address reader wants a port from 1 up, so port 0 is read as 1 and replaced.
+  const bool anyPort = text.size() > 2 && text.compare(text.size() - 2, 2, ":0") == 0;
+  const AddressText parts =
+      SplitServerAddress(anyPort ? text.substr(0, text.size() - 1) + "1" : text);
+  const std::uint16_t port = anyPort ? 0 : parts.hasPort ? parts.port : DefaultListenPort;
+  ServerAddress address = ResolveServerAddress(parts.ipv6 ? "[" + parts.host + "]" : parts.host);
+  if (address.Family() == AF_INET)
+    reinterpret_cast<sockaddr_in&>(address.storage).sin_port = htons(port);
+  else
+    reinterpret_cast<sockaddr_in6&>(address.storage).sin6_port = htons(port);
+  return address;
+}
+
+int Fail(int status, const std::string& message, const char* hint = "") {
+  std::fprintf(stderr, "zerval-exporter: %s\n%s", TerminalText(message).c_str(), hint);
+  return status;
+}
+
+// Stops the server on SIGINT or SIGTERM; the signals are blocked in every other thread.
+void StopOnSignal(httplib::Server& server) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread([signals, &server] {
+    int signal = 0;
+    sigwait(&signals, &signal);
+    server.stop();
+  }).detach();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ExporterOptions options;
+  ServerAddress listenAddress;
+  ServerTable allowed;
+  ServerTable passwords;
+  try {
+    options = ParseExporterOptions(argc, argv);
+    if (options.help || options.version) {
+      std::fputs(options.help ? ExporterUsage().c_str() : "zerval-exporter " ZERVAL_VERSION "\n",
+                 stdout);
+      return 0;
+    }
+    listenAddress = ListenAddress(options.listen);
+    if (!options.allowedTargets && !IsLoopback(listenAddress))
+      throw EZerval("--allowed-targets FILE is required to listen on " +
+                    FormatServerAddress(listenAddress) + ", which is not a loopback address");
+    if (options.allowedTargets) allowed = ReadAllowedTargets(*options.allowedTargets);
+    if (options.rconPasswords) passwords = ReadConsolePasswords(*options.rconPasswords);
+  } catch (const EZerval& error) {
+    return Fail(BadInput, error.what(), "Try 'zerval-exporter --help'.\n");
+  }
+
+  ConsoleRefusals refusals;
+  ExporterConfig config;
+  config.timeout = options.timeout;
+  config.setup.retries = options.retries;
+  config.setup.interval = options.interval;
+  config.setup.passwords = options.rconPasswords ? &passwords : nullptr;
+  config.setup.refusals = &refusals;
+  config.allowed = options.allowedTargets ? &allowed : nullptr;
+  config.version = ZERVAL_VERSION;
+  ExporterMetrics metrics;
+
+  signal(SIGPIPE, SIG_IGN);
+  httplib::Server server;
+  server.new_task_queue = [] { return new TaskThreads(ServingThreads); };
+  server.set_tcp_nodelay(true);
+  server.set_keep_alive_max_count(RequestsPerConnection);
+  int listening = -1;
+  // Not the library's SO_REUSEPORT: a second exporter on the same port would take half of the
+  // scrapes instead of being refused.
+  server.set_socket_options([&listening](int socket) {
+    const int on = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    listening = socket;
+  });
+  InstallRoutes(server, config, metrics);
+  StopOnSignal(server);
+
+  // "a.b.c.d:port" or "[ipv6]:port": the host as the HTTP server takes it, and as shown.
+  const std::string formatted = FormatServerAddress(listenAddress);
+  const std::string shown = formatted.substr(0, formatted.rfind(':'));
+  const std::string host =
+      listenAddress.Family() == AF_INET6 ? shown.substr(1, shown.size() - 2) : shown;
+  const int wanted = std::atoi(formatted.c_str() + formatted.rfind(':') + 1);
+  const int port = wanted == 0 ? server.bind_to_any_port(host)
+                               : (server.bind_to_port(host, wanted) ? wanted : -1);
+  if (port <= 0)
+    return Fail(CannotListen, "cannot listen on " + formatted + ": " + std::strerror(errno));
+  // The library listens with a backlog of 5: of a scraper's dozens of connections opened at
+  // once, some would wait a second for the repeated connection request.
+  ::listen(listening, SOMAXCONN);
+  std::printf("listening on %s:%d\n", shown.c_str(), port);
+  std::fflush(stdout);
+  if (!server.listen_after_bind()) return Fail(CannotListen, "the listening socket failed");
+  return Stopped;
+}

@@ -1,0 +1,117 @@
+#include "engine/console.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/exchange_driver.h"
+#include "engine/query_protocol.h"
+#include "engine/udp_socket.h"
+#include "protocol/datafuncs.h"
+#include "protocol/replypolicy.h"
+
+namespace {
+
+constexpr char ChallengeKind = 'c';
+// A request is never given less than this, so one that starts at the deadline still goes out.
+constexpr Micros ShortestWait = 1000;
+
+Micros MicrosOf(std::chrono::milliseconds duration) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
+}
+
+// The request's time-out and its whole exchange end at `deadline`.
+void Bound(ExchangeRequest& request, Micros deadline) {
+  request.timeout = request.budget = std::max(deadline - NowMicros(), ShortestWait);
+}
+
+// Why a console answer refuses the line; empty when it does not.
+std::string RefusalOf(const std::string& reply) {
+  switch (AnswerOf(reply)) {
+    case ConsoleAnswer::WrongPassword:
+      return "console refused: wrong password (\"Bad rcon_password.\")";
+    case ConsoleAnswer::Banned:
+      return "console refused: this address is banned from the server's console";
+    case ConsoleAnswer::ChallengeExpired:
+      return "console refused: the challenge expired, and a new one did not help";
+    case ConsoleAnswer::Other:
+      break;
+  }
+  return {};
+}
+
+// Stores the console answer; a refusal makes the outcome.
+void TakeAnswer(const std::string& reply, ConsoleReport& report) {
+  report.lines = ParseRconReply(reply);
+  report.error = RefusalOf(reply);
+  report.outcome = report.error.empty() ? Outcome::Answered : Outcome::ConsoleRefused;
+}
+
+void TakeFailure(const Exchange& exchange, const char* what, ConsoleReport& report) {
+  const Failure failure = FailureOf(exchange);
+  report.outcome = failure.outcome;
+  report.error = std::string(what) + ": " + failure.reason;
+}
+
+}  // namespace
+
+ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
+                                const std::string& command, const QuerySettings& settings) {
+  ConsoleReport report;
+  report.address = address;
+  UdpSocket socket(address.Family());
+  ExchangeDriver driver;
+  const Micros start = NowMicros();
+  const Micros deadline = start + MicrosOf(settings.timeout);
+
+  ExchangeRequest challengeRequest;
+  challengeRequest.command = "challenge rcon";
+  challengeRequest.retries = settings.retries;
+  challengeRequest.retryInterval = MicrosOf(settings.interval);
+  Bound(challengeRequest, deadline);
+  Exchange& challenge = driver[driver.Start(socket, address, challengeRequest)];
+  driver.Run();
+  if (challenge.policy.state() != ReplyPolicy::State::Replied) {
+    TakeFailure(challenge, "no console challenge", report);
+    return report;
+  }
+  const std::string& challengeReply = challenge.policy.Reply();
+  if (ReplyKind(challengeReply) != ChallengeKind) {
+    // A banned address gets its refusal to the challenge request already.
+    TakeAnswer(challengeReply, report);
+    if (report.outcome == Outcome::Answered) {
+      report.outcome = Outcome::Unreadable;
+      report.error = "the reply to \"challenge rcon\" was no console challenge";
+    }
+    return report;
+  }
+  report.challengeAnswered = true;
+  const std::string challengeText = ExtractChallenge(challengeReply);
+  if (challengeText.empty()) {
+    report.outcome = Outcome::Unreadable;
+    report.error = "the console challenge reply held no challenge";
+    return report;
+  }
+
+  // Console lines are never sent twice: the policy does not resend them.
+  ExchangeRequest lineRequest;
+  lineRequest.console = ConsoleLine{challengeText, password, command};
+  Bound(lineRequest, deadline);
+  const Micros lineStart = NowMicros();
+  Exchange& line = driver[driver.Start(socket, address, lineRequest, challenge.policy.TakeHeld())];
+  driver.Run();
+  if (line.policy.state() != ReplyPolicy::State::Replied) {
+    TakeFailure(line, "no console reply", report);
+    return report;
+  }
+  report.roundTripMs = double(lineStart - start + line.policy.RoundTrip().value_or(0)) / 1000;
+  TakeAnswer(line.policy.Reply(), report);
+  if (!report.lines) {
+    report.outcome = Outcome::Unreadable;
+    report.error = "the reply to the console line was no console text";
+  }
+  return report;
+}

@@ -1,0 +1,123 @@
+#include "engine/exchange_driver.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A flood must not keep the clock from being looked at: after this many datagrams from one
+// socket the exchanges' deadlines come first.
+constexpr int MaxTakenPerPass = 64;
+
+Clock::time_point AtMicros(Micros micros) {
+  return Clock::time_point(
+      std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(micros)));
+}
+
+Micros MicrosOf(Clock::time_point time) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
+}
+
+}  // namespace
+
+Micros NowMicros() {
+  return MicrosOf(Clock::now());
+}
+
+Failure FailureOf(const Exchange& exchange) {
+  if (exchange.portRefused) return {Outcome::PortRefused, "refused (port unreachable)"};
+  if (!exchange.sendFailure.empty())
+    return {Outcome::SendFailed, "cannot send: " + exchange.sendFailure};
+  // What came was a split reply that could not be put together.
+  if (!exchange.policy.Refusal().empty())
+    return {Outcome::Unreadable, "reply refused: " + exchange.policy.Refusal()};
+  const Micros allowed = exchange.policy.request.budget;
+  return {Outcome::TimedOut, "no reply within " + std::to_string(allowed / 1000) + " ms"};
+}
+
+std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& address,
+                                  ExchangeRequest request, const std::vector<std::string>& held) {
+  const std::size_t index = exchanges_.size();
+  exchanges_.emplace_back(socket, address, std::move(request), NowMicros());
+  if (std::find(sockets_.begin(), sockets_.end(), &socket) == sockets_.end())
+    sockets_.push_back(&socket);
+  routes_[&socket][AddressKey(address)].push_back(index);
+  Exchange& exchange = exchanges_.back();
+  for (const std::string& reply : held)
+    if (!exchange.Done()) exchange.policy.Receive(reply, true, NowMicros(), true);
+  Flush(index);
+  Schedule(index);
+  TakeWaiting();
+  return index;
+}
+
+void ExchangeDriver::Run() {
+  for (;;) {
+    AdvanceDue(NowMicros());
+    if (wakes_.empty()) return;
+    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(wakes_.top().first))) TakeWaiting();
+  }
+}
+
+void ExchangeDriver::Flush(std::size_t index) {
+  Exchange& exchange = exchanges_[index];
+  for (const std::string& datagram : exchange.policy.TakeOutgoing()) {
+    if (!exchange.sendFailure.empty()) break;
+    exchange.sendFailure = exchange.socket->SendTo(exchange.address, datagram,
+                                                   AtMicros(exchange.policy.HardDeadline()));
+  }
+}
+
+void ExchangeDriver::Schedule(std::size_t index) {
+  const Exchange& exchange = exchanges_[index];
+  if (!exchange.Done()) wakes_.emplace(exchange.policy.WakeAt(), index);
+}
+
+void ExchangeDriver::AdvanceDue(Micros now) {
+  while (!wakes_.empty() && wakes_.top().first <= now) {
+    const auto [at, index] = wakes_.top();
+    wakes_.pop();
+    Exchange& exchange = exchanges_[index];
+    if (exchange.Done() || exchange.policy.WakeAt() != at) continue;
+    exchange.policy.Advance(now);
+    Flush(index);
+    Schedule(index);
+  }
+  // Entries of exchanges that ended meanwhile must not hold up the end.
+  while (!wakes_.empty() && exchanges_[wakes_.top().second].Done()) wakes_.pop();
+}
+
+void ExchangeDriver::TakeWaiting() {
+  for (UdpSocket* socket : sockets_) {
+    for (int taken = 0; taken < MaxTakenPerPass; ++taken) {
+      std::optional<ReceivedDatagram> datagram = socket->TryReceive();
+      if (!datagram) break;
+      Take(*socket, *datagram);
+    }
+  }
+}
+
+void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
+  Routes& routes = routes_[&socket];
+  const auto route = routes.find(AddressKey(datagram.source));
+  if (route == routes.end()) return;
+  std::vector<std::size_t>& waiting = route->second;
+  waiting.erase(waiting.begin(),
+                std::find_if(waiting.begin(), waiting.end(),
+                             [this](std::size_t index) { return !exchanges_[index].Done(); }));
+  if (waiting.empty()) return;
+  if (datagram.portRefused) {
+    for (const std::size_t index : waiting) exchanges_[index].portRefused = true;
+    waiting.clear();
+    return;
+  }
+  const std::size_t index = waiting.front();
+  exchanges_[index].policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt));
+  Flush(index);
+  Schedule(index);
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <queue>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "engine/server_address.h"
+#include "engine/settings.h"
+#include "engine/udp_socket.h"
+#include "protocol/replypolicy.h"
+
+// The reply policy's clock: microseconds on the steady clock.
+Micros NowMicros();
+
+// One exchange with one server: the policy decides, the driver sends and receives for it.
+struct Exchange {
+  Exchange(UdpSocket& to, const ServerAddress& server, ExchangeRequest request, Micros now)
+      : socket(&to), address(server), policy(std::move(request), now) {}
+
+  UdpSocket* socket;
+  ServerAddress address;
+  ReplyPolicy policy;
+  // The system reported that nothing listens on the server's port.
+  bool portRefused = false;
+  // Why a datagram could not be sent; empty when all went out.
+  std::string sendFailure;
+
+  bool Done() const {
+    return policy.state() != ReplyPolicy::State::Waiting || portRefused || !sendFailure.empty();
+  }
+};
+
+// Why an exchange that ended without a reply got none, in English.
+struct Failure {
+  Outcome outcome = Outcome::TimedOut;
+  std::string reason;
+};
+Failure FailureOf(const Exchange& exchange);
+
+// Drives any number of exchanges on the engine's sockets with one poll() loop. A datagram on a
+// socket goes to the oldest exchange on that socket with its source that is still waiting, so a
+// server asked twice on one socket answers its exchanges in turn; a datagram that no exchange
+// waits for is dropped. Every exchange ends by its policy's deadline.
+class ExchangeDriver {
+ public:
+  // Starts an exchange and sends its request at once. The replies that an earlier exchange held
+  // for the next one come first; then the datagrams already waiting are taken: with many
+  // exchanges the first replies arrive while later requests still go out, and taking them keeps
+  // the receive buffer from overflowing. The index names it in this driver.
+  std::size_t Start(UdpSocket& socket, const ServerAddress& address, ExchangeRequest request,
+                    const std::vector<std::string>& held = {});
+  // Returns when every exchange is done.
+  void Run();
+
+  Exchange& operator[](std::size_t index) { return exchanges_[index]; }
+
+ private:
+  // Mostly one exchange per address: a vector costs less than a deque.
+  using Routes = std::unordered_map<std::string, std::vector<std::size_t>>;
+
+  void Flush(std::size_t index);
+  void Schedule(std::size_t index);
+  void TakeWaiting();
+  void Take(UdpSocket& socket, ReceivedDatagram& datagram);
+  void AdvanceDue(Micros now);
+
+  // Stable addresses: exchanges are only ever added.
+  std::deque<Exchange> exchanges_;
+  std::vector<UdpSocket*> sockets_;
+  // Per socket, the exchanges by their server's address, oldest first.
+  std::unordered_map<const UdpSocket*, Routes> routes_;
+  // When each waiting exchange wants to be advanced, soonest first; an entry whose time is no
+  // longer its exchange's is stale and skipped.
+  std::priority_queue<std::pair<Micros, std::size_t>, std::vector<std::pair<Micros, std::size_t>>,
+                      std::greater<>>
+      wakes_;
+};

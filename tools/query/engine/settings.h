@@ -1,0 +1,28 @@
+#pragma once
+
+#include <chrono>
+
+// How details, players and rules are asked for: with the text commands that servers of the older
+// network era answer, or with the Steam-era requests that today's servers answer instead. The
+// console lines are the same in both.
+enum class WireProtocol { Classic, A2s };
+
+struct QuerySettings {
+  WireProtocol protocol = WireProtocol::Classic;
+  // All that asking one server may take, resent requests included.
+  std::chrono::milliseconds timeout{5000};
+  // How often a request without an answer goes out again, and how long after the last time.
+  int retries = 2;
+  std::chrono::milliseconds interval{500};
+};
+
+// How asking a server ended. zerval-query's exit status follows the worst outcome.
+enum class Outcome {
+  Answered,        // every reply asked for came
+  TimedOut,        // a reply did not come in time
+  PortRefused,     // the system reported that nothing listens on the port (ICMP)
+  SendFailed,      // the request could not be sent
+  BadAddress,      // the address could not be read or resolved
+  ConsoleRefused,  // the console refused the line: wrong password, or a ban
+  Unreadable,      // what came could not be read (pieces of a split reply that make no reply)
+};
