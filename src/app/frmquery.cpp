@@ -33,6 +33,11 @@ QFont WholeTextFont(const QLabel& label) {
 Tfrm_query::Tfrm_query(QWidget* owner) : QFrame(owner) {
   ui.setupUi(this);
   ui.lbl_wait->setFont(WholeTextFont(*ui.lbl_wait));
+  hide();
+}
+
+void Tfrm_query::Open() {
+  const QWidget* owner = parentWidget();
   move((owner->width() - width()) / 2, (owner->height() - height()) / 2);
   raise();
   show();

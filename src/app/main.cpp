@@ -5,7 +5,6 @@
 #include <QCursor>
 #include <QFile>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStringList>
@@ -259,8 +258,11 @@ void Tfrm_main::ShowHiddenLogLines() {
 }
 
 std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {
-  QPointer<Tfrm_query> dialog = new Tfrm_query(this);
-  return std::shared_ptr<void>(dialog.data(), [dialog](void*) { delete dialog.data(); });
+  if (!waitDialog) waitDialog = new Tfrm_query(this);
+  if (openWaitDialogs++ == 0) waitDialog->Open();
+  return std::shared_ptr<void>(this, [this](void*) {
+    if (--openWaitDialogs == 0 && waitDialog) waitDialog->hide();
+  });
 }
 
 void Tfrm_main::PlayTimeoutSound() {

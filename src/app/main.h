@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -24,6 +25,7 @@
 #include "ui_ts_rules.h"
 
 class QTreeWidgetItem;
+class Tfrm_query;
 
 // The main window: the frame, its six pages and everything the operator does in them.
 // Its handlers carry the names of the controls and events they serve.
@@ -38,6 +40,10 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   static constexpr int ExpandedHeight = 579;
   static constexpr int ClientWidth = 689;
   static constexpr int ClientHeight = 456;
+
+  // The one wait dialog, made at the first wait, and how many waits hold it open.
+  QPointer<Tfrm_query> waitDialog;
+  int openWaitDialogs = 0;
 
   // Debug log lines written while the debug strip was hidden, for the memo once it is shown.
   std::deque<std::string> hiddenLogLines;

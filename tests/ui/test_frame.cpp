@@ -242,8 +242,13 @@ class TestFrame : public QObject {
     QVERIFY(!inkInRow(0) && !inkInRow(text.height() - 1));
     QVERIFY(inkInRow(text.height() / 2) || inkInRow(text.height() / 3));
     QVERIFY(wait->ui.lbl_wait->font().pixelSize() >= 20);
+    QVERIFY(wait->isVisibleTo(&w));
+    // A second wait inside the first keeps it open until both have ended.
+    std::shared_ptr<void> inner = w.OpenWaitDialog();
+    inner.reset();
+    QVERIFY(wait->isVisibleTo(&w));
     handle.reset();
-    QVERIFY(!w.findChild<Tfrm_query*>());
+    QVERIFY(!wait->isVisibleTo(&w));
   }
 
   void timeoutSoundIsEightBitMonoPcm() {
