@@ -284,12 +284,16 @@ class TestExchange : public QObject {
     const std::string challenge = Reply('c', "hallenge rcon 5\n");
     f.peer.setScript([&](const UdpPeer::Request& request) {
       if (request.command() == "challenge rcon") return Strings{challenge, challenge};
-      return Strings{DetailsReply("d")};
+      if (request.command() == "details") return Strings{DetailsReply("d")};
+      return Strings{ConsoleReply("ok\n")};
     });
     QVERIFY(f.exchange.QueryChallenge("127.0.0.1", f.peer.port(), nullptr, true, "say x"));
     QVERIFY(f.exchange.QueryServer("127.0.0.1", f.peer.port(), "details", nullptr, true));
     QTest::qWait(50);
     QCOMPARE(f.peer.commands(), (Strings{"challenge rcon", "rcon 5 secretB say x", "details"}));
+    // The copy of the challenge reply took no one's answer.
+    QCOMPARE(ConsoleLines(f.recorder.events), (Strings{"Sending :\"say x\"", "ok"}));
+    QCOMPARE(f.recorder.details.at(0).ServerName, std::string("d"));
     QCOMPARE(f.server.Challenge, std::string("5"));
 
     Fixture stale;
@@ -333,7 +337,8 @@ class TestExchange : public QObject {
     QTest::addColumn<std::string>("command");
     std::string piece = std::string("\xFE\xFF\xFF\xFF\x01\x00\x00\x00\x12", 9);
     piece += std::string(8192 - piece.size(), 'p');
-    QTest::newRow("small datagrams from a foreign port") << Reply('m', "x") << true << std::string("details");
+    QTest::newRow("small datagrams from a foreign port")
+        << Reply('m', "x") << true << std::string("details");
     QTest::newRow("split pieces from the server") << piece << false << std::string("rules");
     QTest::newRow("console text from the server")
         << Reply('l', std::string(1400, 'c')) << false << std::string("rcon 1 pw status");

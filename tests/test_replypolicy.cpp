@@ -125,6 +125,12 @@ class TestReplyPolicy : public QObject {
     QCOMPARE(late.policy.Reply(), Expired);
     QVERIFY(!late.policy.RenewedChallenge());
 
+    // A copy of the challenge reply is no answer to the line.
+    Drive copy(ConsoleRequest());
+    QCOMPARE(copy.Feed(Challenge("111"), Ms).verdict, Verdict::Drop);
+    copy.Feed(Console("ok\n"), 2 * Ms);
+    QCOMPARE(copy.ReplyLines(), Strings{"ok"});
+
     Drive wrong(ConsoleRequest());
     wrong.Feed(Console("Bad rcon_password.\n"), Ms);
     wrong.At(500 * Ms);

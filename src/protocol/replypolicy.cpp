@@ -181,6 +181,13 @@ Verdict ReplyPolicy::TakeWhole(std::string reply, Micros now) {
       return Verdict::Drop;
     }
   }
+  // A console line is never answered with a challenge: one that comes now is a copy of the
+  // one the line was built with, and taking it would leave the line's answer to the next
+  // exchange.
+  if (request.console && KindOf(reply) == KindChallenge) {
+    Note("Doppelte Challenge-Antwort verworfen");
+    return Verdict::Drop;
+  }
   answeredSinceSend_ = true;
   if (!roundTrip_) roundTrip_ = now - start_;
   if (KindOf(reply) == KindConsoleText) return JoinConsoleText(std::move(reply), now);
