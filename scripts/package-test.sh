@@ -54,7 +54,7 @@ echo "== What the package holds"
 dpkg-deb -f "$package" Depends | grep -q "libqt6widgets6" || fail "no Qt libraries among the dependencies"
 content=$work/content
 dpkg-deb -x "$package" "$content"
-for program in zerval zerval-query zerval-gameserver; do
+for program in zerval zerval-query zerval-gameserver zervtalk zerval-exporter; do
   [[ -x $content/usr/bin/$program ]] || fail "no /usr/bin/$program"
   page=$content/usr/share/man/man1/$program.1.gz
   [[ -f $page ]] || fail "no man page $program(1)"
@@ -62,8 +62,8 @@ for program in zerval zerval-query zerval-gameserver; do
   [[ -z $warnings ]] || fail "$program(1) does not render cleanly: $warnings"
   zcat "$page" | grep -q "Zerval $version" || fail "$program(1) does not name version $version"
 done
-# The Chat button looks for the companion beside the window program.
-[[ -x $content/usr/bin/zervtalk ]] || fail "no /usr/bin/zervtalk"
+[[ -f $content/usr/lib/systemd/system/zerval-exporter.service ]] ||
+  fail "no systemd unit for zerval-exporter"
 desktop=$content/usr/share/applications/org.zerval.Zerval.desktop
 desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
 metainfo=$content/usr/share/metainfo/org.zerval.Zerval.metainfo.xml

@@ -81,6 +81,7 @@ EZerval SettingsError(const char* what, const QString& fileName) {
 
 // A file without the key means Classic; a value that names neither protocol is refused.
 QueryProtocol ReadProtocolSetting(const QString& fileName) {
+  if (!QFileInfo(fileName).isFile()) throw SettingsError("Cannot read file", fileName);
   const QSettings settings(fileName, QSettings::IniFormat);
   if (settings.status() != QSettings::NoError) throw SettingsError("Cannot read file", fileName);
   const QString value = settings.value(ProtocolKey, ClassicSetting).toString().trimmed();

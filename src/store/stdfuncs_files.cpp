@@ -57,6 +57,8 @@ std::unique_ptr<QSaveFile> OpenForSave(const TFileContents& file) {
 }
 
 QByteArray ReadFile(const QString& fileName, qint64 maxSize) {
+  // Anything but a regular file could block the reader for ever (a FIFO) or never end.
+  if (!QFileInfo(fileName).isFile()) throw FileError("Cannot open file", fileName);
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) throw FileError("Cannot open file", fileName);
   QByteArray bytes = file.read(maxSize);

@@ -315,6 +315,18 @@ class TestFrame : public QObject {
     QFile::remove(fifo);
   }
 
+  // Options files that are no regular files are refused too, and the defaults stay.
+  void optionFilesThatAreNoFilesAreRefused() {
+    const std::string names[] = {"config.dat", "zerval.ini"};
+    for (const std::string& name : names) QCOMPARE(mkfifo(name.c_str(), 0600), 0);
+    const FifoWriterVisit unblockOptions(names[0]), unblockSettings(names[1]);
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    QCOMPARE(dialogs.texts().size(), 2);
+    QCOMPARE(w.Options.Timeout, 5000);
+    for (const std::string& name : names) QFile::remove(QString::fromStdString(name));
+  }
+
   void freshStartHasDefaults() {
     ScriptedDialogs dialogs;
     Tfrm_main w;
