@@ -243,10 +243,9 @@ void Tfrm_main::StartChat() {
     UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
                           ConsoleLineFor(CurrentServer, command), CurrentServer.Log, false);
 
-  StartProgram(
-      CompanionProgramPath(),
-      {"-" + ToDisplay(CurrentServer.HostIP), "-" + QString::number(CurrentServer.Port),
-       "-" + ToDisplay(CurrentServer.Challenge), "-" + ToDisplay(CurrentServer.RconPassword)});
+  StartProgram(CompanionProgramPath(),
+               {"-" + CurrentServer.HostIP, "-" + std::to_string(CurrentServer.Port),
+                "-" + CurrentServer.Challenge, "-" + CurrentServer.RconPassword});
 }
 
 void Tfrm_main::kick1Click() {

@@ -1,6 +1,8 @@
 // The window's Chat button starts the companion chat program found beside the window program.
 #include <signal.h>
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -15,15 +17,15 @@ using namespace e2e;
 
 namespace {
 
-// The ids of the running processes whose command line is exactly `commandLine`.
-std::vector<pid_t> ProcessesRunning(const QStringList& commandLine) {
+// The ids of the running processes whose command line is exactly `commandLine`, byte for byte.
+std::vector<pid_t> ProcessesRunning(const QByteArrayList& commandLine) {
   std::vector<pid_t> found;
   for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
     bool isProcess = false;
     const pid_t pid = entry.toInt(&isProcess);
     QFile file("/proc/" + entry + "/cmdline");
     if (!isProcess || !file.open(QIODevice::ReadOnly)) continue;
-    QStringList arguments = QString::fromLocal8Bit(file.readAll()).split(QChar(0));
+    QByteArrayList arguments = file.readAll().split('\0');
     arguments.removeLast();  // after the closing zero byte
     if (arguments == commandLine) found.push_back(pid);
   }
@@ -44,13 +46,16 @@ class TestE2eChat : public QObject {
     Window window;
     Tfrm_main& w = *window.w;
     QVERIFY(w.uiAdmin.btn_cht->isEnabled());
-    window.LoadList({Entry("Chat", Address(simulator), "pw")});
+    // A password that is no UTF-8 reaches the companion as the bytes it is.
+    const std::string password("p\xE4ss w");
+    window.LoadList({Entry("Chat", Address(simulator), password)});
     window.Choose(0);
     QTRY_VERIFY_WITH_TIMEOUT(w.CurrentServer.ServerSelected && !w.UDPClient.IsBusy(), 10000);
 
-    const QStringList commandLine{CompanionProgramPath(), "-127.0.0.1",
-                                  "-" + QString::number(simulator.port()),
-                                  "-" + QString::fromStdString(w.CurrentServer.Challenge), "-pw"};
+    const QByteArrayList commandLine{QFile::encodeName(CompanionProgramPath()), "-127.0.0.1",
+                                     "-" + QByteArray::number(simulator.port()),
+                                     "-" + QByteArray::fromStdString(w.CurrentServer.Challenge),
+                                     "-" + QByteArray::fromStdString(password)};
     const auto stopCompanion = qScopeGuard([&] {
       for (const pid_t pid : ProcessesRunning(commandLine)) kill(pid, SIGTERM);
     });
@@ -58,7 +63,7 @@ class TestE2eChat : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!ProcessesRunning(commandLine).empty(), 10000);
     const Commands sent = simulator.commands();
     QCOMPARE(sent.back().substr(0, sent.back().find(" logaddress ")),
-             "rcon " + w.CurrentServer.Challenge + " pw");
+             "rcon " + w.CurrentServer.Challenge + " " + password);
   }
 };
 

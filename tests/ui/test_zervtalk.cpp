@@ -160,7 +160,9 @@ class TestZervtalk : public QObject {
     QFETCH(QStringList, arguments);
     QFETCH(QString, read);
     std::string error;
-    const std::optional<TalkArguments> got = ReadArguments(arguments, error);
+    std::vector<std::string> bytes;
+    for (const QString& argument : arguments) bytes.push_back(argument.toStdString());
+    const std::optional<TalkArguments> got = ReadArguments(bytes, error);
     const QString shown = got ? QString::fromStdString(got->host + "|" + std::to_string(got->port) +
                                                        "|" + got->challenge + "|" + got->password +
                                                        "|" + std::to_string(got->logPort))

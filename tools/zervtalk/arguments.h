@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The command line the window's Chat action builds: -HOST -PORT -CHALLENGE -PASSWORD, each value
 // behind one minus sign. A password may hold blanks: given as one argument it is taken whole,
@@ -22,5 +22,7 @@ constexpr char Usage[] =
     "Shows the chat of a game server whose log goes to UDP port N of this machine (default 3305)\n"
     "and says typed lines there through its remote console.\n";
 
-// `arguments` without the program's name. Nothing, with the reason, when they do not fit.
-std::optional<TalkArguments> ReadArguments(const QStringList& arguments, std::string& error);
+// `arguments` without the program's name, as the bytes they are. Nothing, with the reason, when
+// they do not fit.
+std::optional<TalkArguments> ReadArguments(const std::vector<std::string>& arguments,
+                                           std::string& error);
