@@ -17,57 +17,13 @@ simulator="$build/tools/gameserver/zerval-gameserver"
 make_list="$build/bench/zerval-bench-list"
 servers=1000
 
-work=$(mktemp -d)
-simulator_pids=()
-cleanup() {
-  for pid in "${simulator_pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Starts a simulator with the further arguments, its output in $1, and sets `port` to its first
-# port. It runs in this shell, so that its process id reaches `simulator_pids`.
-start_simulator() {
-  local out=$1
-  shift
-  "$simulator" --address 127.0.0.1 --port 0 "$@" >"$out" 2>&1 &
-  simulator_pids+=($!)
-  for _ in $(seq 100); do
-    grep -q '^listening ' "$out" && break
-    kill -0 "${simulator_pids[-1]}" 2>/dev/null || break
-    sleep 0.1
-  done
-  port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
-  if [[ -z $port ]]; then
-    echo "the simulator did not start:" >&2
-    cat "$out" >&2
-    exit 1
-  fi
-}
+source "$(dirname "$0")/common.sh"
 
 start_simulator "$work/simulator.out" --count "$servers"
 first_port=$port
 # One server whose replies take 30 ms, as over the internet: there one round trip more shows.
 start_simulator "$work/distant.out" --delay 30
 distant_port=$port
-
-now_ns() { date +%s%N; }
-
-# Runs a command once and prints its wall time in microseconds; its output goes to $2.
-time_once() {
-  local output=$1
-  shift
-  local start end
-  start=$(now_ns)
-  "$@" >"$output" 2>&1 || true
-  end=$(now_ns)
-  echo $(((end - start) / 1000))
-}
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # The number of servers that an output shows as answered.
 answered_qstat() { grep -E '^127\.0\.0\.1:[0-9]+ ' "$1" | grep -cvE 'no response|DOWN|TIMEOUT|ERROR' || true; }

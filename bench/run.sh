@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release, in build-bench), runs every benchmark program, the
-# side-by-side comparison with qstat and the exporter's load run, and prints every ratio and
-# result again at the end.
+# Builds the benchmarks (Release, in build-bench), runs every benchmark program (the window's
+# offscreen), the side-by-side comparison with qstat, the console status listing through
+# zerval-query and the exporter's load run, and prints every ratio and result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -11,8 +11,8 @@ min_time=${ZERVAL_BENCH_MIN_TIME:-0.5}
 
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_BENCH=ON \
-  -DZERVAL_BUILD_TESTS=OFF -DZERVAL_BUILD_APP=OFF >/dev/null
-cmake --build "$build" -j2 --target bench_decoders bench_listfile bench_exchange zerval-query \
+  -DZERVAL_BUILD_TESTS=OFF -DZERVAL_BUILD_APP=ON >/dev/null
+cmake --build "$build" -j2 --target bench_decoders bench_listfile bench_exchange bench_window zerval-query \
   zerval-gameserver zerval-bench-list zerval-bench-exporter
 
 log=$(mktemp)
@@ -21,7 +21,7 @@ trap 'rm -f "$log"' EXIT
 echo "== Machine"
 echo "$(nproc) cores, $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1), $(uname -sr), load average $(cut -d" " -f1-3 /proc/loadavg)" | tee -a "$log"
 
-for program in bench_decoders bench_listfile bench_exchange; do
+for program in bench_decoders bench_listfile bench_exchange bench_window; do
   echo
   echo "== $program"
   "$build/bench/$program" --benchmark_min_time="$min_time" --benchmark_color=false 2>&1 | tee -a "$log"
@@ -30,6 +30,10 @@ done
 echo
 echo "== Side by side with qstat"
 bash "$root/bench/qstat_compare.sh" "$build" 2>&1 | tee -a "$log"
+
+echo
+echo "== Console status listing through zerval-query"
+bash "$root/bench/console_status.sh" "$build" 2>&1 | tee -a "$log"
 
 echo
 echo "== zerval-exporter under a scraper's load"
