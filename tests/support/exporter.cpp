@@ -1,55 +1,15 @@
 #include "exporter.h"
 
-#include <signal.h>
-#include <sys/prctl.h>
-
 #include <QDeadlineTimer>
 #include <QTcpSocket>
 #include <limits>
 
-ExporterProcess::~ExporterProcess() {
-  stop();
-}
-
 bool ExporterProcess::start(const QStringList& arguments) {
-  stop();
   QStringList all = arguments;
   if (!all.contains("--listen"))
     all << "--listen"
         << "127.0.0.1:0";
-  process_ = std::make_unique<QProcess>();
-  process_->setProcessChannelMode(QProcess::SeparateChannels);
-  // A test that crashes must not leave the exporter behind.
-  process_->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-  process_->start(ZERVAL_EXPORTER_BIN, all);
-  const QDeadlineTimer deadline(10000);
-  while (!process_->canReadLine()) {
-    if (process_->state() == QProcess::NotRunning || deadline.hasExpired() ||
-        !process_->waitForReadyRead(int(deadline.remainingTime()))) {
-      process_->waitForFinished(1000);
-      error_ = QString::fromLocal8Bit(process_->readAllStandardError());
-      return false;
-    }
-  }
-  const QString line = QString::fromLocal8Bit(process_->readLine()).trimmed();
-  bool ok = false;
-  port_ = std::uint16_t(line.section(':', -1).toUInt(&ok));
-  if (!line.startsWith("listening on ") || !ok) {
-    error_ = "unexpected first line from the exporter: " + line;
-    return false;
-  }
-  return true;
-}
-
-bool ExporterProcess::stop() {
-  if (!process_ || process_->state() == QProcess::NotRunning) return false;
-  process_->terminate();
-  if (!process_->waitForFinished(5000)) {
-    process_->kill();
-    process_->waitForFinished(5000);
-    return false;
-  }
-  return process_->exitStatus() == QProcess::NormalExit && process_->exitCode() == 0;
+  return child_.start(ZERVAL_EXPORTER_BIN, all, "listening on ", 10000);
 }
 
 HttpAnswer HttpGet(std::uint16_t port, const QByteArray& pathAndQuery, const HttpHeaders& headers,

@@ -9,28 +9,23 @@
 #include <cstdint>
 #include <memory>
 
+#include "listeningchild.h"
+
 // zerval-exporter as a child process, listening on 127.0.0.1 on a port the system picks unless
 // the arguments say --listen. The child is stopped when the object goes.
 class ExporterProcess {
  public:
-  ExporterProcess() = default;
-  ~ExporterProcess();
-  ExporterProcess(const ExporterProcess&) = delete;
-  ExporterProcess& operator=(const ExporterProcess&) = delete;
-
   // Starts it and waits for its "listening on" line. False, with errorText(), when it ends or
   // stays silent instead.
   bool start(const QStringList& arguments = {});
   // SIGTERM, then SIGKILL if it does not end in time. True when it ended by itself with code 0.
-  bool stop();
+  bool stop() { return child_.stop(); }
 
-  std::uint16_t port() const { return port_; }
-  QString errorText() const { return error_; }
+  std::uint16_t port() const { return child_.port(); }
+  QString errorText() const { return child_.errorText(); }
 
  private:
-  std::unique_ptr<QProcess> process_;
-  std::uint16_t port_ = 0;
-  QString error_;
+  ListeningChild child_;
 };
 
 struct HttpAnswer {

@@ -1,9 +1,5 @@
 #include "simulator.h"
 
-#include <signal.h>
-#include <sys/prctl.h>
-
-#include <QDeadlineTimer>
 #include <QFile>
 
 namespace {
@@ -26,12 +22,7 @@ std::string Unescape(const QByteArray& text) {
 
 }  // namespace
 
-SimulatorProcess::~SimulatorProcess() {
-  stop();
-}
-
 bool SimulatorProcess::start(const QStringList& arguments, int timeoutMs) {
-  stop();
   QStringList all = arguments;
   if (!all.contains("--port"))
     all << "--port"
@@ -43,40 +34,7 @@ bool SimulatorProcess::start(const QStringList& arguments, int timeoutMs) {
   } else {
     logPath_ = all.at(all.indexOf("--log") + 1);
   }
-  process_ = std::make_unique<QProcess>();
-  process_->setProcessChannelMode(QProcess::SeparateChannels);
-  // A test that crashes must not leave servers behind.
-  process_->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-  process_->start(ZERVAL_GAMESERVER_BIN, all);
-  const QDeadlineTimer deadline(timeoutMs);
-  while (!process_->canReadLine()) {
-    if (process_->state() == QProcess::NotRunning || deadline.hasExpired() ||
-        !process_->waitForReadyRead(int(deadline.remainingTime()))) {
-      process_->waitForFinished(1000);
-      error_ = "the simulator did not start: " +
-               QString::fromLocal8Bit(process_->readAllStandardError());
-      return false;
-    }
-  }
-  const QString line = QString::fromLocal8Bit(process_->readLine()).trimmed();
-  bool ok = false;
-  port_ = std::uint16_t(line.section(':', -1).toUInt(&ok));
-  if (!line.startsWith("listening ") || !ok) {
-    error_ = "unexpected first line from the simulator: " + line;
-    return false;
-  }
-  return true;
-}
-
-bool SimulatorProcess::stop() {
-  if (!process_ || process_->state() == QProcess::NotRunning) return false;
-  process_->terminate();
-  if (!process_->waitForFinished(5000)) {
-    process_->kill();
-    process_->waitForFinished(5000);
-    return false;
-  }
-  return process_->exitStatus() == QProcess::NormalExit && process_->exitCode() == 0;
+  return child_.start(ZERVAL_GAMESERVER_BIN, all, "listening ", timeoutMs);
 }
 
 std::vector<SimulatorProcess::Request> SimulatorProcess::requests() const {

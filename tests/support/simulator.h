@@ -5,9 +5,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "listeningchild.h"
 
 // The game-server simulator (zerval-gameserver) as a child process on 127.0.0.1. It gets a free
 // port unless the arguments name one, and a request log that requests() reads. The child is
@@ -20,20 +21,15 @@ class SimulatorProcess {
     std::string bytes;    // the command text when framed, else the whole datagram
   };
 
-  SimulatorProcess() = default;
-  ~SimulatorProcess();
-  SimulatorProcess(const SimulatorProcess&) = delete;
-  SimulatorProcess& operator=(const SimulatorProcess&) = delete;
-
   // Starts the simulator and waits for its "listening" line. False, with errorText(), when it
   // exits or stays silent instead.
   bool start(const QStringList& arguments = {}, int timeoutMs = 10000);
   // SIGTERM, then SIGKILL if it does not end in time. True when it ended by itself with code 0.
-  bool stop();
+  bool stop() { return child_.stop(); }
 
-  std::uint16_t port() const { return port_; }  // the first server's port
-  QString errorText() const { return error_; }
-  QProcess* process() const { return process_.get(); }
+  std::uint16_t port() const { return child_.port(); }  // the first server's port
+  QString errorText() const { return child_.errorText(); }
+  QProcess* process() const { return child_.process(); }
 
   // What the servers received so far, in arrival order.
   std::vector<Request> requests() const;
@@ -41,9 +37,7 @@ class SimulatorProcess {
   std::vector<std::string> commands() const;
 
  private:
-  std::unique_ptr<QProcess> process_;
+  ListeningChild child_;
   QTemporaryDir logDir_;
   QString logPath_;
-  std::uint16_t port_ = 0;
-  QString error_;
 };
