@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/option_number.h"
 #include "store/mytypes.h"
 
 namespace {
@@ -23,20 +24,6 @@ const option Options[] = {
     {"version", no_argument, nullptr, Version},
     {nullptr, 0, nullptr, 0},
 };
-
-std::int64_t Number(const char* option, const std::string& text, std::int64_t low,
-                    std::int64_t high) {
-  std::int64_t value = 0;
-  bool digits = !text.empty() && text.size() <= 9;
-  for (const char c : text) {
-    digits = digits && c >= '0' && c <= '9';
-    if (digits) value = value * 10 + (c - '0');
-  }
-  if (!digits || value < low || value > high)
-    throw EZerval(std::string("--") + option + " needs a number from " + std::to_string(low) +
-                  " to " + std::to_string(high) + ", not \"" + text + "\"");
-  return value;
-}
 
 }  // namespace
 
@@ -60,13 +47,13 @@ ExporterOptions ParseExporterOptions(int argc, char** argv) {
         result.rconPasswords = value;
         break;
       case Timeout:
-        result.timeout = std::chrono::milliseconds(Number("timeout", value, 1, 120000));
+        result.timeout = std::chrono::milliseconds(OptionNumber("--timeout", value, 1, 120000));
         break;
       case Retries:
-        result.retries = int(Number("retries", value, 0, 10));
+        result.retries = int(OptionNumber("--retries", value, 0, 10));
         break;
       case Interval:
-        result.interval = std::chrono::milliseconds(Number("interval", value, 1, 60000));
+        result.interval = std::chrono::milliseconds(OptionNumber("--interval", value, 1, 60000));
         break;
       case 'h':
         result.help = true;

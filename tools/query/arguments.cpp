@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/option_number.h"
 #include "store/mytypes.h"
 
 namespace {
@@ -35,23 +36,8 @@ const option Options[] = {
 // The leading ":" makes a missing value come back as ':' rather than as an unknown option.
 constexpr char ShortOptions[] = ":ajt:r:i:l:hV";
 
-// A decimal number from `low` to `high`.
-std::int64_t Number(const char* option, const std::string& text, std::int64_t low,
-                    std::int64_t high, const char* unit) {
-  std::int64_t value = 0;
-  bool digits = !text.empty() && text.size() <= 9;
-  for (const char c : text) {
-    digits = digits && c >= '0' && c <= '9';
-    if (digits) value = value * 10 + (c - '0');
-  }
-  if (!digits || value < low || value > high)
-    throw EZerval(std::string(option) + " needs " + unit + " from " + std::to_string(low) + " to " +
-                  std::to_string(high) + ", not \"" + text + "\"");
-  return value;
-}
-
 std::chrono::milliseconds Milliseconds(const char* option, const std::string& text) {
-  return std::chrono::milliseconds(Number(option, text, 1, MaxMilliseconds, "milliseconds"));
+  return std::chrono::milliseconds(OptionNumber(option, text, 1, MaxMilliseconds, "milliseconds"));
 }
 
 // The option as the operator wrote it, for messages.
@@ -105,7 +91,7 @@ QueryArguments ParseArguments(int argc, char** argv) {
         break;
       case 'r':
         result.settings.retries =
-            static_cast<int>(Number("--retries", value, 0, MaxRetries, "a count"));
+            static_cast<int>(OptionNumber("--retries", value, 0, MaxRetries, "a count"));
         break;
       case 'i':
         result.settings.interval = Milliseconds("--interval", value);
