@@ -1,14 +1,9 @@
 // One full selection cycle through the window's exchange class against the simulator on
 // loopback, beside the raw UDP round trips that the same requests need, in one run.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +16,7 @@
 #include "protocol/UDPIOfuncs.h"
 #include "protocol/datafuncs.h"
 #include "protocol/player_class.h"
+#include "raw_client.h"
 #include "simulator_launch.h"
 #include "store/mytypes.h"
 
@@ -29,7 +25,7 @@ namespace {
 const std::string Host = "127.0.0.1";
 const std::string Password = "benchpw";
 // challenge rcon, its console follow-up, details, players, rules, status
-constexpr int CycleRoundTrips = 6;
+constexpr int RoundTripsPerCycle = 6;
 // Few enough that the status listing stays under 1,000 bytes: a longer console reply makes the
 // exchange wait a quiet time for further parts, which is measured in the README, not here.
 constexpr int Players = 10;
@@ -74,8 +70,7 @@ class WindowClient {
   // sends the console line with the empty command), details, players and rules, then the
   // "status" listing into the player table. False when a request was not answered.
   bool SelectionCycle() {
-    if (!exchange_.QueryChallenge(server_.HostIP, server_.Port, nullptr, false, ""))
-      return false;
+    if (!exchange_.QueryChallenge(server_.HostIP, server_.Port, nullptr, false, "")) return false;
     for (const char* command : {"details", "players", "rules"})
       if (!exchange_.QueryServer(server_.HostIP, server_.Port, command, nullptr, true))
         return false;
@@ -101,45 +96,6 @@ class WindowClient {
   UdpExchange exchange_;
 };
 
-// A plain blocking socket connected to the simulator: send, then wait for the one reply.
-class RawClient {
- public:
-  RawClient() {
-    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(SimulatorPort);
-    inet_pton(AF_INET, Host.c_str(), &to.sin_addr);
-    connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    timeval timeout{2, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  }
-  ~RawClient() { close(fd_); }
-  RawClient(const RawClient&) = delete;
-  RawClient& operator=(const RawClient&) = delete;
-
-  // The reply, empty when none came.
-  std::string RoundTrip(const std::string& command) {
-    const std::string request = std::string(4, '\xFF') + command + '\0';
-    if (send(fd_, request.data(), request.size(), 0) < 0) return {};
-    const ssize_t count = recv(fd_, buffer_, sizeof buffer_, 0);
-    return count > 0 ? std::string(buffer_, static_cast<std::size_t>(count)) : std::string();
-  }
-
-  // The same requests as the selection cycle, without decoding anything.
-  bool CycleRoundTrips() {
-    const std::string challenge = ExtractChallenge(RoundTrip("challenge rcon"));
-    const std::string prefix = "rcon " + challenge + " " + Password + " ";
-    return !challenge.empty() && !RoundTrip(prefix).empty() &&
-           !RoundTrip("details").empty() && !RoundTrip("players").empty() &&
-           !RoundTrip("rules").empty() && !RoundTrip(prefix + "status").empty();
-  }
-
- private:
-  int fd_ = -1;
-  char buffer_[8192];
-};
-
 void BM_SelectionCycle(benchmark::State& state) {
   WindowClient client;
   for (auto _ : state)
@@ -152,7 +108,7 @@ void BM_SelectionCycle(benchmark::State& state) {
 BENCHMARK(BM_SelectionCycle)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_RawRoundTrip(benchmark::State& state) {
-  RawClient client;
+  RawClient client(SimulatorPort);
   for (auto _ : state)
     if (client.RoundTrip("details").empty()) {
       state.SkipWithError("no reply");
@@ -162,30 +118,25 @@ void BM_RawRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_RawRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_RawCycleRoundTrips(benchmark::State& state) {
-  RawClient client;
+  RawClient client(SimulatorPort);
   for (auto _ : state)
-    if (!client.CycleRoundTrips()) {
+    if (!client.CycleRoundTrips(Password)) {
       state.SkipWithError("a request was not answered");
       break;
     }
 }
 BENCHMARK(BM_RawCycleRoundTrips)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
 // The ratio itself: each iteration runs the raw round trips and the selection cycle right
 // after each other, so both see the same load on the machine; the median of the pairs' ratios
 // is the figure.
 void BM_CycleOverRawRoundTrips(benchmark::State& state) {
   WindowClient window;
-  RawClient raw;
+  RawClient raw(SimulatorPort);
   std::vector<double> rawUs, cycleUs, ratios;
   for (auto _ : state) {
     const auto start = Clock::now();
-    const bool rawAnswered = raw.CycleRoundTrips();
+    const bool rawAnswered = raw.CycleRoundTrips(Password);
     const auto middle = Clock::now();
     const bool cycleAnswered = window.SelectionCycle();
     const auto end = Clock::now();
@@ -229,8 +180,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::printf(
         "\nselection cycle %.1f us (%d round trips); raw round trip %.1f us; the same %d raw "
         "round trips %.1f us\n",
-        cycle->second.GetAdjustedRealTime(), CycleRoundTrips, raw->second.GetAdjustedRealTime(),
-        CycleRoundTrips, rawCycle->second.GetAdjustedRealTime());
+        cycle->second.GetAdjustedRealTime(), RoundTripsPerCycle, raw->second.GetAdjustedRealTime(),
+        RoundTripsPerCycle, rawCycle->second.GetAdjustedRealTime());
     std::printf("paired: cycle %.1f us, its raw round trips %.1f us (medians)\n",
                 counters.at("cycle_us").value, counters.at("raw_us").value);
     std::printf("RATIO selection cycle / the raw round trips it needs: %.2f (target < 2)\n",

@@ -2,27 +2,21 @@
 // dialog, views and debug log, against the simulator on loopback. Once on a small server and
 // once on a 32-player server whose status listing comes as two console datagrams back to back,
 // each beside the raw UDP round trips that the same requests need, paired in one run.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "main.h"
 #include "platform/dialogs.h"
-#include "protocol/datafuncs.h"
+#include "raw_client.h"
 #include "simulator_launch.h"
 
 namespace {
@@ -39,50 +33,6 @@ class CountingDialogs : public OperatorDialogs {
   }
   QString ChooseFile(QFileDialog&) override { return {}; }
   int shown = 0;
-};
-
-// A plain blocking socket connected to the simulator: send, then wait for the replies.
-class RawClient {
- public:
-  explicit RawClient(std::uint16_t port) {
-    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    timeval timeout{2, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  }
-  ~RawClient() { close(fd_); }
-  RawClient(const RawClient&) = delete;
-  RawClient& operator=(const RawClient&) = delete;
-
-  // The first reply, empty when none came; `datagrams` replies are read.
-  std::string RoundTrip(const std::string& command, int datagrams = 1) {
-    const std::string request = std::string(4, '\xFF') + command + '\0';
-    if (send(fd_, request.data(), request.size(), 0) < 0) return {};
-    std::string first;
-    for (int i = 0; i < datagrams; ++i) {
-      const ssize_t count = recv(fd_, buffer_, sizeof buffer_, 0);
-      if (count <= 0) return {};
-      if (i == 0) first.assign(buffer_, static_cast<std::size_t>(count));
-    }
-    return first;
-  }
-
-  // The requests of a selection with a password, without decoding anything.
-  bool CycleRoundTrips(int statusDatagrams) {
-    const std::string challenge = ExtractChallenge(RoundTrip("challenge rcon"));
-    const std::string prefix = "rcon " + challenge + " " + Password + " ";
-    return !challenge.empty() && !RoundTrip(prefix).empty() && !RoundTrip("details").empty() &&
-           !RoundTrip("players").empty() && !RoundTrip("rules").empty() &&
-           !RoundTrip(prefix + "status", statusDatagrams).empty();
-  }
-
- private:
-  int fd_ = -1;
-  char buffer_[65536];
 };
 
 // The window with one list entry, selected again for every cycle.
@@ -117,11 +67,6 @@ class WindowClient {
   int players_;
 };
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
 // Each iteration runs the raw round trips and the window's cycle right after each other, so
 // both see the same load; the medians of both and of their ratios are the figures.
 void BM_WindowCycle(benchmark::State& state, int players, int statusDatagrams) {
@@ -136,7 +81,7 @@ void BM_WindowCycle(benchmark::State& state, int players, int statusDatagrams) {
   std::vector<double> rawUs, cycleUs, ratios;
   for (auto _ : state) {
     const auto start = Clock::now();
-    const bool rawAnswered = raw.CycleRoundTrips(statusDatagrams);
+    const bool rawAnswered = raw.CycleRoundTrips(Password, statusDatagrams);
     const auto middle = Clock::now();
     const bool cycleAnswered = window.SelectionCycle();
     const auto end = Clock::now();
