@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -30,7 +29,6 @@ constexpr int RoundTripsPerCycle = 6;
 // exchange wait a quiet time for further parts, which is measured in the README, not here.
 constexpr int Players = 10;
 std::uint16_t SimulatorPort = 0;
-using Clock = std::chrono::steady_clock;
 
 class QuietUi : public ExchangeUi {
  public:
@@ -133,24 +131,9 @@ BENCHMARK(BM_RawCycleRoundTrips)->Unit(benchmark::kMicrosecond)->UseRealTime();
 void BM_CycleOverRawRoundTrips(benchmark::State& state) {
   WindowClient window;
   RawClient raw(SimulatorPort);
-  std::vector<double> rawUs, cycleUs, ratios;
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    const bool rawAnswered = raw.CycleRoundTrips(Password);
-    const auto middle = Clock::now();
-    const bool cycleAnswered = window.SelectionCycle();
-    const auto end = Clock::now();
-    if (!rawAnswered || !cycleAnswered) {
-      state.SkipWithError("a request was not answered");
-      return;
-    }
-    rawUs.push_back(std::chrono::duration<double, std::micro>(middle - start).count());
-    cycleUs.push_back(std::chrono::duration<double, std::micro>(end - middle).count());
-    ratios.push_back(cycleUs.back() / rawUs.back());
-  }
-  state.counters["raw_us"] = Median(rawUs);
-  state.counters["cycle_us"] = Median(cycleUs);
-  state.counters["ratio"] = Median(ratios);
+  MeasurePaired(
+      state, [&] { return raw.CycleRoundTrips(Password); },
+      [&] { return window.SelectionCycle(); });
 }
 BENCHMARK(BM_CycleOverRawRoundTrips)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

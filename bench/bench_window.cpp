@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -22,7 +21,6 @@
 namespace {
 
 const std::string Password = "benchpw";
-using Clock = std::chrono::steady_clock;
 
 // Counts the dialogs instead of showing them: a dialog in a cycle means it failed.
 class CountingDialogs : public OperatorDialogs {
@@ -78,24 +76,9 @@ void BM_WindowCycle(benchmark::State& state, int players, int statusDatagrams) {
   }
   WindowClient window(simulator.port(), players);
   RawClient raw(simulator.port());
-  std::vector<double> rawUs, cycleUs, ratios;
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    const bool rawAnswered = raw.CycleRoundTrips(Password, statusDatagrams);
-    const auto middle = Clock::now();
-    const bool cycleAnswered = window.SelectionCycle();
-    const auto end = Clock::now();
-    if (!rawAnswered || !cycleAnswered) {
-      state.SkipWithError("a request of the cycle was not answered");
-      return;
-    }
-    rawUs.push_back(std::chrono::duration<double, std::micro>(middle - start).count());
-    cycleUs.push_back(std::chrono::duration<double, std::micro>(end - middle).count());
-    ratios.push_back(cycleUs.back() / rawUs.back());
-  }
-  state.counters["raw_us"] = Median(rawUs);
-  state.counters["cycle_us"] = Median(cycleUs);
-  state.counters["ratio"] = Median(ratios);
+  MeasurePaired(
+      state, [&] { return raw.CycleRoundTrips(Password, statusDatagrams); },
+      [&] { return window.SelectionCycle(); });
 }
 BENCHMARK_CAPTURE(BM_WindowCycle, small_server, 10, 1)
     ->Unit(benchmark::kMicrosecond)

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "protocol/datafuncs.h"
 
@@ -45,7 +46,34 @@ bool RawClient::CycleRoundTrips(const std::string& password, int statusDatagrams
          !RoundTrip(prefix + "status", statusDatagrams).empty();
 }
 
+namespace {
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
+}
+
+}  // namespace
+
+void MeasurePaired(benchmark::State& state, const std::function<bool()>& raw,
+                   const std::function<bool()>& cycle) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> rawUs, cycleUs, ratios;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    const bool rawAnswered = raw();
+    const auto middle = Clock::now();
+    const bool cycleAnswered = cycle();
+    const auto end = Clock::now();
+    if (!rawAnswered || !cycleAnswered) {
+      state.SkipWithError("a request of the cycle was not answered");
+      return;
+    }
+    rawUs.push_back(std::chrono::duration<double, std::micro>(middle - start).count());
+    cycleUs.push_back(std::chrono::duration<double, std::micro>(end - middle).count());
+    ratios.push_back(cycleUs.back() / rawUs.back());
+  }
+  state.counters["raw_us"] = Median(rawUs);
+  state.counters["cycle_us"] = Median(cycleUs);
+  state.counters["ratio"] = Median(ratios);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,5 +26,8 @@ class RawClient {
   std::vector<char> buffer_;
 };
 
-// The middle value of a benchmark's samples.
-double Median(std::vector<double> values);
+// Runs the raw round trips and then the cycle that needs them in every iteration, so both see
+// the same load, and sets the medians of both and of their ratio as the counters raw_us,
+// cycle_us and ratio. Stops with an error when either fails.
+void MeasurePaired(benchmark::State& state, const std::function<bool()>& raw,
+                   const std::function<bool()>& cycle);

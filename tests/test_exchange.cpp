@@ -61,6 +61,13 @@ struct Fixture {
   UdpExchange exchange{server, recorder, recorder};
   UdpPeer peer;
   Fixture() { exchange.SetReceiveTimeout(300); }
+  // The peer as the selected server, with a console password.
+  void SelectPeer(const std::string& password) {
+    server.HostIP = "127.0.0.1";
+    server.Port = peer.port();
+    server.RconEnabled = true;
+    server.RconPassword = password;
+  }
 };
 
 using Strings = std::vector<std::string>;
@@ -256,10 +263,7 @@ class TestExchange : public QObject {
 
   void challengeFollowUpGoesToTheSelectedServer() {
     Fixture f;
-    f.server.HostIP = "127.0.0.1";
-    f.server.Port = f.peer.port();
-    f.server.RconEnabled = true;
-    f.server.RconPassword = "pass word";
+    f.SelectPeer("pass word");
     f.peer.setScript([](const UdpPeer::Request& request) {
       if (request.command() == "challenge rcon")
         return std::vector<std::string>{Reply('c', "hallenge rcon 12345\n")};
@@ -277,10 +281,7 @@ class TestExchange : public QObject {
   // unasked one, and never with a password the selected entry does not have.
   void challengeRepliesRunAtMostOneLine() {
     Fixture f;
-    f.server.HostIP = "127.0.0.1";
-    f.server.Port = f.peer.port();
-    f.server.RconEnabled = true;
-    f.server.RconPassword = "secretB";
+    f.SelectPeer("secretB");
     const std::string challenge = Reply('c', "hallenge rcon 5\n");
     f.peer.setScript([&](const UdpPeer::Request& request) {
       if (request.command() == "challenge rcon") return Strings{challenge, challenge};
