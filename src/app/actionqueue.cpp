@@ -28,7 +28,15 @@ void ActionQueue::Execute(const std::function<void()>& action) {
   // kept meanwhile still run.
   const auto done = qScopeGuard([this] {
     running_ = false;
-    if (!pending_.empty()) QTimer::singleShot(0, &context_, [this] { Resume(); });
+    ResumeLater();
   });
   action();
+}
+
+void ActionQueue::ExchangeEnded() {
+  ResumeLater();
+}
+
+void ActionQueue::ResumeLater() {
+  if (!pending_.empty()) QTimer::singleShot(0, &context_, [this] { Resume(); });
 }

@@ -18,11 +18,15 @@ class ActionQueue {
   // Runs the next kept action if no exchange waits; the ones after it follow in later turns
   // of the message loop, so that an action that fails does not take the others with it.
   void Resume();
+  // An exchange has ended: a kept action runs in a later turn of the message loop, outside the
+  // exchange's calls. Nothing is scheduled when none is kept, as exchanges end very often.
+  void ExchangeEnded();
   // True when no action is kept or running.
   bool IsIdle() const { return pending_.empty() && !running_; }
 
  private:
   void Execute(const std::function<void()>& action);
+  void ResumeLater();
 
   QObject& context_;
   std::function<bool()> busy_;

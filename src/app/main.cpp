@@ -8,7 +8,6 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStringList>
-#include <QTimer>
 
 #include "application.h"
 #include "displaytext.h"
@@ -44,9 +43,7 @@ Tfrm_main::Tfrm_main(QWidget* parent)
   uiOptions.setupUi(ui.tb_options);
   uiAbout.setupUi(ui.tb_about);
   SetupFrame();
-  // Queued: the exchange that just ended has returned to its caller before the next action.
-  connect(
-      &UDPClient, &UdpExchange::Idle, this, [this] { actions.Resume(); }, Qt::QueuedConnection);
+  connect(&UDPClient, &UdpExchange::Idle, this, [this] { actions.ExchangeEnded(); });
   SetupEditor();
   SetupOptions();
   FormCreate();
@@ -258,15 +255,9 @@ void Tfrm_main::ShowHiddenLogLines() {
   ui.mem_status->appendPlainText(lines.join(u'\n'));
 }
 
-// The dialog shows once the wait hands control to the message loop: a reply that comes before
-// that leaves nothing to see, and showing and hiding the dialog for it would cost more than
-// the whole exchange.
 std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {
   if (!waitDialog) waitDialog = new Tfrm_query(this);
-  if (openWaitDialogs++ == 0)
-    QTimer::singleShot(0, waitDialog, [this] {
-      if (openWaitDialogs > 0) waitDialog->Open();
-    });
+  if (openWaitDialogs++ == 0) waitDialog->Open();
   return std::shared_ptr<void>(this, [this](void*) {
     if (--openWaitDialogs == 0 && waitDialog) waitDialog->hide();
   });

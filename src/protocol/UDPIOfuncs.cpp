@@ -90,14 +90,19 @@ struct UdpExchange::Run {
   bool anySource = false;
   // Where the reply came from, and the replies kept for the next exchange.
   Datagram replySource;
+  // Whether the wait shows the wait dialog, and the dialog once it shows.
+  bool waitDialog = false;
+  std::shared_ptr<void> dialog;
   bool deferLog = false;
   std::vector<std::string> deferredLines;
 
+  // Lines are made only when somebody reads them: a hex dump costs more than its datagram.
+  bool Logs() const { return static_cast<bool>(log); }
   // During the wait the lines are kept, to be written once the wait dialog has closed.
-  void Log(const std::string& line) {
+  void Log(std::string line) {
     if (!log) return;
     if (deferLog)
-      deferredLines.push_back(line);
+      deferredLines.push_back(std::move(line));
     else
       log(line);
   }
@@ -106,23 +111,21 @@ struct UdpExchange::Run {
     for (const std::string& line : deferredLines) log(line);
     deferredLines.clear();
   }
-  bool FromServer(const Datagram& datagram) const {
-    if (anySource) return true;
-    return datagram.SourcePort == port &&
-           QHostAddress(QString::fromStdString(datagram.SourceAddress))
-               .isEqual(address, QHostAddress::TolerantConversion);
+  bool FromServer(const QHostAddress& source, std::uint16_t sourcePort) const {
+    return anySource ||
+           (sourcePort == port && source.isEqual(address, QHostAddress::TolerantConversion));
   }
 };
 
 std::string HexLine(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
-  std::string line;
-  line.reserve(bytes.size() * 3);
+  std::string line(bytes.size() * 3, ' ');
+  char* out = line.data();
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    line += digits[byte >> 4];
-    line += digits[byte & 0x0F];
-    line += ' ';
+    out[0] = digits[byte >> 4];
+    out[1] = digits[byte & 0x0F];
+    out += 3;
   }
   return line;
 }
@@ -199,30 +202,35 @@ void UdpExchange::SendOutgoing(Run& run, ReplyPolicy& policy) {
                                               run.address, run.port);
     if (sent < 0) throw EZerval("UDP Send Error: " + socket_.errorString().toStdString());
     AddToCounter(server_.BytesSent, static_cast<std::int64_t>(datagram.size()));
+    if (!run.Logs()) continue;
     run.Log("Daten gesendet (" + FormatThousands(static_cast<std::int32_t>(datagram.size())) + ")");
     run.Log(HexLine(datagram));
   }
   for (const std::string& note : policy.TakeNotes()) run.Log(note);
 }
 
-Datagram UdpExchange::ReadOne(Run& run) {
+void UdpExchange::ReadOne(Run& run, ReplyPolicy& policy) {
   QHostAddress source;
   quint16 sourcePort = 0;
   // A longer datagram is cut to the buffer size; the system drops the rest of it.
   const qint64 count = socket_.readDatagram(buffer_.data(), run.bufferSize, &source, &sourcePort);
   if (count < 0) throw EZerval("UDP Receive Error: " + socket_.errorString().toStdString());
-  return Datagram{buffer_.substr(0, static_cast<std::size_t>(count)),
-                  source.toString().toStdString(), sourcePort};
+  const Datagram datagram{buffer_.substr(0, static_cast<std::size_t>(count)),
+                          source.toString().toStdString(), sourcePort};
+  Feed(run, policy, datagram, run.FromServer(source, sourcePort), false);
 }
 
-void UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool held) {
-  const Intake intake = policy.Receive(datagram.Bytes, run.FromServer(datagram), NowMicros(), held);
-  const std::string from = datagram.SourceAddress + ":" + std::to_string(datagram.SourcePort);
+void UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool fromServer,
+                       bool held) {
+  const Intake intake = policy.Receive(datagram.Bytes, fromServer, NowMicros(), held);
   // The source is checked first: only the asked server can end the exchange with an error.
   if (intake.verdict == Verdict::Empty) throw EZerval("UDP Receive Error = 0.");
   if (intake.counted)
     AddToCounter(server_.BytesReceived, static_cast<std::int64_t>(datagram.Bytes.size()));
-  switch (intake.log) {
+  const std::string from = run.Logs() && intake.log != LogDetail::Nothing
+                               ? datagram.SourceAddress + ":" + std::to_string(datagram.SourcePort)
+                               : std::string();
+  switch (run.Logs() ? intake.log : LogDetail::Nothing) {
     case LogDetail::Nothing:
       break;
     case LogDetail::Summary:
@@ -255,8 +263,11 @@ bool UdpExchange::WaitBriefly(Micros until) {
          (socket.revents & POLLIN) != 0;
 }
 
-// Waits in a nested event loop, so painting, input and timers go on meanwhile.
-void UdpExchange::WaitForDatagram(Micros until) {
+// Waits in a nested event loop, so painting, input and timers go on meanwhile. Only now the wait
+// dialog opens: a reply that came before would have left nothing to see, and showing and hiding
+// the dialog for it costs more than the whole exchange.
+void UdpExchange::WaitForDatagram(Run& run, Micros until) {
+  if (run.waitDialog && !run.dialog) run.dialog = ui_.OpenWaitDialog();
   const Micros wait = std::max<Micros>(0, until - NowMicros());
   QEventLoop loop;
   QTimer timer;
@@ -272,7 +283,9 @@ void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
   std::deque<Datagram> earlier = std::move(held_);
   held_.clear();
   while (policy.state() == ReplyPolicy::State::Waiting && !earlier.empty()) {
-    Feed(run, policy, earlier.front(), true);
+    const Datagram& datagram = earlier.front();
+    const QHostAddress source(QString::fromStdString(datagram.SourceAddress));
+    Feed(run, policy, datagram, run.FromServer(source, datagram.SourcePort), true);
     earlier.pop_front();
   }
   Micros lastEvents = NowMicros();
@@ -282,8 +295,8 @@ void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
     policy.Advance(now);
     SendOutgoing(run, policy);
     if (policy.state() != ReplyPolicy::State::Waiting) break;
-    if (!socket_.hasPendingDatagrams() && !WaitBriefly(policy.WakeAt())) {
-      WaitForDatagram(policy.WakeAt());
+    if (!WaitBriefly(policy.WakeAt())) {
+      WaitForDatagram(run, policy.WakeAt());
       lastEvents = NowMicros();
       continue;
     }
@@ -291,7 +304,7 @@ void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
       QCoreApplication::processEvents();
       lastEvents = NowMicros();
     }
-    Feed(run, policy, ReadOne(run), false);
+    ReadOne(run, policy);
   }
   // Replies kept now came before those still kept from earlier, or after all of them.
   for (std::string& reply : policy.TakeHeld())
@@ -304,18 +317,18 @@ std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
   ReplyPolicy policy(run.request, NowMicros());
   run.replySource = Datagram{{}, run.addressText, run.port};
   SendOutgoing(run, policy);
-  std::shared_ptr<void> dialog = waitDialog ? ui_.OpenWaitDialog() : nullptr;
+  run.waitDialog = waitDialog;
   run.deferLog = true;
   try {
     Await(run, policy);
   } catch (...) {
-    dialog.reset();
+    run.dialog.reset();
     run.FlushLog();
     throw;
   }
   if (policy.RenewedChallenge()) server_.Challenge = *policy.RenewedChallenge();
   ui_.UpdateByteCounter();
-  dialog.reset();
+  run.dialog.reset();
   run.FlushLog();
   if (policy.state() != ReplyPolicy::State::Replied) return std::nullopt;
   return Datagram{policy.Reply(), run.replySource.SourceAddress, run.replySource.SourcePort};

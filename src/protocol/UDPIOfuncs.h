@@ -83,7 +83,8 @@ bool IsBroadcastHost(const std::string& host);
 // together, Steam challenges answered, console output joined, an expired console challenge
 // renewed once, and a bounded amount of everything. Replies that came for the next exchange are
 // kept for it. Every datagram taken is counted and logged; the lines of the wait are written
-// once the wait dialog has closed.
+// once the wait dialog has closed. The wait dialog shows once the wait goes on in the message
+// loop: a reply that comes within a brief look at the socket leaves nothing to see.
 //
 // Challenge replies: only QueryChallenge follows one up with a console line, once, and only
 // when the selected entry has a console password. A challenge reply taken by any other exchange
@@ -127,7 +128,8 @@ class UdpExchange : public QObject {
   bool IsBusy() const { return busy_; }
 
  signals:
-  // An exchange has ended and none waits. Connect it queued: it comes from inside the exchange.
+  // An exchange has ended and none waits. It comes from inside the exchange's call: a handler
+  // that starts another exchange must do so in a later turn of the message loop.
   void Idle();
 
  private:
@@ -140,11 +142,11 @@ class UdpExchange : public QObject {
               const LogCallback& log);
   std::optional<Datagram> Exchange(Run& run, bool waitDialog);
   void Await(Run& run, ReplyPolicy& policy);
-  void Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool held);
+  void Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool fromServer, bool held);
   void SendOutgoing(Run& run, ReplyPolicy& policy);
-  Datagram ReadOne(Run& run);
+  void ReadOne(Run& run, ReplyPolicy& policy);
   bool WaitBriefly(Micros until);
-  void WaitForDatagram(Micros until);
+  void WaitForDatagram(Run& run, Micros until);
   void Dispatch(const Datagram& reply, const LogCallback& log, bool display,
                 const std::string* followUpCommand);
   void ChallengeAction(const Datagram& reply, const LogCallback& log, bool display,

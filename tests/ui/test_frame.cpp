@@ -225,8 +225,6 @@ class TestFrame : public QObject {
     ScriptedDialogs dialogs;
     Tfrm_main w;
     std::shared_ptr<void> handle = w.OpenWaitDialog();
-    // It shows once the message loop runs, as it does while an exchange waits.
-    QCoreApplication::processEvents();
     auto* wait = w.findChild<Tfrm_query*>();
     QVERIFY(wait);
     QCOMPARE(wait->parentWidget(), &w);
