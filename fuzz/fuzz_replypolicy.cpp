@@ -21,9 +21,11 @@
 
 namespace {
 
+// Pieces of the replies kept, console text, replies held, and the refusal a renewal keeps (console
+// text too, trailing zero bytes and all).
 constexpr std::size_t MaxKept =
     SplitReassembler::MaxPendingReplies * SplitReassembler::MaxReplySize +
-    ReplyPolicy::MaxConsoleText + ReplyPolicy::MaxHeldBytes + ReplyPolicy::MaxConsoleText;
+    2 * ReplyPolicy::MaxConsoleText + ReplyPolicy::MaxHeldBytes;
 
 ExchangeRequest RequestFrom(std::uint8_t choice, std::uint8_t timeout) {
   ExchangeRequest request;

@@ -101,8 +101,6 @@ class UdpExchange : public QObject {
   static constexpr int BufferSize = 8192;
   // Largest datagram taken with the Steam protocol.
   static constexpr int SteamBufferSize = 65536;
-  // Replies kept for the next exchange, at most.
-  static constexpr std::size_t MaxHeldBytes = ReplyPolicy::MaxHeldBytes;
 
   bool QueryServer(const std::string& host, std::int32_t port, const std::string& command,
                    const LogCallback& log, bool display);
