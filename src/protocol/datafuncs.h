@@ -41,3 +41,7 @@ std::string ExtractChallenge(std::string_view reply);
 
 // Offset of the kind byte in every reply.
 constexpr std::size_t ReplyKindOffset = 4;
+// The kind byte of a reply, '\0' for a datagram too short to have one.
+inline char ReplyKind(std::string_view reply) {
+  return reply.size() > ReplyKindOffset ? reply[ReplyKindOffset] : '\0';
+}

@@ -22,10 +22,6 @@ constexpr std::size_t ReceiveLineBytes = 64;
 // A refusal is a line or two; longer console text is never one.
 constexpr std::size_t LongestRefusal = 64;
 
-char KindOf(std::string_view reply) {
-  return reply.size() > ReplyKindOffset ? reply[ReplyKindOffset] : '\0';
-}
-
 // The text of a console-text reply: from offset 5 to its end, without trailing zero bytes.
 std::string_view ConsoleText(std::string_view reply) {
   if (reply.size() <= ReplyKindOffset + 1) return {};
@@ -52,7 +48,7 @@ std::string FrameRequest(std::string_view command) {
 }
 
 ConsoleAnswer AnswerOf(std::string_view reply) {
-  if (KindOf(reply) != KindConsoleText) return ConsoleAnswer::Other;
+  if (ReplyKind(reply) != KindConsoleText) return ConsoleAnswer::Other;
   std::vector<std::string_view> lines;
   std::string_view text = ConsoleText(reply);
   if (text.size() > LongestRefusal) return ConsoleAnswer::Other;
@@ -184,13 +180,13 @@ Verdict ReplyPolicy::TakeWhole(std::string reply, Micros now) {
   // A console line is never answered with a challenge: one that comes now is a copy of the
   // one the line was built with, and taking it would leave the line's answer to the next
   // exchange.
-  if (request.console && KindOf(reply) == KindChallenge) {
+  if (request.console && ReplyKind(reply) == KindChallenge) {
     Note("Doppelte Challenge-Antwort verworfen");
     return Verdict::Drop;
   }
   answeredSinceSend_ = true;
   if (!roundTrip_) roundTrip_ = now - start_;
-  if (KindOf(reply) == KindConsoleText) return JoinConsoleText(std::move(reply), now);
+  if (ReplyKind(reply) == KindConsoleText) return JoinConsoleText(std::move(reply), now);
   Complete(std::move(reply), now);
   return Verdict::Reply;
 }
@@ -204,7 +200,7 @@ Verdict ReplyPolicy::Hold(std::string reply) {
 
 // Console output may come in several datagrams, back to back; nothing marks the last one.
 Verdict ReplyPolicy::JoinConsoleText(std::string reply, Micros now) {
-  if (KindOf(reply) != KindConsoleText) {
+  if (ReplyKind(reply) != KindConsoleText) {
     const Verdict verdict = Hold(std::move(reply));
     FinishConsoleText(now);
     return verdict;
@@ -260,7 +256,7 @@ void ReplyPolicy::Complete(std::string reply, Micros now) {
 // The renewal waits for its challenge until its deadline; replies of other kinds that come
 // first are kept for the next exchange.
 Verdict ReplyPolicy::TakeRenewalChallenge(std::string reply, Micros now) {
-  if (KindOf(reply) != KindChallenge) return Hold(std::move(reply));
+  if (ReplyKind(reply) != KindChallenge) return Hold(std::move(reply));
   const std::string challenge = ExtractChallenge(reply);
   renewedChallenge_ = challenge;
   // The same answer again is all that an empty or unchanged challenge could bring.

@@ -11,11 +11,6 @@
 #include "protocol/replypolicy.h"
 #include "store/mytypes.h"
 
-// The kind byte of a reply, '\0' for a datagram too short to have one.
-inline char ReplyKind(std::string_view reply) {
-  return reply.size() > ReplyKindOffset ? reply[ReplyKindOffset] : '\0';
-}
-
 // "details", "players" or "rules": the text command, and the part's name in reports.
 const char* PartName(A2sQuery part);
 
