@@ -18,9 +18,9 @@ namespace {
 
 const std::string SplitMarker("\xFE\xFF\xFF\xFF", 4);
 
-std::string PieceHeader(bool goldSource, std::size_t number, std::size_t count) {
+std::string PieceHeader(bool packed, std::size_t number, std::size_t count) {
   const std::string id("\x2A\x00\x00\x00", 4);
-  if (goldSource) return SplitMarker + id + static_cast<char>((number << 4) | count);
+  if (packed) return SplitMarker + id + static_cast<char>((number << 4) | count);
   return SplitMarker + id + static_cast<char>(count) + static_cast<char>(number) + "\xE0\x04";
 }
 
@@ -40,7 +40,7 @@ void FeedPieces(std::string_view rest) {
   }
 }
 
-void RoundTrip(bool goldSource, std::uint8_t shape, std::string_view body) {
+void RoundTrip(bool packed, std::uint8_t shape, std::string_view body) {
   const std::string reply = std::string(4, '\xFF') + std::string(body);
   const std::size_t wanted = 1 + shape % 15;
   // Servers cut after hundreds of bytes; a first piece holds at least the reply's own header.
@@ -48,7 +48,7 @@ void RoundTrip(bool goldSource, std::uint8_t shape, std::string_view body) {
   const std::size_t count = (reply.size() + size - 1) / size;
   std::vector<std::string> pieces;
   for (std::size_t number = 0; number < count; ++number)
-    pieces.push_back(PieceHeader(goldSource, number, count) + reply.substr(number * size, size));
+    pieces.push_back(PieceHeader(packed, number, count) + reply.substr(number * size, size));
   const std::size_t rotation = (shape >> 4) % count;
   SplitReassembler reassembler;
   int completed = 0;

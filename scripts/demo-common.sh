@@ -41,10 +41,10 @@ start_server() {
   exit 1
 }
 
-start_server 1 --name "Zerval Demo Server" --map de_dust2 --players 12 --bots 2 \
+start_server 1 --name "Zerval Demo Server" --map dm_ridge --players 12 --bots 2 \
   --log "$demo/server1.log"
 port1=$port
-start_server 2 --name "Zerval Demo (Rcon)" --map cs_office --players 6 --password demo \
+start_server 2 --name "Zerval Demo (Rcon)" --map dm_office --players 6 --password demo \
   --mod --chat 3 --log "$demo/server2.log"
 port2=$port
 "$bin/tools/demo/zerval-mkdemo" "$demo" "Demo Server" "127.0.0.1:$port1" -- \

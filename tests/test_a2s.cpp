@@ -34,8 +34,8 @@ std::string InfoReply(char type, char environment, char visibility) {
   const std::string playersMaxBots("\x07\x20\x02", 3);
   const std::string vac("\x01", 1);
   const std::string extraData = std::string("\xB1\x87\x69", 3) + Text("alltalk,secure");
-  return Reply('I', std::string("\x11", 1) + Text("Zerval Test") + Text("de_dust2") +
-                        Text("cstrike") + Text("Counter-Strike") + appId + playersMaxBots + type +
+  return Reply('I', std::string("\x11", 1) + Text("Zerval Test") + Text("dm_ridge") +
+                        Text("skyfort") + Text("Skyfort Battle") + appId + playersMaxBots + type +
                         environment + visibility + vac + Text("1.0.0.70") + extraData);
 }
 
@@ -88,9 +88,9 @@ class TestA2s : public QObject {
     ParseA2sInfo(reply, info);
     QCOMPARE(info.ServerAddress, std::string());
     QCOMPARE(info.ServerName, std::string("Zerval Test"));
-    QCOMPARE(info.MapName, std::string("de_dust2"));
-    QCOMPARE(info.GameDir, std::string("cstrike"));
-    QCOMPARE(info.GameName, std::string("Counter-Strike"));
+    QCOMPARE(info.MapName, std::string("dm_ridge"));
+    QCOMPARE(info.GameDir, std::string("skyfort"));
+    QCOMPARE(info.GameName, std::string("Skyfort Battle"));
     QCOMPARE(int(info.Protocol), 0x11);
     QCOMPARE(int(info.PlayerCount), 7);
     QCOMPARE(int(info.MaxPlayers), 32);
@@ -108,7 +108,7 @@ class TestA2s : public QObject {
     for (std::size_t size = 5; size < whole.size(); ++size) {
       TDetailInfo info;
       ParseA2sInfo(std::string_view(whole).substr(0, size), info);
-      QCOMPARE(info.GameName == "Counter-Strike", size >= 49);
+      QCOMPARE(info.GameName == "Skyfort Battle", size >= 49);
       QCOMPARE(int(info.PlayerCount), size >= 53 ? 7 : 0);
       QCOMPARE(int(info.HasPassword), size >= 58 ? 1 : 0);
     }

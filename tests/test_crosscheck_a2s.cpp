@@ -322,10 +322,10 @@ void TestCrosscheckA2s::qstatReadsSplitReplies_data() {
   QTest::addColumn<bool>("infoChallenge");
   QTest::newRow("-a2s, Source pieces") << "-a2s"
                                        << "source" << false;
-  QTest::newRow("-hla2s, GoldSource pieces") << "-hla2s"
-                                             << "goldsource" << false;
-  QTest::newRow("-a2s, GoldSource pieces, info challenge") << "-a2s"
-                                                           << "goldsource" << true;
+  QTest::newRow("-hla2s, Packed pieces") << "-hla2s"
+                                         << "packed" << false;
+  QTest::newRow("-a2s, Packed pieces, info challenge") << "-a2s"
+                                                       << "packed" << true;
   QTest::newRow("-hla2s, Source pieces, info challenge") << "-hla2s"
                                                          << "source" << true;
 }
@@ -362,8 +362,8 @@ void TestCrosscheckA2s::gameDigReadsSplitReplies_data() {
   QTest::addColumn<QString>("layout");
   QTest::addColumn<QStringList>("extra");
   QTest::newRow("Source pieces") << "source" << QStringList{};
-  QTest::newRow("GoldSource pieces, info challenge, join password")
-      << "goldsource" << QStringList{"--info-challenge", "--join-password", "secret"};
+  QTest::newRow("Packed pieces, info challenge, join password")
+      << "packed" << QStringList{"--info-challenge", "--join-password", "secret"};
   QTest::newRow("compressed Source pieces") << "source" << QStringList{"--compress"};
   QTest::newRow("older Source pieces, without the size field") << "older-source" << QStringList{};
 }

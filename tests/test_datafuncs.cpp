@@ -55,9 +55,9 @@ class ReplyBuilder {
 struct WireDetails {
   std::string serverAddress = "10.0.0.1:27015";
   std::string serverName = "Zerval Test Arena | 24/7 Dust";
-  std::string mapName = "de_dust2";
-  std::string gameDir = "cstrike";
-  std::string gameName = "Counter-Strike";
+  std::string mapName = "dm_ridge";
+  std::string gameDir = "skyfort";
+  std::string gameName = "Skyfort Battle";
   std::uint8_t playerCount = 17;
   std::uint8_t maxPlayers = 32;
   std::uint8_t protocol = 47;
@@ -517,8 +517,8 @@ void TestDataFuncs::consoleText_data() {
   QTest::newRow("zero and carriage return are text")
       << head + Raw("a\r\0b\n\0\0") << QByteArrayList{Raw("a\r\0b")};
   QTest::newRow("status listing")
-      << head + Raw("hostname:  Zerval Test\nmap     :  de_dust2\nplayers :  2 active\n\0\0")
-      << QByteArrayList{"hostname:  Zerval Test", "map     :  de_dust2", "players :  2 active"};
+      << head + Raw("hostname:  Zerval Test\nmap     :  dm_ridge\nplayers :  2 active\n\0\0")
+      << QByteArrayList{"hostname:  Zerval Test", "map     :  dm_ridge", "players :  2 active"};
 }
 
 void TestDataFuncs::consoleText() {

@@ -108,7 +108,7 @@ Strings ConsoleLines(const Strings& events) {
 std::string StatusListing() {
   std::string text =
       "hostname:  Zerval Test\nversion :  48/1.1.2.7 8684 secure\n"
-      "tcp/ip  :  127.0.0.1:27015\nmap     :  de_dust2 at: 0 x, 0 y, 0 z\n"
+      "tcp/ip  :  127.0.0.1:27015\nmap     :  dm_ridge at: 0 x, 0 y, 0 z\n"
       "players :  32 active (32 max)\n\n"
       "#      name userid uniqueid frag time ping loss adr\n";
   for (int i = 1; i <= 32; ++i)

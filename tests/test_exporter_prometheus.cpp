@@ -148,7 +148,7 @@ class TestExporterPrometheus : public QObject {
              qPrintable(classic.errorText()));
     SimulatorProcess steam;
     QVERIFY2(steam.start({"--protocol", "steam", "--password", "s3cret", "--players", "5", "--bots",
-                          "1", "--name", "Steam Arena", "--map", "de_dust"}),
+                          "1", "--name", "Steam Arena", "--map", "dm_dune"}),
              qPrintable(steam.errorText()));
     QUdpSocket silent;
     QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
@@ -216,7 +216,7 @@ scrape_configs:
     QCOMPARE(LabelOf(info[Target(classic.port())], "name"), QString("Classic Arena"));
     QCOMPARE(LabelOf(info[Target(classic.port())], "map"), QString("dm_stone"));
     QCOMPARE(LabelOf(info[Target(steam.port())], "name"), QString("Steam Arena"));
-    QCOMPARE(LabelOf(info[Target(steam.port())], "map"), QString("de_dust"));
+    QCOMPARE(LabelOf(info[Target(steam.port())], "map"), QString("dm_dune"));
     QVERIFY(exporter.stop());
   }
 };

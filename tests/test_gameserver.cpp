@@ -171,14 +171,14 @@ struct Piece {
 // One piece of a split reply in the layout named as --split names it; nothing for a datagram
 // that is none.
 std::optional<Piece> ReadPiece(const std::string& datagram, const QString& layout = "source") {
-  const bool goldSource = layout == "goldsource";
-  const std::size_t header = goldSource ? 9 : layout == "older-source" ? 10 : 12;
+  const bool packed = layout == "packed";
+  const std::size_t header = packed ? 9 : layout == "older-source" ? 10 : 12;
   if (datagram.size() <= header || datagram.compare(0, 4, "\xFE\xFF\xFF\xFF") != 0)
     return std::nullopt;
   Reader in{datagram, 4};
   Piece piece;
   piece.id = in.uint32();
-  if (goldSource) {
+  if (packed) {
     const int packed = in.byte();
     piece.number = packed >> 4;
     piece.count = packed & 0x0F;
@@ -705,10 +705,10 @@ void TestGameServer::badOptionsAreRefused_data() {
   QTest::newRow("missing number") << QStringList{"--delay", "players"} << "--delay";
   QTest::newRow("missing scenario") << QStringList{"--scenario", "/nonexistent/x"} << "scenario";
   QTest::newRow("protocol") << QStringList{"--protocol", "source"} << "--protocol";
-  QTest::newRow("layout") << QStringList{"--split", "halflife"} << "--split";
+  QTest::newRow("layout") << QStringList{"--split", "nibbles"} << "--split";
   QTest::newRow("pieces too small") << QStringList{"--split-size", "100"} << "--split-size";
-  QTest::newRow("compressed GoldSource pieces")
-      << QStringList{"--split", "goldsource", "--compress"} << "--compress";
+  QTest::newRow("compressed Packed pieces")
+      << QStringList{"--split", "packed", "--compress"} << "--compress";
 }
 
 void TestGameServer::badOptionsAreRefused() {
@@ -822,8 +822,8 @@ void TestGameServer::infoReply_data() {
   QTest::addColumn<bool>("lowAppId");
   QTest::newRow("Source era") << "source"
                               << "" << 17 << false;
-  QTest::newRow("GoldSource era, join password") << "goldsource"
-                                                 << "letmein" << 48 << true;
+  QTest::newRow("Packed era, join password") << "packed"
+                                             << "letmein" << 48 << true;
   QTest::newRow("older Source era") << "older-source"
                                     << "" << 7 << false;
 }
@@ -938,8 +938,8 @@ void TestGameServer::splitReplies_data() {
   QTest::addColumn<QString>("protocol");
   QTest::newRow("Source layout") << "source"
                                  << "steam";
-  QTest::newRow("GoldSource layout") << "goldsource"
-                                     << "steam";
+  QTest::newRow("Packed layout") << "packed"
+                                 << "steam";
   QTest::newRow("older Source layout") << "older-source"
                                        << "steam";
   QTest::newRow("classic replies") << "source"
@@ -1063,8 +1063,8 @@ void TestGameServer::pieceFaults() {
 
 void TestGameServer::tooManyPiecesForTheLayout() {
   SimulatorProcess simulator;
-  QVERIFY(Start(simulator, {"--players", "200", "--bots", "0", "--max", "200", "--split",
-                            "goldsource", "--split-size", "200"}));
+  QVERIFY(Start(simulator, {"--players", "200", "--bots", "0", "--max", "200", "--split", "packed",
+                            "--split-size", "200"}));
   Client client;
   QCOMPARE(client.ask(simulator.port(), "players", 300), std::string());
   QByteArray errors;

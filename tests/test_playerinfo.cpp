@@ -16,7 +16,7 @@ QByteArrayList Head() {
   return {"hostname:  Zerval Test Server",
           "version :  48/1.1.2.2 8684 secure  (10)",
           "tcp/ip  :  127.0.0.1:27015",
-          "map     :  de_dust2 at: 0 x, 0 y, 0 z",
+          "map     :  dm_ridge at: 0 x, 0 y, 0 z",
           "players :  3 active (16 max)",
           "",
           "#      name userid uniqueid frag time ping loss adr"};

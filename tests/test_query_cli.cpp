@@ -520,8 +520,7 @@ class TestQueryCli : public QObject {
     QTest::addColumn<int>("infoRequests");
     QTest::newRow("plain") << QStringList{} << 1;
     QTest::newRow("info challenge") << QStringList{"--info-challenge"} << 2;
-    QTest::newRow("goldsource pieces")
-        << QStringList{"--split", "goldsource", "--split-size", "300"} << 1;
+    QTest::newRow("packed pieces") << QStringList{"--split", "packed", "--split-size", "300"} << 1;
     QTest::newRow("older source pieces, without the size field")
         << QStringList{"--split", "older-source", "--split-size", "300"} << 1;
     QTest::newRow("pieces reversed and doubled")
@@ -537,7 +536,7 @@ class TestQueryCli : public QObject {
     QFETCH(QStringList, wire);
     QFETCH(int, infoRequests);
     auto simulator =
-        StartSimulator(SteamServer({"--name", "Today", "--map", "de_test", "--players", "16",
+        StartSimulator(SteamServer({"--name", "Today", "--map", "dm_test", "--players", "16",
                                     "--bots", "16", "--max", "32", "--rules", "60"}) +
                        wire);
     const QueryRun run = RunQuery({"--a2s", "--json", Loopback(simulator->port())});
@@ -545,7 +544,7 @@ class TestQueryCli : public QObject {
     QVERIFY2(run.err.isEmpty(), run.err.constData());
     const QJsonObject json = JsonOf(run);
     QCOMPARE(json["details"]["serverName"].toString(), QString("Today"));
-    QCOMPARE(json["details"]["map"].toString(), QString("de_test"));
+    QCOMPARE(json["details"]["map"].toString(), QString("dm_test"));
     QCOMPARE(json["details"]["serverAddress"].toString(), Loopback(simulator->port()));
     QCOMPARE(json["details"]["players"].toInt(), 32);
     QCOMPARE(json["players"].toArray().size(), 32);

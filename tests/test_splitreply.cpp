@@ -53,7 +53,7 @@ Pieces Chunks(const std::string& data, std::size_t size) {
 
 const std::string SplitHeader("\xFE\xFF\xFF\xFF", 4);
 
-Pieces GoldSourcePieces(const std::string& reply, std::uint32_t id, std::size_t size) {
+Pieces PackedPieces(const std::string& reply, std::uint32_t id, std::size_t size) {
   const Pieces chunks = Chunks(reply, size);
   Pieces pieces;
   for (std::size_t number = 0; number < chunks.size(); ++number)
@@ -86,10 +86,10 @@ std::string LongRulesReply() {
   return Reply('E', payload);
 }
 
-// The reply in three pieces of the layout named "goldsource", "source", "older source" or
+// The reply in three pieces of the layout named "packed", "source", "older source" or
 // "source compressed".
 Pieces ThreePieces(const std::string& layout, const std::string& reply, std::uint32_t id) {
-  if (layout == "goldsource") return GoldSourcePieces(reply, id, (reply.size() + 2) / 3);
+  if (layout == "packed") return PackedPieces(reply, id, (reply.size() + 2) / 3);
   if (layout == "source") return SourcePieces(reply, id, (reply.size() + 2) / 3);
   if (layout == "older source")
     return SourcePieces(reply, id, (reply.size() + 2) / 3, false, false);
@@ -152,7 +152,7 @@ class TestSplitReply : public QObject {
         {"first piece last", {1, 2, 0}},
         {"duplicates", {1, 1, 0, 2, 0, 1}},
     };
-    for (const char* layout : {"goldsource", "source", "older source", "source compressed"})
+    for (const char* layout : {"packed", "source", "older source", "source compressed"})
       for (const auto& [name, order] : orders)
         QTest::addRow("%s, %s", layout, name) << std::string(layout) << order;
   }
@@ -172,7 +172,7 @@ class TestSplitReply : public QObject {
 
   void singlePieceAndMissingPiece() {
     const std::string reply = LongRulesReply();
-    for (const Pieces& single : {GoldSourcePieces(reply, 1, 5000), SourcePieces(reply, 1, 5000)}) {
+    for (const Pieces& single : {PackedPieces(reply, 1, 5000), SourcePieces(reply, 1, 5000)}) {
       SplitReassembler reassembler;
       QCOMPARE(FeedAll(reassembler, single).reply, reply);
     }
@@ -187,7 +187,7 @@ class TestSplitReply : public QObject {
   void laterOlderPieceLookingLikeANewerFirstPiece() {
     const std::string reply = Reply('E', std::string(95, 'a')) +
                               std::string("\x00\x01\x02\xFF\xFF\xFF\xFF", 7) + std::string(50, 'b');
-    const Pieces pieces = GoldSourcePieces(reply, 3, 100);
+    const Pieces pieces = PackedPieces(reply, 3, 100);
     SplitReassembler reassembler;
     QCOMPARE(FeedAll(reassembler, Reordered(pieces, {1, 0})).reply, reply);
   }
@@ -282,7 +282,7 @@ class TestSplitReply : public QObject {
     QCOMPARE(garbage.refusals.size(), std::size_t(2));
     // Number 3 of 2 and count 0: no such pieces, so the reply stays incomplete.
     const std::string reply = LongRulesReply();
-    Pieces odd = GoldSourcePieces(reply, 6, 2000);
+    Pieces odd = PackedPieces(reply, 6, 2000);
     odd[1][8] = '\x32';
     QCOMPARE(FeedAll(reassembler, odd).completed, 0);
     odd[1][8] = '\x10';
@@ -299,9 +299,9 @@ class TestSplitReply : public QObject {
     const int steam = int(QueryProtocol::Steam);
     QTest::newRow("steam") << steam << std::string("source") << false;
     QTest::newRow("steam compressed") << steam << std::string("source compressed") << false;
-    QTest::newRow("steam, older layout") << steam << std::string("goldsource") << false;
+    QTest::newRow("steam, older layout") << steam << std::string("packed") << false;
     QTest::newRow("steam piece missing") << steam << std::string("source") << true;
-    QTest::newRow("classic") << int(QueryProtocol::Classic) << std::string("goldsource") << false;
+    QTest::newRow("classic") << int(QueryProtocol::Classic) << std::string("packed") << false;
   }
 
   void exchangeTakesSplitReplies() {

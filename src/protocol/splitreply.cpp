@@ -23,7 +23,7 @@ const std::string_view Bzip2Marker("BZh");
 
 constexpr std::size_t IdOffset = 4;
 constexpr std::size_t CountOffset = 8;
-constexpr std::size_t GoldSourceHeaderSize = 9;
+constexpr std::size_t PackedHeaderSize = 9;
 constexpr std::size_t SourceHeaderSize = 12;
 constexpr std::size_t OlderSourceHeaderSize = 10;
 constexpr std::size_t CompressionFieldsSize = 8;
@@ -55,11 +55,11 @@ std::uint8_t ByteAt(std::string_view bytes, std::size_t offset) {
 // number and count do not fit together.
 std::optional<PieceHeader> ReadPiece(std::string_view piece, Layout layout, bool compressed) {
   PieceHeader header;
-  if (layout == Layout::GoldSource) {
-    if (piece.size() < GoldSourceHeaderSize) return std::nullopt;
+  if (layout == Layout::Packed) {
+    if (piece.size() < PackedHeaderSize) return std::nullopt;
     header.number = ByteAt(piece, CountOffset) >> 4;
     header.count = ByteAt(piece, CountOffset) & 0x0F;
-    header.payloadOffset = GoldSourceHeaderSize;
+    header.payloadOffset = PackedHeaderSize;
   } else {
     header.payloadOffset = layout == Layout::Source ? SourceHeaderSize : OlderSourceHeaderSize;
     if (piece.size() < header.payloadOffset) return std::nullopt;
@@ -155,7 +155,7 @@ bool IsSplitPiece(std::string_view datagram) {
 
 SplitOutcome SplitReassembler::Add(std::string_view piece) {
   if (!IsSplitPiece(piece)) return Refused("kein Teilstück einer Antwort");
-  if (piece.size() < GoldSourceHeaderSize) return Refused("Teilstück zu kurz");
+  if (piece.size() < PackedHeaderSize) return Refused("Teilstück zu kurz");
   const std::uint32_t id = ReadUInt32(piece, IdOffset);
   if (std::find(finished_.begin(), finished_.end(), id) != finished_.end()) return {};
   PendingReply& reply = PendingFor(id);

@@ -11,7 +11,7 @@
 
 // A reply too long for one datagram comes in pieces, each a datagram that begins FE FF FF FF and
 // a 4-byte reply id (little-endian), then a header in one of three layouts:
-// - GoldSource: one byte, the piece number in its high and the piece count in its low four bits;
+// - Packed: one byte, the piece number in its high and the piece count in its low four bits;
 // - Source: the piece count, the piece number, a 2-byte piece size (not needed here). When the
 //   id's top bit is set the reply is bzip2-compressed, and the first piece holds the size after
 //   decompression and its CRC32 (4 bytes each) before the data;
@@ -19,9 +19,9 @@
 //   never compressed.
 // Cut into the pieces is the whole reply, its FF FF FF FF and kind byte included. Nothing in a
 // piece names its layout; a first piece does, as only there the reply (or, compressed, the
-// bzip2 stream) starts right after the header. A later GoldSource piece may look like a first
+// bzip2 stream) starts right after the header. A later Packed piece may look like a first
 // Source piece, never the other way round, so a reply is tried in every layout that a stored
-// piece allows, GoldSource first; the older Source layout comes last, as a Source first piece
+// piece allows, Packed first; the older Source layout comes last, as a Source first piece
 // reads as one of it only when its size field holds FF FF.
 bool IsSplitPiece(std::string_view datagram);
 
@@ -46,7 +46,7 @@ class SplitReassembler {
   // A reply has at most 255 pieces; each layout may read a piece as another one.
   static constexpr std::size_t MaxPiecesPerReply = 512;
   static constexpr std::size_t MaxPendingReplies = 4;
-  enum class Layout { GoldSource, Source, OlderSource };
+  enum class Layout { Packed, Source, OlderSource };
   static constexpr std::size_t LayoutCount = 3;
 
   SplitOutcome Add(std::string_view piece);

@@ -80,7 +80,7 @@ inline std::string StatusReply(const std::vector<std::string>& playerLines) {
   std::vector<std::string> lines = {"hostname:  Test",
                                     "version :  48",
                                     "tcp/ip  :  127.0.0.1",
-                                    "map     :  de_dust",
+                                    "map     :  dm_dune",
                                     "players :  active",
                                     "",
                                     "#      name userid uniqueid frag time ping loss adr"};
@@ -94,8 +94,8 @@ inline TDetailInfo PlainDetails() {
   info.ServerAddress = "127.0.0.1:27015";
   info.ServerName = "Test Server";
   info.MapName = "crossfire";
-  info.GameDir = "valve";
-  info.GameName = "Half-Life";
+  info.GameDir = "basis";
+  info.GameName = "Ironworks";
   info.PlayerCount = 3;
   info.MaxPlayers = 8;
   info.ServerType = 'd';

@@ -113,9 +113,8 @@ void TestE2eProtocol::selectionCycleWithBothProtocols_data() {
   QTest::newRow("classic") << QueryProtocol::Classic << QStringList{"--protocol", "classic"}
                            << classicQueries << false;
   QTest::newRow("classic, older pieces")
-      << QueryProtocol::Classic
-      << QStringList{"--protocol", "classic", "--split", "goldsource"} + small << classicQueries
-      << true;
+      << QueryProtocol::Classic << QStringList{"--protocol", "classic", "--split", "packed"} + small
+      << classicQueries << true;
   QTest::newRow("steam") << QueryProtocol::Steam << QStringList{"--protocol", "steam"}
                          << steamQueries << false;
   QTest::newRow("steam, info with challenge")
@@ -126,7 +125,7 @@ void TestE2eProtocol::selectionCycleWithBothProtocols_data() {
   QTest::newRow("steam, newer pieces")
       << QueryProtocol::Steam << QStringList{"--protocol", "steam"} + small << steamQueries << true;
   QTest::newRow("steam, older pieces")
-      << QueryProtocol::Steam << QStringList{"--protocol", "steam", "--split", "goldsource"} + small
+      << QueryProtocol::Steam << QStringList{"--protocol", "steam", "--split", "packed"} + small
       << steamQueries << true;
   QTest::newRow("steam, compressed pieces")
       << QueryProtocol::Steam << QStringList{"--protocol", "steam", "--compress"} + small
@@ -142,7 +141,7 @@ void TestE2eProtocol::selectionCycleWithBothProtocols() {
   QFETCH(bool, inPieces);
   SimulatorProcess simulator;
   QVERIFY2(simulator.start(QStringList{"--password", QString::fromStdString(Password), "--name",
-                                       "Full House", "--map", "de_full", "--players", "32",
+                                       "Full House", "--map", "dm_full", "--players", "32",
                                        "--bots", "0", "--max", "32", "--rules", "60"} +
                            serverMode),
            qPrintable(simulator.errorText()));
@@ -165,7 +164,7 @@ void TestE2eProtocol::selectionCycleWithBothProtocols() {
   const QTableWidget* details = w.uiDetails.sg_details;
   QCOMPARE(Cell(details, 0, 1), QStringLiteral("Full House"));
   QCOMPARE(Cell(details, 1, 1), QString::fromStdString(Address(simulator)));
-  QCOMPARE(Cell(details, 3, 1), QStringLiteral("de_full"));
+  QCOMPARE(Cell(details, 3, 1), QStringLiteral("dm_full"));
   QCOMPARE(Cell(details, 4, 1), QStringLiteral("32/32"));
   QCOMPARE(ShownPlayers(w).size(), 32);
   QCOMPARE(w.uiRules.sg_rules->rowCount(), 61);

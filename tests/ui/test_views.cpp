@@ -152,7 +152,7 @@ void TestViews::detailsFollowEachServer() {
   const Rows expectedMod = {
       {"Server Name", "Zürich Mod"},
       {"Server IP", "127.0.0.1:27015"},
-      {"Game", "Half-Life"},
+      {"Game", "Ironworks"},
       {"running Map", "crossfire"},
       {"Player connected / max", "14/16"},
       {"Password", "Yes"},
@@ -169,7 +169,7 @@ void TestViews::detailsFollowEachServer() {
   const Rows expectedPlain = {
       {"Server Name", "Köln"},
       {"Server IP", "127.0.0.1:27015"},
-      {"Game", "Half-Life"},
+      {"Game", "Ironworks"},
       {"running Map", "crossfire"},
       {"Player connected / max", "3/8"},
       {"Password", "No"},

@@ -44,7 +44,7 @@ void ReadWireSetup(const QCommandLineParser& parser, WireSetup& wire, QString& e
   wire.infoChallenge = parser.isSet("info-challenge");
   wire.bothInfo = parser.isSet("both-info");
   wire.split.layout =
-      SplitLayout(Choice(parser, "split", {"source", "goldsource", "older-source"}, error));
+      SplitLayout(Choice(parser, "split", {"source", "packed", "older-source"}, error));
   wire.split.maxDatagram = Bounded(parser, "split-size", 200, 65507, error);
   wire.split.compress = parser.isSet("compress");
   wire.challengeLifetimeSeconds = Bounded(parser, "challenge-lifetime", 0, 86400, error);
@@ -104,7 +104,7 @@ void DefineOptions(QCommandLineParser& parser) {
                          "Steam-era info requests need the challenge, as current servers want."),
       QCommandLineOption("both-info", "A Steam-era info request is answered with 'm', then 'I'."),
       Valued("split",
-             "Layout of the pieces of long replies: source, goldsource, or older-source (the "
+             "Layout of the pieces of long replies: source, packed, or older-source (the "
              "source layout without its size field, as servers of protocol 7 send it).",
              "layout", "source"),
       Valued("split-size", "Largest query reply datagram, piece headers included (200 to 65507).",

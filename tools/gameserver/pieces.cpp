@@ -32,7 +32,7 @@ std::string PieceHeader(const SplitStyle& style, std::uint32_t id, int number, i
   std::string header(4, '\xFF');
   header[0] = '\xFE';
   PutUint32(header, id);
-  if (style.layout == SplitLayout::GoldSource) {
+  if (style.layout == SplitLayout::Packed) {
     PutByte(header, unsigned(number << 4 | count));
   } else {
     PutByte(header, unsigned(count));
@@ -68,7 +68,7 @@ std::optional<std::vector<std::string>> SplitReply(const std::string& reply,
   const std::size_t room = std::size_t(style.maxDatagram) - PieceHeader(style, id, 0, 0).size();
   const std::size_t count = (data.size() + room - 1) / room;
   const std::size_t most =
-      std::size_t(style.layout == SplitLayout::GoldSource ? MaxGoldSourcePieces : MaxSourcePieces);
+      std::size_t(style.layout == SplitLayout::Packed ? MaxPackedPieces : MaxSourcePieces);
   if (count > most) {
     error = "a reply of " + std::to_string(reply.size()) + " bytes needs " + std::to_string(count) +
             " pieces, the layout numbers " + std::to_string(most);

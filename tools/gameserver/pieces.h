@@ -10,7 +10,7 @@
 // the reply's 32-bit id and the piece header of the layout.
 enum class SplitLayout {
   Source,       // id, total count, number (from 0), 16-bit largest datagram size
-  GoldSource,   // id, one byte: number (from 0) in the high, count in the low four bits
+  Packed,       // id, one byte: number (from 0) in the high, count in the low four bits
   OlderSource,  // id, total count, number: the Source layout before it had the size field
 };
 
@@ -23,7 +23,7 @@ struct SplitStyle {
 };
 
 constexpr int MaxSourcePieces = 255;
-constexpr int MaxGoldSourcePieces = 15;
+constexpr int MaxPackedPieces = 15;
 
 // The datagrams a reply goes out in: the reply itself when it fits into one, else its pieces.
 // Nothing, with the reason, when the layout cannot number as many pieces as it needs.

@@ -6,8 +6,8 @@
 namespace {
 
 constexpr std::uint8_t ProtocolVersion = 47;
-constexpr std::uint8_t GoldSourceProtocol = 48;
-constexpr std::uint16_t GoldSourceAppId = 0;
+constexpr std::uint8_t OlderEraProtocol = 48;
+constexpr std::uint16_t OlderEraAppId = 0;
 constexpr std::uint8_t SourceProtocol = 17;
 constexpr std::uint16_t SourceAppId = 200;
 // The older pieces without their size field come from servers of this protocol and one of a few
@@ -104,17 +104,15 @@ std::string DetailsReply(const GameState& state) {
 }
 
 std::string InfoReply(const GameState& state, std::uint16_t gamePort, SplitLayout layout) {
-  const bool goldSource = layout == SplitLayout::GoldSource;
+  const bool packed = layout == SplitLayout::Packed;
   const bool olderSource = layout == SplitLayout::OlderSource;
   std::string out = Header('I');
-  PutByte(out, goldSource    ? GoldSourceProtocol
-               : olderSource ? OlderSourceProtocol
-                             : SourceProtocol);
+  PutByte(out, packed ? OlderEraProtocol : olderSource ? OlderSourceProtocol : SourceProtocol);
   PutText(out, state.setup.name);
   PutText(out, state.setup.map);
   PutText(out, "arena");
   PutText(out, "Arena Deathmatch");
-  PutUint16(out, goldSource ? GoldSourceAppId : olderSource ? OlderSourceAppId : SourceAppId);
+  PutUint16(out, packed ? OlderEraAppId : olderSource ? OlderSourceAppId : SourceAppId);
   PutByte(out, int(state.players.size()));  // bots included
   PutByte(out, state.setup.maxPlayers);
   PutByte(out, BotCount(state));

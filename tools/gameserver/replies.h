@@ -14,7 +14,7 @@
 
 std::string DetailsReply(const GameState& state);  // 'm'
 // 'I'. Clients tell the layout of split replies by the engine era that it shows: protocol 48 and
-// a low application id for the GoldSource layout, protocol 17 and a higher id for the Source one,
+// a low application id for the Packed layout, protocol 17 and a higher id for the Source one,
 // protocol 7 and application id 240 for the older Source one.
 std::string InfoReply(const GameState& state, std::uint16_t gamePort, SplitLayout layout);
 std::string PlayersReply(const GameState& state, std::int64_t nowMs);  // 'D'
