@@ -23,6 +23,9 @@ class ExporterProcess {
 
   std::uint16_t port() const { return child_.port(); }
   QString errorText() const { return child_.errorText(); }
+  QProcess* process() const { return child_.process(); }
+  // Its resident memory now, from /proc.
+  qint64 residentKiB() const;
 
  private:
   ListeningChild child_;
@@ -30,6 +33,7 @@ class ExporterProcess {
 
 struct HttpAnswer {
   int status = 0;  // 0 when no answer came
+  QByteArray head;
   QByteArray body;
 };
 
@@ -38,6 +42,16 @@ using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 // One GET to 127.0.0.1:`port`, waiting at most `timeoutMs` for the whole answer.
 HttpAnswer HttpGet(std::uint16_t port, const QByteArray& pathAndQuery,
                    const HttpHeaders& headers = {}, int timeoutMs = 30000);
+// HttpGet on a thread of its own while this one's event loop runs, so that servers played by
+// the test (UdpPeer) answer the probe.
+HttpAnswer HttpGetServing(std::uint16_t port, const QByteArray& pathAndQuery);
+// `request` as it stands to 127.0.0.1:`port`, then the answer until the server closes.
+HttpAnswer HttpExchange(std::uint16_t port, const QByteArray& request, int timeoutMs = 30000);
+// An answer read from raw bytes; status 0 when they hold none.
+HttpAnswer ParseHttpAnswer(const QByteArray& bytes);
+
+// Whether `promtool check metrics` takes the text; its complaint otherwise.
+QByteArray PromtoolComplaint(const QByteArray& metrics);
 
 // The value of the one sample in the text format `metrics` whose name and labels are written
 // `series`, e.g. "zerval_up" or "zerval_info{name=\"x\"}"; NaN when there is none.

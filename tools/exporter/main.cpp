@@ -1,9 +1,9 @@
 // zerval-exporter: game servers for Prometheus, asked at the moment of each scrape.
 #include <arpa/inet.h>
-#include <httplib.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <cstdio>
@@ -18,19 +18,14 @@
 #include "exporter_metrics.h"
 #include "exporter_options.h"
 #include "exporter_service.h"
+#include "http_listener.h"
 #include "probe.h"
 #include "server_table.h"
 #include "store/mytypes.h"
-#include "task_threads.h"
 
 namespace {
 
 constexpr std::uint16_t DefaultListenPort = 9550;
-// Requests served at once; each probe waits for its server in a thread of its own, and an idle
-// keep-alive connection holds one too.
-constexpr std::size_t ServingThreads = 512;
-// Requests on one connection before the server closes it; scrapers keep their connections.
-constexpr std::size_t RequestsPerConnection = 10000;
 
 enum ExitStatus { Stopped = 0, CannotListen = 1, BadInput = 2 };
 
@@ -63,17 +58,26 @@ int Fail(int status, const std::string& message, const char* hint = "") {
   return status;
 }
 
-// Stops the server on SIGINT or SIGTERM; the signals are blocked in every other thread.
-void StopOnSignal(httplib::Server& server) {
+// Every connection and every probe's socket is a file descriptor: as many as the system allows
+// this process.
+void RaiseFileLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+// Stops the listener on SIGINT or SIGTERM; the signals are blocked in every other thread.
+void StopOnSignal(HttpListener& listener) {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  std::thread([signals, &server] {
+  std::thread([signals, &listener] {
     int signal = 0;
     sigwait(&signals, &signal);
-    server.stop();
+    listener.Stop();
   }).detach();
 }
 
@@ -113,36 +117,18 @@ int main(int argc, char** argv) {
   ExporterMetrics metrics;
 
   signal(SIGPIPE, SIG_IGN);
-  httplib::Server server;
-  server.new_task_queue = [] { return new TaskThreads(ServingThreads); };
-  server.set_tcp_nodelay(true);
-  server.set_keep_alive_max_count(RequestsPerConnection);
-  int listening = -1;
-  // Not the library's SO_REUSEPORT: a second exporter on the same port would take half of the
-  // scrapes instead of being refused.
-  server.set_socket_options([&listening](int socket) {
-    const int on = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    listening = socket;
-  });
-  InstallRoutes(server, config, metrics);
-  StopOnSignal(server);
+  RaiseFileLimit();
+  RoutingServer routes;
+  InstallRoutes(routes, config, metrics);
+  HttpListener listener(routes, [&metrics](int status) { metrics.CountRefusal(status); });
+  StopOnSignal(listener);
 
-  // "a.b.c.d:port" or "[ipv6]:port": the host as the HTTP server takes it, and as shown.
   const std::string formatted = FormatServerAddress(listenAddress);
-  const std::string shown = formatted.substr(0, formatted.rfind(':'));
-  const std::string host =
-      listenAddress.Family() == AF_INET6 ? shown.substr(1, shown.size() - 2) : shown;
-  const int wanted = std::atoi(formatted.c_str() + formatted.rfind(':') + 1);
-  const int port = wanted == 0 ? server.bind_to_any_port(host)
-                               : (server.bind_to_port(host, wanted) ? wanted : -1);
+  const int port = listener.Listen(listenAddress);
   if (port <= 0)
     return Fail(CannotListen, "cannot listen on " + formatted + ": " + std::strerror(errno));
-  // The library listens with a backlog of 5: of a scraper's dozens of connections opened at
-  // once, some would wait a second for the repeated connection request.
-  ::listen(listening, SOMAXCONN);
-  std::printf("listening on %s:%d\n", shown.c_str(), port);
+  std::printf("listening on %s:%d\n", formatted.substr(0, formatted.rfind(':')).c_str(), port);
   std::fflush(stdout);
-  if (!server.listen_after_bind()) return Fail(CannotListen, "the listening socket failed");
+  listener.Run();
   return Stopped;
 }

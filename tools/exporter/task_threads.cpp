@@ -6,20 +6,25 @@
 #include <utility>
 
 TaskThreads::~TaskThreads() {
-  shutdown();
+  Stop();
 }
 
-void TaskThreads::enqueue(std::function<void()> task) {
+bool TaskThreads::TryRun(std::function<void()> task) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (stopping_) return;
+  if (stopping_) return false;
+  // Threads that were woken for the tasks already queued still count as idle.
+  const bool threadIdle = idle_ > tasks_.size();
+  if (!threadIdle && threads_.size() < limit_) {
+    threads_.emplace_back(&TaskThreads::Work, this, std::move(task));
+    return true;
+  }
+  if (!threadIdle && tasks_.size() - idle_ >= capacity_) return false;
   tasks_.push_back(std::move(task));
-  if (idle_ >= tasks_.size() || threads_.size() >= limit_)
-    wake_.notify_one();
-  else
-    threads_.emplace_back(&TaskThreads::Work, this);
+  wake_.notify_one();
+  return true;
 }
 
-void TaskThreads::shutdown() {
+void TaskThreads::Stop() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -29,7 +34,8 @@ void TaskThreads::shutdown() {
     if (thread.joinable()) thread.join();
 }
 
-void TaskThreads::Work() {
+void TaskThreads::Work(std::function<void()> task) {
+  task();
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     ++idle_;
@@ -37,7 +43,7 @@ void TaskThreads::Work() {
     --idle_;
     // Tasks that were queued before the end still run.
     if (tasks_.empty()) return;
-    std::function<void()> task = std::move(tasks_.front());
+    task = std::move(tasks_.front());
     tasks_.pop_front();
     lock.unlock();
     task();

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <httplib.h>
-
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -10,22 +8,28 @@
 #include <thread>
 #include <vector>
 
-// The HTTP server's threads: one per request being served, started only when none is idle, up to
-// `limit`; beyond that requests wait in turn. A probe of a server that is down holds its thread
-// for the whole scrape time-out, so the limit is far above the cores, while memory follows the
-// requests actually in flight.
-class TaskThreads : public httplib::TaskQueue {
+// Threads that run tasks, started only when none is idle, up to `threads`; beyond that tasks wait
+// in turn, at most `waiting` of them. A probe of a server that is down holds its thread for the
+// whole scrape time-out, so the limit is far above the cores, while memory follows the tasks
+// actually in flight.
+class TaskThreads {
  public:
-  explicit TaskThreads(std::size_t limit) : limit_(limit) {}
-  ~TaskThreads() override;
+  TaskThreads(std::size_t threads, std::size_t waiting) : limit_(threads), capacity_(waiting) {}
+  ~TaskThreads();
+  TaskThreads(const TaskThreads&) = delete;
+  TaskThreads& operator=(const TaskThreads&) = delete;
 
-  void enqueue(std::function<void()> task) override;
-  void shutdown() override;
+  // False, and the task dropped, when every thread is busy and the queue is full or the threads
+  // are stopping.
+  bool TryRun(std::function<void()> task);
+  // Runs the tasks already queued, then ends the threads.
+  void Stop();
 
  private:
-  void Work();
+  void Work(std::function<void()> task);
 
   const std::size_t limit_;
+  const std::size_t capacity_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;
