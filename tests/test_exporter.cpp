@@ -1,21 +1,27 @@
 // zerval-exporter: its text format and request reading directly, the program against the
 // game-server simulator on 127.0.0.1.
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "exporter.h"
+#include "floodpeer.h"
 #include "metrics_text.h"
+#include "probe_metrics.h"
 #include "probe_request.h"
 #include "simulator.h"
 #include "store/stdfuncs.h"
+#include "udppeer.h"
 
 namespace {
 
@@ -49,6 +55,47 @@ int StatusOf(const std::variant<ProbeRequest, HttpRefusal>& admitted) {
   return refusal ? refusal->status : 200;
 }
 
+using StatusRows = std::vector<std::pair<std::string, int>>;
+
+// A server played by the test: details, a players reply of `names` and, for the console password
+// "pw", a status listing of `rows` (nick, user id) in datagrams of 4,000 bytes.
+UdpPeer::Script PlayedServer(std::function<std::vector<std::string>()> names,
+                             std::function<StatusRows()> rows) {
+  return [=](const UdpPeer::Request& request) -> std::vector<std::string> {
+    const std::string command = request.command();
+    if (command == "details")
+      return {Reply('m', std::string("127.0.0.1:1\0Played\0dm_canyon\0arena\0Arena Deathmatch\0"
+                                     "\x05\x10\x2F"
+                                     "dl\0\0",
+                                     59))};
+    if (command == "players") {
+      std::string payload(1, char(names().size()));
+      for (const std::string& name : names())
+        payload += '\0' + name + std::string("\0\x03\0\0\0\0\0\x70\x42", 9);
+      return {Reply('D', payload)};
+    }
+    if (command == "challenge rcon") return {Reply('c', std::string("hallenge rcon 77\n\0", 18))};
+    if (command != "rcon 77 pw status") return {};
+    std::string text =
+        "hostname: Played\nversion : 47\ntcp/ip  : 127.0.0.1:1\nmap     : dm_canyon\n"
+        "players : many\n\n#      name userid uniqueid frag time ping loss adr\n";
+    for (const auto& [nick, userId] : rows())
+      text += "#  1 \"" + nick + "\" " + std::to_string(userId) + " x 0 05:00 50 0 a\n";
+    text += "0 users";
+    std::vector<std::string> datagrams;
+    for (std::size_t at = 0; at < text.size(); at += 4000)
+      datagrams.push_back(Reply('l', text.substr(at, 4000)));
+    return datagrams;
+  };
+}
+
+// The series of samples: each line without its value.
+QList<QByteArray> SeriesOf(const QList<QByteArray>& samples) {
+  QList<QByteArray> series;
+  for (const QByteArray& sample : samples) series << sample.left(sample.lastIndexOf(' '));
+  return series;
+}
+
 // The console lines that reached the simulator.
 int ConsoleLines(const SimulatorProcess& simulator) {
   int lines = 0;
@@ -63,16 +110,27 @@ class TestExporter : public QObject {
 
  private slots:
   void textFormat() {
-    // Escapes, and Latin-1 bytes that are no UTF-8 shown as the characters they are.
-    QCOMPARE(LabelValue("a\\b\"c\nd"), std::string("a\\\\b\\\"c\\nd"));
-    QCOMPARE(LabelValue("M\xFCller"), std::string("M\xC3\xBCller"));
+    // Escapes, Latin-1 bytes that are no UTF-8 shown as the characters they are, control
+    // characters replaced, and at most 128 bytes, cut between characters.
+    QCOMPARE(LabelValue("a\\b\"c\nd\x7F"), std::string("a\\\\b\\\"c\xEF\xBF\xBD"
+                                                       "d\xEF\xBF\xBD"));
+    QCOMPARE(LabelValue("M\xFCller\x85"), std::string("M\xC3\xBCller\xEF\xBF\xBD"));
     QCOMPARE(LabelValue("M\xC3\xBCller"), std::string("M\xC3\xBCller"));
+    std::string cut = "a";
+    for (int character = 0; character < 63; ++character) cut += "\xC3\xA9";
+    QCOMPARE(LabelText("a" + std::string(200, '\xE9')), cut);
     QCOMPARE(SampleValue(0.000213), std::string("0.000213"));
     QCOMPARE(SampleValue(16), std::string("16"));
+    QCOMPARE(SampleValue(1796740123.45), std::string("1796740123.45"));
     QCOMPARE(SampleValue(std::nan("")), std::string("NaN"));
-    // Repeated names never make a series twice, even beside a name that looks like a repeat.
-    const std::vector<std::string> names = UniqueNames({"Player", "Player (2)", "Player", "x"});
-    QCOMPARE(names, (std::vector<std::string>{"Player", "Player (2)", "Player (3)", "x"}));
+    // Repeats get a number after conversion, beside a name that looks like a repeat, within their
+    // group only, and within 128 bytes.
+    const std::string longName(128, 'x');
+    QCOMPARE(
+        UniqueLabelValues({LabelText("M\xFCller"), LabelText("M\xC3\xBCller"), "P (2)", "P", "P"}),
+        (std::vector<std::string>{"M\xC3\xBCller", "M\xC3\xBCller (2)", "P (2)", "P", "P (3)"}));
+    QCOMPARE(UniqueLabelValues({"a", "a", "a", longName, longName}, {"5", "5", "6", "1", "1"}),
+             (std::vector<std::string>{"a", "a (2)", "a", longName, longName.substr(4) + " (2)"}));
     MetricsText text;
     text.Sample("zerval_info", 1, {{"name", "A \"B\""}, {"map", "\xE9t\xE9"}});
     QCOMPARE(text.Text(),
@@ -227,6 +285,96 @@ class TestExporter : public QObject {
     QVERIFY(wide.errorText().contains("--allowed-targets"));
     QVERIFY2(wide.start({"--listen", "0.0.0.0:0", "--allowed-targets", allowedList}),
              qPrintable(wide.errorText()));
+  }
+
+  void crowdedServerAddsBoundedSeries() {
+    // 15,000 players with new names at every probe.
+    UdpPeer server;
+    int round = 0;
+    server.setScript(PlayedServer({}, [&round] {
+      StatusRows rows;
+      for (int i = 0; i < 15000; ++i)
+        rows.emplace_back("p" + std::to_string(round) + "-" + std::to_string(i), i);
+      ++round;
+      return rows;
+    }));
+    QTemporaryDir dir;
+    const QString passwords = WriteFile(dir, "p.txt", Target(server.port()) + " pw\n");
+    ExporterProcess exporter;
+    QVERIFY2(exporter.start({"--rcon-passwords", passwords}), qPrintable(exporter.errorText()));
+    QSet<QByteArray> all;
+    HttpAnswer answer;
+    for (int probe = 0; probe < 20; ++probe) {
+      answer = HttpGetServing(exporter.port(), "/probe?target=" + Target(server.port()));
+      const QList<QByteArray> series =
+          SeriesOf(SamplesNamed(answer.body, "zerval_player_ping_seconds") +
+                   SamplesNamed(answer.body, "zerval_player_loss_ratio"));
+      QCOMPARE(series.size(), int(MaxPlayerSeries));
+      QCOMPARE(QSet<QByteArray>(series.begin(), series.end()).size(), series.size());
+      QCOMPARE(SampleOf(answer.body, "zerval_players_truncated"), 1.0);
+      all.unite(QSet<QByteArray>(series.begin(), series.end()));
+    }
+    QVERIFY(all.size() <= int(MaxPlayerSeries) * 20);
+    QCOMPARE(PromtoolComplaint(answer.body), QByteArray());
+  }
+
+  void namesThatCollideAfterConversion() {
+    UdpPeer server;
+    server.setScript(PlayedServer(
+        [] {
+          return std::vector<std::string>{"M\xFCller", "M\xC3\xBCller"};
+        },
+        [] {
+          return StatusRows{{"a", 5}, {"a", 5}, {"a", 6}, {"b\x01", 7}};
+        }));
+    QTemporaryDir dir;
+    const QString passwords = WriteFile(dir, "p.txt", Target(server.port()) + " pw\n");
+    ExporterProcess exporter;
+    QVERIFY2(exporter.start({"--rcon-passwords", passwords}), qPrintable(exporter.errorText()));
+    const HttpAnswer answer =
+        HttpGetServing(exporter.port(), "/probe?players=1&target=" + Target(server.port()));
+    QCOMPARE(SeriesOf(SamplesNamed(answer.body, "zerval_player_frags")),
+             (QList<QByteArray>{"zerval_player_frags{player=\"M\xC3\xBCller\"}",
+                                "zerval_player_frags{player=\"M\xC3\xBCller (2)\"}"}));
+    QCOMPARE(
+        SeriesOf(SamplesNamed(answer.body, "zerval_player_loss_ratio")),
+        (QList<QByteArray>{"zerval_player_loss_ratio{player=\"a\",userid=\"5\"}",
+                           "zerval_player_loss_ratio{player=\"a (2)\",userid=\"5\"}",
+                           "zerval_player_loss_ratio{player=\"a\",userid=\"6\"}",
+                           "zerval_player_loss_ratio{player=\"b\xEF\xBF\xBD\",userid=\"7\"}"}));
+    QCOMPARE(SampleOf(answer.body, "zerval_players_truncated"), 0.0);
+    QCOMPARE(PromtoolComplaint(answer.body), QByteArray());
+  }
+
+  void garbageServerAddsNoSeries() {
+    const auto server = StartSimulator({"--garbage", "all"});
+    ExporterProcess exporter;
+    QVERIFY2(exporter.start(), qPrintable(exporter.errorText()));
+    QSet<QByteArray> series;
+    for (int probe = 0; probe < 20; ++probe) {
+      const HttpAnswer answer = HttpGet(exporter.port(), "/probe?target=" + Target(server->port()));
+      QCOMPARE(SampleOf(answer.body, "zerval_up"), 0.0);
+      QCOMPARE(SampleOf(answer.body, "zerval_probe_failure_info{reason=\"unreadable\"}"), 1.0);
+      for (const QByteArray& line : answer.body.split('\n'))
+        if (!line.startsWith('#') && !line.isEmpty()) series << line.left(line.lastIndexOf(' '));
+    }
+    QCOMPARE(series, (QSet<QByteArray>{"zerval_up", "zerval_probe_duration_seconds",
+                                       "zerval_probe_failure_info{reason=\"unreadable\"}"}));
+  }
+
+  void probesKeepTheirBudget() {
+    // A server that floods its client with replies of another kind, and one named by a host name.
+    FloodPeer flood(Reply('l', "x"), std::chrono::milliseconds(3000), FloodPeer::From::Server);
+    const auto server = StartSimulator({});
+    ExporterProcess exporter;
+    QVERIFY2(exporter.start(), qPrintable(exporter.errorText()));
+    const HttpHeaders soon{{"X-Prometheus-Scrape-Timeout-Seconds", "0.8"}};
+    const HttpAnswer flooded =
+        HttpGet(exporter.port(), "/probe?target=" + Target(flood.port()), soon);
+    QVERIFY(flood.flooding() || flood.sent() > 0);
+    QVERIFY(SampleOf(flooded.body, "zerval_probe_duration_seconds") < 0.4 + 0.05);
+    const QByteArray named = "/probe?target=localhost:" + QByteArray::number(server->port());
+    QCOMPARE(SampleOf(HttpGet(exporter.port(), named).body, "zerval_up"), 1.0);
   }
 };
 

@@ -11,6 +11,7 @@
 #include "metrics_text.h"
 #include "probe_metrics.h"
 #include "probe_request.h"
+#include "probe_verdict.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ void Probe(const httplib::Request& request, httplib::Response& response,
   if (const auto* refusal = std::get_if<HttpRefusal>(&admitted))
     return Refuse(response, refusal->status, refusal->reason);
   const ProbeResult probe = RunProbe(std::get<ProbeRequest>(admitted), config.setup);
-  metrics.CountProbe(probe.report.details.has_value(), probe.durationSeconds);
+  metrics.CountProbe(JudgeProbe(probe).up, probe.durationSeconds);
   response.set_content(ProbeMetrics(probe), MetricsContentType);
 }
 

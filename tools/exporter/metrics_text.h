@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -7,15 +8,26 @@
 
 // Writes metrics in the Prometheus text format (version 0.0.4).
 
-// A label value: wire bytes as UTF-8 (or Latin-1 when they are no UTF-8), with backslash,
-// double quote and line feed escaped.
+// Label values at most this long, in bytes of UTF-8: servers choose names, and Prometheus keeps
+// every value it is given.
+constexpr std::size_t MaxLabelValueBytes = 128;
+
+// A label value as written: the wire bytes as UTF-8 (as Latin-1 when they are no UTF-8),
+// control characters as U+FFFD, cut to MaxLabelValueBytes between characters. A value made so
+// stays as it is.
+std::string LabelText(std::string_view bytes);
+
+// LabelText with backslash and double quote escaped.
 std::string LabelValue(std::string_view bytes);
 
 // A sample value: integers without a fraction, "NaN", "+Inf" and "-Inf" as the format spells them.
 std::string SampleValue(double value);
 
-// Repeated names made unique by " (2)", " (3)" and so on: one scrape must not hold a series twice.
-std::vector<std::string> UniqueNames(const std::vector<std::string>& names);
+// Label values (made by LabelText) that repeat an earlier one of the same group get " (2)",
+// " (3)" and so on, their text shortened to leave room for it: one scrape must not hold a series
+// twice. No groups: all values are of one.
+std::vector<std::string> UniqueLabelValues(const std::vector<std::string>& values,
+                                           const std::vector<std::string>& groups = {});
 
 using Labels = std::vector<std::pair<std::string, std::string>>;
 

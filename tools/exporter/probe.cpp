@@ -9,6 +9,7 @@
 
 #include "engine/console.h"
 #include "engine/server_query.h"
+#include "lookup_within.h"
 #include "protocol/a2s.h"
 #include "protocol/player_class.h"
 #include "store/mytypes.h"
@@ -39,10 +40,16 @@ ConsoleResult AskConsole(const ServerAddress& address, const std::string& passwo
                          QuerySettings settings, const ProbeSetup& setup) {
   ConsoleResult result;
   const Clock::time_point now = Clock::now();
-  if (setup.refusals && setup.refusals->Recent(address, now)) return result;
+  if (setup.refusals && setup.refusals->Recent(address, now)) {
+    result.outcome = Outcome::ConsoleRefused;
+    result.error = "the console refused the password within the last minute; not asked again yet";
+    return result;
+  }
   const ConsoleReport report = RunConsoleCommand(address, password, "status", settings);
   if (report.outcome == Outcome::ConsoleRefused && setup.refusals)
     setup.refusals->Note(address, Clock::now());
+  result.outcome = report.outcome;
+  result.error = report.error;
   result.up = report.outcome == Outcome::Answered;
   if (result.up && report.lines) result.players = StatusPlayers(*report.lines);
   return result;
@@ -71,13 +78,24 @@ ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup) {
 
   QuerySettings settings;
   settings.protocol = request.protocol;
-  settings.timeout = request.budget;
   settings.retries = std::max(setup.retries, 0);
   settings.interval =
       std::max(std::min(setup.interval, request.budget / (settings.retries + 1)), milliseconds(1));
   std::vector<A2sQuery> parts{A2sQuery::Info};
   if (request.players) parts.push_back(A2sQuery::Players);
-  result.report = QueryServers({request.target}, settings, parts).front();
+  // A host name is looked up first, so that the lookup keeps to the budget as well.
+  LookupResult lookup = request.address ? LookupResult{request.address, Outcome::Answered, {}}
+                                        : ResolveWithin(request.target, deadline);
+  settings.timeout = duration_cast<milliseconds>(deadline - Clock::now());
+  if (lookup.address && settings.timeout.count() <= 0)
+    lookup = LookupResult{std::nullopt, Outcome::TimedOut, "no time was left to ask the server"};
+  if (lookup.address) {
+    result.report = QueryServers({FormatServerAddress(*lookup.address)}, settings, parts).front();
+  } else {
+    result.report.outcome = lookup.outcome;
+    result.report.problems.push_back(Problem{{}, lookup.outcome, lookup.reason});
+  }
+  result.report.target = request.target;
 
   const std::string* password =
       setup.passwords ? setup.passwords->Find(request.name, result.report.address) : nullptr;

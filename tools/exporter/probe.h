@@ -43,6 +43,9 @@ struct ProbeSetup {
 // The console's part of a probe.
 struct ConsoleResult {
   bool up = false;
+  // How asking it ended, and why it failed in English (empty: it was not asked in time).
+  Outcome outcome = Outcome::TimedOut;
+  std::string error;
   // The players of the "status" listing, up to the first line that could not be read.
   std::vector<TPlayerRecord> players;
 };

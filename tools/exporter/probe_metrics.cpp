@@ -1,5 +1,7 @@
 #include "probe_metrics.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,6 +9,7 @@
 
 #include "engine/query_protocol.h"
 #include "metrics_text.h"
+#include "probe_verdict.h"
 #include "protocol/datafuncs.h"
 #include "protocol/player_class.h"
 
@@ -34,15 +37,16 @@ void ServerMetrics(const ProbeResult& probe, MetricsText& out) {
               {"protocol", std::to_string(details.Protocol)}});
 }
 
-void PlayerMetrics(const std::vector<PlayerEntry>& players, MetricsText& out) {
+// The players reply's first `count` players.
+void PlayerMetrics(const std::vector<PlayerEntry>& players, std::size_t count, MetricsText& out) {
   std::vector<std::string> names;
-  for (const PlayerEntry& player : players) names.push_back(player.name);
-  names = UniqueNames(names);
+  for (std::size_t i = 0; i < count; ++i) names.push_back(LabelText(players[i].name));
+  names = UniqueLabelValues(names);
   out.Family("zerval_player_frags", "Frags of each player.");
-  for (std::size_t i = 0; i < players.size(); ++i)
+  for (std::size_t i = 0; i < count; ++i)
     out.Sample("zerval_player_frags", players[i].frags, {{"player", names[i]}});
   out.Family("zerval_player_connected_seconds", "How long each player has been connected.");
-  for (std::size_t i = 0; i < players.size(); ++i)
+  for (std::size_t i = 0; i < count; ++i)
     if (const std::optional<double> seconds = ConnectedSeconds(players[i]))
       out.Sample("zerval_player_connected_seconds", *seconds, {{"player", names[i]}});
 }
@@ -54,23 +58,22 @@ std::string_view BareNick(std::string_view nick) {
   return nick;
 }
 
-void ConsoleMetrics(const ConsoleResult& console, MetricsText& out) {
+// The status listing's first `count` players.
+void ConsoleMetrics(const ConsoleResult& console, std::size_t count, MetricsText& out) {
   out.Family("zerval_rcon_up", "Whether the console answered \"status\" with the password (1).");
   out.Sample("zerval_rcon_up", console.up ? 1 : 0);
-  if (console.players.empty()) return;
+  if (count == 0) return;
   // Nick and user id together name a series; a repeated pair gets its number after the nick.
-  std::vector<std::string> keys;
-  for (const TPlayerRecord& player : console.players)
-    keys.push_back(std::string(BareNick(player.Nick.view())) + '\n' +
-                   std::to_string(player.UserId));
-  const std::vector<std::string> unique = UniqueNames(keys);
-  std::vector<Labels> labels;
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    const TPlayerRecord& player = console.players[i];
-    const std::string number = unique[i].substr(keys[i].size());
-    labels.push_back({{"player", std::string(BareNick(player.Nick.view())) + number},
-                      {"userid", std::to_string(player.UserId)}});
+  std::vector<std::string> nicks;
+  std::vector<std::string> userIds;
+  for (std::size_t i = 0; i < count; ++i) {
+    nicks.push_back(LabelText(BareNick(console.players[i].Nick.view())));
+    userIds.push_back(std::to_string(console.players[i].UserId));
   }
+  nicks = UniqueLabelValues(nicks, userIds);
+  std::vector<Labels> labels;
+  for (std::size_t i = 0; i < count; ++i)
+    labels.push_back({{"player", nicks[i]}, {"userid", userIds[i]}});
   out.Family("zerval_player_ping_seconds", "Ping of each player, from the console's status.");
   for (std::size_t i = 0; i < labels.size(); ++i)
     out.Sample("zerval_player_ping_seconds", console.players[i].Ping / 1000.0, labels[i]);
@@ -83,13 +86,29 @@ void ConsoleMetrics(const ConsoleResult& console, MetricsText& out) {
 
 std::string ProbeMetrics(const ProbeResult& probe) {
   MetricsText out;
-  const bool up = probe.report.details.has_value();
+  const ProbeVerdict verdict = JudgeProbe(probe);
   out.Family("zerval_up", "Whether the server answered (1) or not (0).");
-  out.Sample("zerval_up", up ? 1 : 0);
+  out.Sample("zerval_up", verdict.up ? 1 : 0);
   out.Family("zerval_probe_duration_seconds", "How long the probe took.");
   out.Sample("zerval_probe_duration_seconds", probe.durationSeconds);
-  if (up) ServerMetrics(probe, out);
-  if (up && probe.report.players) PlayerMetrics(*probe.report.players, out);
-  if (probe.console) ConsoleMetrics(*probe.console, out);
+  if (!verdict.reason.empty()) {
+    out.Family("zerval_probe_failure_info",
+               "Why the probe failed: timeout, refused, unreadable or console-refused.");
+    out.Sample("zerval_probe_failure_info", 1, {{"reason", verdict.reason}});
+  }
+  if (verdict.up) ServerMetrics(probe, out);
+  // Two metrics per list of players share the probe's series that name a player.
+  const std::size_t listed = verdict.playersRead ? probe.report.players->size() : 0;
+  const std::size_t statusListed = probe.console ? probe.console->players.size() : 0;
+  const std::size_t lists = (verdict.playersRead ? 1 : 0) + (statusListed > 0 ? 1 : 0);
+  const std::size_t share = lists == 0 ? 0 : MaxPlayerSeries / (2 * lists);
+  if (verdict.playersRead) PlayerMetrics(*probe.report.players, std::min(listed, share), out);
+  if (probe.console) ConsoleMetrics(*probe.console, std::min(statusListed, share), out);
+  if (lists > 0) {
+    out.Family(
+        "zerval_players_truncated",
+        "Whether players were left out (1): a probe names at most 256 series after players.");
+    out.Sample("zerval_players_truncated", listed > share || statusListed > share ? 1 : 0);
+  }
   return out.Text();
 }
