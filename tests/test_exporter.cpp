@@ -19,6 +19,7 @@
 #include "metrics_text.h"
 #include "probe_metrics.h"
 #include "probe_request.h"
+#include "process_stats.h"
 #include "simulator.h"
 #include "store/stdfuncs.h"
 #include "udppeer.h"
@@ -258,7 +259,7 @@ class TestExporter : public QObject {
     QCOMPARE(HttpGet(exporter.port(), "/probe?target=127.0.0.1:27016").status, 403);
     QCOMPARE(HttpGet(exporter.port(), "/probe?target=127.0.0.1:x").status, 400);
     QCOMPARE(HttpGet(exporter.port(), "/probe?target=127.0.0.1&protocol=gopher").status, 400);
-    QCOMPARE(HttpGet(exporter.port(), "/").status, 404);
+    QCOMPARE(HttpGet(exporter.port(), "/nothing").status, 404);
     QCOMPARE(HttpGet(exporter.port(), "/probe/../metrics").status, 404);
     // An allowed server where nothing answers: a scrape that waits one second gets its answer.
     QUdpSocket silent;
@@ -285,6 +286,19 @@ class TestExporter : public QObject {
     QVERIFY(wide.errorText().contains("--allowed-targets"));
     QVERIFY2(wide.start({"--listen", "0.0.0.0:0", "--allowed-targets", allowedList}),
              qPrintable(wide.errorText()));
+  }
+
+  void processFigures() {
+    // The command name may hold blanks and parentheses of its own.
+    const std::optional<ProcessStats> stats = ParseProcessStat(
+        "42 (a) (b) S 1 2 3 4 5 6 7 8 9 10 250 150 0 0 20 0 3 0 1000 8192 16 18446744073709551615",
+        100, 4096, 1700000000);
+    QVERIFY(stats);
+    QCOMPARE(stats->cpuSeconds, 4.0);
+    QCOMPARE(stats->startTimeSeconds, 1700000010.0);
+    QCOMPARE(stats->virtualBytes, 8192.0);
+    QCOMPARE(stats->residentBytes, 65536.0);
+    QVERIFY(!ParseProcessStat("42 (a) S 1 2", 100, 4096, 0));
   }
 
   void crowdedServerAddsBoundedSeries() {
@@ -375,6 +389,51 @@ class TestExporter : public QObject {
     QVERIFY(SampleOf(flooded.body, "zerval_probe_duration_seconds") < 0.4 + 0.05);
     const QByteArray named = "/probe?target=localhost:" + QByteArray::number(server->port());
     QCOMPARE(SampleOf(HttpGet(exporter.port(), named).body, "zerval_up"), 1.0);
+  }
+
+  void debugPageIndexAndFailureLog() {
+    const auto server = StartSimulator({"--password", "geheim", "--players", "2"});
+    QTemporaryDir dir;
+    const QString passwords = WriteFile(dir, "p.txt", Target(server->port()) + " geheim\n");
+    ExporterProcess exporter;
+    QVERIFY2(exporter.start({"--rcon-passwords", passwords}), qPrintable(exporter.errorText()));
+    const QByteArray probe = "/probe?players=1&target=" + Target(server->port());
+
+    const HttpAnswer debug = HttpGet(exporter.port(), probe + "&debug=true");
+    QVERIFY(debug.head.contains("Content-Type: text/plain"));
+    for (const char* step : {"details: sent 12 bytes", "players: received", "reply of",
+                             "console \"status\": sent", "\nSucceeded after ", "\nzerval_up 1\n"})
+      QVERIFY2(debug.body.contains(step), step);
+    QVERIFY(!debug.body.contains("geheim"));
+    QCOMPARE(HttpGet(exporter.port(), probe + "&debug=yes").status, 400);
+
+    const HttpAnswer index = HttpGet(exporter.port(), "/");
+    QVERIFY(index.head.contains("Content-Type: text/html"));
+    QVERIFY(index.body.contains("href=\"/metrics\"") && index.body.contains("href=\"/probe?"));
+
+    // Every answer in the text format passes Prometheus's own check.
+    QUdpSocket silent;
+    QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
+    const HttpHeaders soon{{"X-Prometheus-Scrape-Timeout-Seconds", "0.8"}};
+    const QByteArray down = "/probe?target=" + Target(silent.localPort());
+    for (const QByteArray& path : {probe, down, QByteArray("/metrics")})
+      QCOMPARE(PromtoolComplaint(HttpGet(exporter.port(), path, soon).body), QByteArray());
+    QCOMPARE(SampleOf(HttpGet(exporter.port(), down, soon).body,
+                      "zerval_probe_failure_info{reason=\"timeout\"}"),
+             1.0);
+    const QByteArray metrics = HttpGet(exporter.port(), "/metrics").body;
+    for (const char* figure :
+         {"process_cpu_seconds_total", "process_start_time_seconds", "process_open_fds",
+          "process_max_fds", "process_virtual_memory_bytes"})
+      QVERIFY2(SampleOf(metrics, figure) > 0, figure);
+
+    // Two failed probes of one target, one line.
+    QVERIFY(exporter.stop());
+    const QList<QByteArray> lines = exporter.process()->readAllStandardError().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith("zerval-exporter: probe of " + Target(silent.localPort()) +
+                                 " failed (timeout) after 0."),
+             lines[0]);
   }
 };
 

@@ -64,6 +64,7 @@ ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string&
   report.address = address;
   UdpSocket socket(address.Family());
   ExchangeDriver driver;
+  driver.Observe(settings.observer);
   const Micros start = NowMicros();
   const Micros deadline = start + MicrosOf(settings.timeout);
 

@@ -70,12 +70,16 @@ void ExchangeDriver::Flush(std::size_t index) {
     if (!exchange.sendFailure.empty()) break;
     exchange.sendFailure = exchange.socket->SendTo(exchange.address, datagram,
                                                    AtMicros(exchange.policy.HardDeadline()));
+    if (observer_ && exchange.sendFailure.empty()) observer_->Sent(exchange, datagram);
   }
 }
 
 void ExchangeDriver::Schedule(std::size_t index) {
   const Exchange& exchange = exchanges_[index];
-  if (!exchange.Done()) wakes_.emplace(exchange.policy.WakeAt(), index);
+  if (!exchange.Done())
+    wakes_.emplace(exchange.policy.WakeAt(), index);
+  else if (observer_)
+    observer_->Ended(exchange);
 }
 
 void ExchangeDriver::AdvanceDue(Micros now) {
@@ -105,19 +109,35 @@ void ExchangeDriver::TakeWaiting() {
 void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
   Routes& routes = routes_[&socket];
   const auto route = routes.find(AddressKey(datagram.source));
-  if (route == routes.end()) return;
+  if (route == routes.end()) {
+    if (observer_) observer_->Received(nullptr, datagram, Verdict::Foreign);
+    return;
+  }
   std::vector<std::size_t>& waiting = route->second;
   waiting.erase(waiting.begin(),
                 std::find_if(waiting.begin(), waiting.end(),
                              [this](std::size_t index) { return !exchanges_[index].Done(); }));
-  if (waiting.empty()) return;
+  if (waiting.empty()) {
+    if (observer_) observer_->Received(nullptr, datagram, Verdict::Drop);
+    return;
+  }
   if (datagram.portRefused) {
-    for (const std::size_t index : waiting) exchanges_[index].portRefused = true;
+    for (const std::size_t index : waiting) {
+      Exchange& exchange = exchanges_[index];
+      if (exchange.Done()) continue;
+      exchange.portRefused = true;
+      if (observer_) {
+        observer_->Received(&exchange, datagram, Verdict::Reply);
+        observer_->Ended(exchange);
+      }
+    }
     waiting.clear();
     return;
   }
   const std::size_t index = waiting.front();
-  exchanges_[index].policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt));
+  const Intake intake =
+      exchanges_[index].policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt));
+  if (observer_) observer_->Received(&exchanges_[index], datagram, intake.verdict);
   Flush(index);
   Schedule(index);
 }

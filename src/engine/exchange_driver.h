@@ -5,6 +5,7 @@
 #include <functional>
 #include <queue>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -42,6 +43,19 @@ struct Failure {
 };
 Failure FailureOf(const Exchange& exchange);
 
+// Told what a driver does, for a debug log: without one the driver does nothing more.
+class ExchangeObserver {
+ public:
+  virtual ~ExchangeObserver() = default;
+  virtual void Sent(const Exchange& exchange, std::string_view datagram) = 0;
+  // A datagram or refusal report: taken by `exchange` with the policy's verdict, or by none
+  // (then Foreign: no exchange asked its source; Drop: none of them waits any more).
+  virtual void Received(const Exchange* exchange, const ReceivedDatagram& datagram,
+                        Verdict verdict) = 0;
+  // The exchange is done: replied, timed out, refused or failed to send.
+  virtual void Ended(const Exchange& exchange) = 0;
+};
+
 // Drives any number of exchanges on the engine's sockets with one poll() loop. A datagram on a
 // socket goes to the oldest exchange on that socket with its source that is still waiting, so a
 // server asked twice on one socket answers its exchanges in turn; a datagram that no exchange
@@ -56,6 +70,7 @@ class ExchangeDriver {
                     const std::vector<std::string>& held = {});
   // Returns when every exchange is done.
   void Run();
+  void Observe(ExchangeObserver* observer) { observer_ = observer; }
 
   Exchange& operator[](std::size_t index) { return exchanges_[index]; }
 
@@ -79,4 +94,5 @@ class ExchangeDriver {
   std::priority_queue<std::pair<Micros, std::size_t>, std::vector<std::pair<Micros, std::size_t>>,
                       std::greater<>>
       wakes_;
+  ExchangeObserver* observer_ = nullptr;
 };

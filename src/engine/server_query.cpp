@@ -68,6 +68,7 @@ std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
   std::vector<ServerReport> reports(targets.size());
   std::vector<ServerExchanges> servers(targets.size());
   ExchangeDriver driver;
+  driver.Observe(settings.observer);
   for (std::size_t i = 0; i < targets.size(); ++i) {
     ServerReport& report = reports[i];
     report.target = targets[i];

@@ -7,6 +7,8 @@
 // console lines are the same in both.
 enum class WireProtocol { Classic, A2s };
 
+class ExchangeObserver;
+
 struct QuerySettings {
   WireProtocol protocol = WireProtocol::Classic;
   // All that asking one server may take, resent requests included.
@@ -14,6 +16,8 @@ struct QuerySettings {
   // How often a request without an answer goes out again, and how long after the last time.
   int retries = 2;
   std::chrono::milliseconds interval{500};
+  // Told every datagram sent and received and how each exchange ended; none: nobody is.
+  ExchangeObserver* observer = nullptr;
 };
 
 // How asking a server ended. zerval-query's exit status follows the worst outcome.

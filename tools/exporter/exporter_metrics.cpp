@@ -1,26 +1,11 @@
 #include "exporter_metrics.h"
 
-#include <unistd.h>
-
 #include <cstddef>
-#include <fstream>
 #include <mutex>
 #include <string>
 
 #include "metrics_text.h"
-
-namespace {
-
-// Resident memory from /proc/self/statm; 0 when it cannot be read.
-double ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  double pages = 0;
-  double resident = 0;
-  if (!(statm >> pages >> resident)) return 0;
-  return resident * double(::sysconf(_SC_PAGESIZE));
-}
-
-}  // namespace
+#include "process_stats.h"
 
 void ExporterMetrics::CountProbe(bool answered, double durationSeconds) {
   const std::lock_guard<std::mutex> lock(mutex_);
@@ -58,7 +43,20 @@ std::string ExporterMetrics::Text(const std::string& version) {
   for (const auto& [status, count] : refusals_)
     out.Sample("zerval_exporter_requests_refused_total", double(count),
                {{"code", std::to_string(status)}});
-  out.Family("process_resident_memory_bytes", "Resident memory of the exporter.");
-  out.Sample("process_resident_memory_bytes", ResidentBytes());
+  const ProcessStats process = ReadProcessStats();
+  out.Family("process_cpu_seconds_total", "Total user and system CPU time spent in seconds.",
+             "counter");
+  out.Sample("process_cpu_seconds_total", process.cpuSeconds);
+  out.Family("process_start_time_seconds",
+             "Start time of the process since unix epoch in seconds.");
+  out.Sample("process_start_time_seconds", process.startTimeSeconds);
+  out.Family("process_open_fds", "Number of open file descriptors.");
+  out.Sample("process_open_fds", process.openFds);
+  out.Family("process_max_fds", "Maximum number of open file descriptors.");
+  out.Sample("process_max_fds", process.maxFds);
+  out.Family("process_virtual_memory_bytes", "Virtual memory size in bytes.");
+  out.Sample("process_virtual_memory_bytes", process.virtualBytes);
+  out.Family("process_resident_memory_bytes", "Resident memory size in bytes.");
+  out.Sample("process_resident_memory_bytes", process.residentBytes);
   return out.Text();
 }

@@ -15,7 +15,7 @@ class ExporterMetrics {
 
   void CountProbe(bool answered, double durationSeconds);
   void CountRefusal(int status);
-  // The text format, with the build's version and the process's resident memory.
+  // The text format, with the build's version and the process's figures from /proc.
   std::string Text(const std::string& version);
 
  private:

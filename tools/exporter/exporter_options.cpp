@@ -81,7 +81,11 @@ zerval_max_players, zerval_bots (a2s), zerval_info{name,map,game,game_dir,protoc
 with players=1 zerval_player_frags{player} and zerval_player_connected_seconds{player};
 with a console password for the server zerval_rcon_up and, from the console's
 "status", zerval_player_ping_seconds{player,userid} and zerval_player_loss_ratio.
-/metrics gives the exporter's own metrics.
+A failed probe adds zerval_probe_failure_info{reason} (timeout, refused,
+unreadable, console-refused) and logs a line to standard error, once a minute
+per target at most. A probe names at most 256 series after players
+(zerval_players_truncated). debug=true returns the probe's log instead.
+/metrics gives the exporter's own metrics, / a page with links.
 
 Options:
       --listen ADDR:PORT      where to listen (default 127.0.0.1:9550); IPv6 as
@@ -102,6 +106,9 @@ Options:
       --version               the version
 
 A malformed request gets HTTP 400 with a one-line reason, other paths 404.
+Only GET and HEAD (405), a request line of 8 KiB (414), header lines of 32 KiB
+and 100 (431), no body (413), the whole request within 5 s (408); 64
+connections per client address, and 503 when too many probes wait.
 Exit status: 0 stopped by SIGTERM or SIGINT, 1 cannot listen, 2 bad input.
 )";
 }

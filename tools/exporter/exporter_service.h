@@ -4,6 +4,7 @@
 #include <string>
 
 #include "exporter_metrics.h"
+#include "failure_log.h"
 #include "probe.h"
 #include "server_table.h"
 
@@ -20,6 +21,7 @@ struct ExporterConfig {
   std::string version;
 };
 
-// Serves /probe and /metrics on `server`; every other path answers 404, and every refusal is one
-// line of text.
-void InstallRoutes(httplib::Server& server, const ExporterConfig& config, ExporterMetrics& metrics);
+// Serves /probe, /metrics and a page at / on `server`; every other path answers 404, and every
+// refusal is one line of text. Failed probes go to `failures`.
+void InstallRoutes(httplib::Server& server, const ExporterConfig& config, ExporterMetrics& metrics,
+                   FailureLog& failures);

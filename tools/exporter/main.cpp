@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   RaiseFileLimit();
   RoutingServer routes;
-  InstallRoutes(routes, config, metrics);
+  FailureLog failures(stderr);
+  InstallRoutes(routes, config, metrics, failures);
   HttpListener listener(routes, [&metrics](int status) { metrics.CountRefusal(status); });
   StopOnSignal(listener);
 

@@ -71,13 +71,15 @@ void ConsoleRefusals::Note(const ServerAddress& address, Clock::time_point now) 
   refusedAt_[AddressKey(address)] = now;
 }
 
-ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup) {
+ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup,
+                     ExchangeObserver* observer) {
   const Clock::time_point start = Clock::now();
   const Clock::time_point deadline = start + request.budget;
   ProbeResult result;
 
   QuerySettings settings;
   settings.protocol = request.protocol;
+  settings.observer = observer;
   settings.retries = std::max(setup.retries, 0);
   settings.interval =
       std::max(std::min(setup.interval, request.budget / (settings.retries + 1)), milliseconds(1));

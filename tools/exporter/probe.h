@@ -59,5 +59,6 @@ struct ProbeResult {
 
 // Asks the server for its details (and players when asked for), then, when a password is known
 // for it, its console for "status": one console line, never repeated within the probe. All of it
-// ends within the request's budget.
-ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup);
+// ends within the request's budget. `observer`, when given, is told every datagram.
+ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup,
+                     ExchangeObserver* observer = nullptr);

@@ -51,17 +51,17 @@ std::variant<ProbeRequest, HttpRefusal> ReadProbeRequest(
     std::chrono::milliseconds defaultBudget) {
   for (const auto& parameter : parameters)
     if (parameter.first != "target" && parameter.first != "protocol" &&
-        parameter.first != "players")
+        parameter.first != "players" && parameter.first != "debug")
       return BadRequest("unknown parameter " + parameter.first +
-                        " (known: target, protocol, players)");
-  std::optional<std::string> values[3];
-  const char* names[3] = {"target", "protocol", "players"};
-  for (int i = 0; i < 3; ++i) {
+                        " (known: target, protocol, players, debug)");
+  std::optional<std::string> values[4];
+  const char* names[4] = {"target", "protocol", "players", "debug"};
+  for (int i = 0; i < 4; ++i) {
     auto value = OneValue(parameters, names[i]);
     if (auto* refusal = std::get_if<HttpRefusal>(&value)) return *refusal;
     values[i] = std::get<std::optional<std::string>>(value);
   }
-  const auto& [target, protocol, players] = values;
+  const auto& [target, protocol, players, debug] = values;
 
   ProbeRequest request;
   if (!target || target->empty()) return BadRequest("the parameter target=HOST:PORT is missing");
@@ -79,6 +79,9 @@ std::variant<ProbeRequest, HttpRefusal> ReadProbeRequest(
   if (players && *players != "0" && *players != "1")
     return BadRequest("players must be 0 or 1, not " + *players);
   request.players = players == "1";
+  if (debug && *debug != "true" && *debug != "false")
+    return BadRequest("debug must be true or false, not " + *debug);
+  request.debug = debug == "true";
   request.budget = defaultBudget;
   if (scrapeTimeout) {
     const std::optional<std::chrono::milliseconds> budget = ProbeBudget(*scrapeTimeout);

@@ -24,6 +24,8 @@ struct ProbeRequest {
   WireProtocol protocol = WireProtocol::Classic;
   // Also the players reply, for the per-player metrics.
   bool players = false;
+  // The probe's log instead of its metrics.
+  bool debug = false;
   // All that the probe may take.
   std::chrono::milliseconds budget{0};
 };
@@ -39,9 +41,9 @@ struct HttpRefusal {
 // back. None for a text that is no positive number of seconds.
 std::optional<std::chrono::milliseconds> ProbeBudget(std::string_view scrapeTimeout);
 
-// Reads the parameters target (required), protocol ("classic", the default, or "a2s") and
-// players ("0" or "1"); any other parameter, or one given twice, is refused. Without a scrape
-// time-out the probe may take `defaultBudget`.
+// Reads the parameters target (required), protocol ("classic", the default, or "a2s"), players
+// ("0" or "1") and debug ("true" or "false"); any other parameter, or one given twice, is refused.
+// Without a scrape time-out the probe may take `defaultBudget`.
 std::variant<ProbeRequest, HttpRefusal> ReadProbeRequest(
     const QueryParameters& parameters, const std::optional<std::string>& scrapeTimeout,
     std::chrono::milliseconds defaultBudget);
