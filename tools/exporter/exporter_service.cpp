@@ -2,12 +2,16 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <exception>
 #include <optional>
 #include <string>
 #include <variant>
 
 #include "engine/display_text.h"
+#include "http_listener.h"
 #include "metrics_text.h"
 #include "probe_metrics.h"
 #include "probe_request.h"
@@ -35,7 +39,11 @@ void Probe(const httplib::Request& request, httplib::Response& response,
       AdmitProbe(request.params, scrapeTimeout, config.timeout, config.allowed);
   if (const auto* refusal = std::get_if<HttpRefusal>(&admitted))
     return Refuse(response, refusal->status, refusal->reason);
-  const ProbeRequest& probeRequest = std::get<ProbeRequest>(admitted);
+  // The time that the request waited for a thread is gone from the scraper's time-out.
+  ProbeRequest probeRequest = std::get<ProbeRequest>(admitted);
+  const auto waited =
+      std::chrono::milliseconds(request.get_header_value<std::uint64_t>(WaitedHeader));
+  probeRequest.budget = std::max(probeRequest.budget - waited, std::chrono::milliseconds(0));
   ProbeTrace trace;
   const ProbeResult probe =
       RunProbe(probeRequest, config.setup, probeRequest.debug ? &trace : nullptr);

@@ -56,8 +56,11 @@ void SendAtOnce(int fd, const std::string& bytes) {
   (void)!::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
-bool IsProbe(std::string_view target) {
-  return target == "/probe" || target.rfind("/probe?", 0) == 0;
+// The pages that never wait for a server, as written; anything else, however it is spelt (the
+// library decodes %XX in paths), may be a probe.
+bool IsPage(std::string_view target) {
+  const std::string_view path = target.substr(0, target.find('?'));
+  return path == "/metrics" || path == "/";
 }
 
 // The HTTP library's view of one request: the head that the listener read, then the end; what
@@ -280,19 +283,24 @@ void HttpListener::Settle(int fd, HttpMicros now) {
       return Refuse(fd, connection.reader.Status(), connection.reader.Reason(), now);
     case RequestHeadReader::State::Complete:
       connection.phase = Connection::Phase::Serving;
-      if (!Serve(fd, connection))
+      if (!Serve(fd, connection, now))
         Refuse(fd, 503, "too many requests at once; try again later", now);
       return;
   }
 }
 
-bool HttpListener::Serve(int fd, Connection& connection) {
+bool HttpListener::Serve(int fd, Connection& connection, HttpMicros now) {
   const bool last = ++connection.served >= RequestsPerConnection;
-  TaskThreads& threads = IsProbe(connection.reader.Target()) ? probes_ : pages_;
-  return threads.TryRun([this, fd, last, head = connection.reader.Head()] {
+  TaskThreads& threads = IsPage(connection.reader.Target()) ? pages_ : probes_;
+  return threads.TryRun([this, fd, last, head = connection.reader.Head(), now] {
+    const std::string waited = std::to_string((Now() - now) / 1000);
+    const auto tellWait = [&waited](httplib::Request& request) {
+      request.headers.erase(WaitedHeader);
+      request.set_header(WaitedHeader, waited);
+    };
     HeadStream stream(fd, head);
     bool closed = false;
-    const bool written = routes_.process_request(stream, last, closed, nullptr);
+    const bool written = routes_.process_request(stream, last, closed, tellWait);
     Return(fd, written && !last && !closed);
   });
 }

@@ -29,14 +29,16 @@ constexpr std::size_t MaxConnections = 4096;
 // of its own.
 constexpr std::size_t ProbeThreads = 512;
 constexpr std::size_t ProbesWaiting = 256;
-// Every other page (/metrics above all) is served by threads of its own, so that probes never
-// hold it up.
+// /metrics and / are served by threads of their own, so that probes never hold them up.
 constexpr std::size_t PageThreads = 2;
 constexpr std::size_t PagesWaiting = 64;
 // Requests on one connection before it is closed; scrapers keep their connections.
 constexpr std::size_t RequestsPerConnection = 10000;
 // All the time that writing one answer may take.
 constexpr HttpMicros WriteTimeout = 5'000'000;
+// The routes learn from this header how long a request waited for its thread, in milliseconds;
+// a client's header of that name is dropped.
+constexpr const char* WaitedHeader = "Zerval-Waited-Milliseconds";
 
 // The exporter's HTTP side: one thread reads every connection's request head with poll(), within
 // the limits of RequestHeadReader, and refuses what breaks them itself; whole heads go to the
@@ -79,7 +81,7 @@ class HttpListener {
   void Read(int fd, HttpMicros now);
   void Take(int fd, std::string_view bytes, HttpMicros now);
   void Settle(int fd, HttpMicros now);
-  bool Serve(int fd, Connection& connection);
+  bool Serve(int fd, Connection& connection, HttpMicros now);
   void Refuse(int fd, int status, const std::string& reason, HttpMicros now);
   void Close(int fd);
   void TakeReturned(HttpMicros now);
