@@ -22,9 +22,10 @@ class RoutingServer : public httplib::Server {
   using httplib::Server::process_request;
 };
 
-// Connections at most, from one client address, and in all.
+// Connections at most, from one client address, and in all: each may hold a head of 40 KiB
+// being read, so that all of them together stay under 100 MiB.
 constexpr std::size_t MaxConnectionsPerClient = 64;
-constexpr std::size_t MaxConnections = 4096;
+constexpr std::size_t MaxConnections = 1024;
 // Probes in flight at once, and waiting for a thread; each probe waits for its server in a thread
 // of its own.
 constexpr std::size_t ProbeThreads = 512;
