@@ -190,6 +190,7 @@ class TestExporterHttp : public QObject {
     const auto task = [&] {
       while (!release) QThread::msleep(1);
       ++ran;
+      return std::function<void()>();
     };
     QVERIFY(threads.TryRun(task));
     QVERIFY(threads.TryRun(task));

@@ -300,8 +300,8 @@ bool HttpListener::Serve(int fd, Connection& connection, HttpMicros now) {
     };
     HeadStream stream(fd, head);
     bool closed = false;
-    const bool written = routes_.process_request(stream, last, closed, tellWait);
-    Return(fd, written && !last && !closed);
+    const bool keep = routes_.process_request(stream, last, closed, tellWait) && !last && !closed;
+    return std::function<void()>([this, fd, keep] { Return(fd, keep); });
   });
 }
 

@@ -9,7 +9,7 @@ TaskThreads::~TaskThreads() {
   Stop();
 }
 
-bool TaskThreads::TryRun(std::function<void()> task) {
+bool TaskThreads::TryRun(Task task) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (stopping_) return false;
   // Threads that were woken for the tasks already queued still count as idle.
@@ -34,19 +34,21 @@ void TaskThreads::Stop() {
     if (thread.joinable()) thread.join();
 }
 
-void TaskThreads::Work(std::function<void()> task) {
-  task();
-  std::unique_lock<std::mutex> lock(mutex_);
+void TaskThreads::Work(Task task) {
   for (;;) {
+    const std::function<void()> then = task();
+    std::unique_lock<std::mutex> lock(mutex_);
     ++idle_;
+    if (then) {
+      lock.unlock();
+      then();
+      lock.lock();
+    }
     wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
     --idle_;
     // Tasks that were queued before the end still run.
     if (tasks_.empty()) return;
     task = std::move(tasks_.front());
     tasks_.pop_front();
-    lock.unlock();
-    task();
-    lock.lock();
   }
 }
