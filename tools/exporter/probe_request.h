@@ -21,7 +21,8 @@ struct ProbeRequest {
   AddressText name;
   // Known at once for an address written as digits; a host name is looked up by the probe.
   std::optional<ServerAddress> address;
-  WireProtocol protocol = WireProtocol::Classic;
+  // None: found by asking in both.
+  std::optional<WireProtocol> protocol;
   // Also the players reply, for the per-player metrics.
   bool players = false;
   // All that the probe may take.
@@ -39,7 +40,7 @@ struct HttpRefusal {
 // back. None for a text that is no positive number of seconds.
 std::optional<std::chrono::milliseconds> ProbeBudget(std::string_view scrapeTimeout);
 
-// Reads the parameters target (required), protocol ("classic", the default, or "a2s") and
+// Reads the parameters target (required), protocol ("auto", the default, "classic" or "a2s") and
 // players ("0" or "1"); any other parameter, or one given twice, is refused. Without a scrape
 // time-out the probe may take `defaultBudget`.
 std::variant<ProbeRequest, HttpRefusal> ReadProbeRequest(
