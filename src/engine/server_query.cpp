@@ -57,7 +57,7 @@ void AskParts(ExchangeDriver& driver, ServerRun& run, const ServerAddress& addre
   for (const std::optional<std::size_t>& exchange : run.exchanges)
     if (exchange) driver.Abandon(*exchange);
   run.asking = protocol;
-  run.partsStart = NowMicros();
+  run.partsStart = run.contact ? NowMicros() : run.start;
   std::vector<UdpSocket*> sockets;
   // Every socket is ready before the first request goes out, so the requests follow each other
   // closely.
@@ -67,7 +67,9 @@ void AskParts(ExchangeDriver& driver, ServerRun& run, const ServerAddress& addre
   for (std::size_t p = 0; p < parts.size(); ++p) {
     if (!sockets[p]) continue;
     ExchangeRequest request = PartRequest(parts[p], protocol, settings);
-    request.timeout = request.budget = std::max(run.deadline - run.partsStart, ShortestWait);
+    // After a first contact the parts have what is left of the server's time.
+    if (run.contact)
+      request.timeout = request.budget = std::max(run.deadline - run.partsStart, ShortestWait);
     run.exchanges[p] = driver.Start(*sockets[p], address, std::move(request));
   }
 }
@@ -166,17 +168,22 @@ std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
       continue;
     }
     report.outcome = Outcome::Answered;
+  }
+  // Names are looked up before the first request goes out, so that no lookup holds up replies.
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    const std::optional<ServerAddress>& address = reports[i].address;
+    if (!address) continue;
     ServerRun& run = runs[i];
     run.exchanges.resize(parts.size());
     run.start = NowMicros();
     run.deadline = run.start + std::chrono::microseconds(settings.timeout).count();
     if (settings.protocol) {
-      AskParts(driver, run, *report.address, *settings.protocol, parts, settings);
+      AskParts(driver, run, *address, *settings.protocol, parts, settings);
       continue;
     }
-    UdpSocket& classic = NewSocket(run, *report.address, WireProtocol::Classic);
-    UdpSocket& a2s = NewSocket(run, *report.address, WireProtocol::A2s);
-    run.contact.emplace(driver, classic, a2s, *report.address, settings);
+    UdpSocket& classic = NewSocket(run, *address, WireProtocol::Classic);
+    UdpSocket& a2s = NewSocket(run, *address, WireProtocol::A2s);
+    run.contact.emplace(driver, classic, a2s, *address, settings);
   }
   const auto followContacts = [&]() -> std::optional<Micros> {
     const Micros now = NowMicros();
