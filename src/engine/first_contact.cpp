@@ -23,10 +23,8 @@ FirstContact::FirstContact(ExchangeDriver& driver, UdpSocket& classicSocket, Udp
 std::optional<Micros> FirstContact::Follow(Micros now) {
   for (const WireProtocol protocol : BothProtocols) {
     const Exchange& exchange = ExchangeOf(protocol);
-    bool& ended = protocol == WireProtocol::Classic ? classicEnded_ : a2sEnded_;
     if (exchange.answeredAt) race_.Answered(protocol, *exchange.answeredAt);
-    if (ended || !exchange.Done()) continue;
-    ended = true;
+    if (!exchange.Done()) continue;
     std::optional<std::string_view> reply;
     if (exchange.policy.state() == ReplyPolicy::State::Replied) reply = exchange.policy.Reply();
     race_.Ended(protocol, reply, now);

@@ -37,6 +37,4 @@ class FirstContact {
   std::size_t classic_ = 0;
   std::size_t a2s_ = 0;
   ProtocolRace race_;
-  bool classicEnded_ = false;
-  bool a2sEnded_ = false;
 };

@@ -18,19 +18,16 @@ void ProtocolRace::Answered(WireProtocol protocol, Micros at) {
 }
 
 void ProtocolRace::Ended(WireProtocol protocol, std::optional<std::string_view> reply, Micros now) {
-  if (state_ != State::Waiting) return;
+  bool& ended = protocol == WireProtocol::Classic ? classicEnded_ : a2sEnded_;
+  if (state_ != State::Waiting || ended) return;
+  ended = true;
   const bool readable = reply && IsInfoReply(*reply);
   if (readable) Answered(protocol, now);
-  if (protocol == WireProtocol::Classic) {
-    classicEnded_ = true;
-    if (readable) {
-      Find(WireProtocol::Classic);
-      return;
-    }
-  } else {
-    a2sEnded_ = true;
-    a2sReadable_ = readable;
+  if (readable && protocol == WireProtocol::Classic) {
+    Find(WireProtocol::Classic);
+    return;
   }
+  if (protocol == WireProtocol::A2s) a2sReadable_ = readable;
   Settle(now);
 }
 

@@ -31,7 +31,8 @@ class ProtocolRace {
   // The server first answered the request of `protocol` at `at`: with its reply, a challenge or
   // the first piece of a split reply. Telling it again changes nothing.
   void Answered(WireProtocol protocol, Micros at);
-  // The exchange of `protocol` ended at `now`, with `reply` when one came.
+  // The exchange of `protocol` ended at `now`, with `reply` when one came. Only its first end
+  // counts.
   void Ended(WireProtocol protocol, std::optional<std::string_view> reply, Micros now);
   // The time is now `now`: ends a grace that is over.
   void Advance(Micros now);
@@ -39,8 +40,8 @@ class ProtocolRace {
   State state() const { return state_; }
   // The protocol found; none before.
   std::optional<WireProtocol> Found() const;
-  // The protocol whose request was answered first, by the times told. A caller with more to ask may ask in it before
-  // the race is decided, and again when Found() names the other.
+  // The protocol whose request was answered first, by the times told. A caller with more to ask may
+  // ask in it before the race is decided, and again when Found() names the other.
   std::optional<WireProtocol> FirstToAnswer() const { return first_; }
   // While a readable A2S reply waits for the end of its grace: when to call Advance.
   std::optional<Micros> WakeAt() const;
