@@ -785,24 +785,25 @@ class TestQueryCli : public QObject {
                   .out.contains(" ms with the " + protocol.toLatin1() + " protocol\n"));
   }
 
-  // A mixed list: each server answers in its own protocol, a line's prefix forces one, and a
-  // server of the other generation at the same address is found afresh at the next run.
+  // A mixed list: each server answers in its own protocol, a line's prefix forces one, a server
+  // listed again is found again, and a server of the other generation at the same address is
+  // found afresh at the next run.
   void listFindsEachServersProtocol() {
     auto classic = StartSimulator({});
     auto steam = StartSimulator(SteamServer({"--info-challenge"}));
     auto both = StartSimulator({"--protocol", "both"});
     auto silent = StartSimulator({"--ignore", "all"});
-    const QByteArray list =
-        Loopback(classic->port()).toLatin1() + "\n" + Loopback(steam->port()).toLatin1() + "\n" +
-        Loopback(both->port()).toLatin1() + "\n" + Loopback(silent->port()).toLatin1() +
-        "\nclassic " + Loopback(steam->port()).toLatin1() + "\na2s " +
-        Loopback(classic->port()).toLatin1() + "\n";
+    const QByteArray c = Loopback(classic->port()).toLatin1();
+    const QByteArray a = Loopback(steam->port()).toLatin1();
+    const QByteArray list = c + "\n" + a + "\na2s " + a + "\n" + a + "\n" +
+                            Loopback(both->port()).toLatin1() + "\n" +
+                            Loopback(silent->port()).toLatin1() + "\nclassic " + a + "\na2s " + c;
     const QueryRun run = RunQuery({"--json", "--timeout", "400", "--list", "-"}, list);
     QCOMPARE(run.exitCode, 1);
     const QJsonArray servers = JsonOf(run)["servers"].toArray();
     const std::vector<std::pair<QString, QJsonValue>> expected = {
-        {"ok", "classic"}, {"ok", "a2s"},          {"ok", "classic"},
-        {"timeout", {}},   {"timeout", "classic"}, {"timeout", "a2s"}};
+        {"ok", "classic"}, {"ok", "a2s"},   {"ok", "a2s"},          {"ok", "a2s"},
+        {"ok", "classic"}, {"timeout", {}}, {"timeout", "classic"}, {"timeout", "a2s"}};
     QCOMPARE(servers.size(), int(expected.size()));
     for (int i = 0; i < servers.size(); ++i) {
       QCOMPARE(servers[i]["status"].toString(), expected[i].first);

@@ -16,8 +16,9 @@
 // a reply is known by the request it answers, and the race that their outcomes decide.
 class FirstContact {
  public:
-  // Starts both requests with the settings' time-out and retries. The sockets carry no other
-  // exchange with this server while these wait.
+  // Starts both requests with the settings' time-out and retries. The info request's socket
+  // carries no other Steam-era request to this server while it waits: a challenge reply does
+  // not say which request it answers.
   FirstContact(ExchangeDriver& driver, UdpSocket& classicSocket, UdpSocket& a2sSocket,
                const ServerAddress& address, const QuerySettings& settings);
 

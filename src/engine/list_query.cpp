@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/exchange_driver.h"
@@ -22,20 +23,24 @@
 
 namespace {
 
-// The details requests of a whole list, on one socket per address family and protocol: replies
-// are told apart by the address they come from, and at a first contact by the request they
-// answer.
+// What a socket of the list carries. A Steam-era challenge reply does not say which request it
+// answers, so the info requests of first contacts have a socket apart from those of servers
+// listed as "a2s", and each address has one first contact at most.
+enum class SocketUse { Classic, A2s, FirstContactInfo };
+
+// The details requests of a whole list, on one socket per address family and use: replies are
+// told apart by the address they come from.
 class ListSockets {
  public:
-  UdpSocket& For(int family, WireProtocol protocol) {
+  UdpSocket& For(int family, SocketUse use) {
     std::unique_ptr<UdpSocket>& socket =
-        sockets_[family == AF_INET6 ? 1 : 0][protocol == WireProtocol::A2s ? 1 : 0];
+        sockets_[family == AF_INET6 ? 1 : 0][static_cast<std::size_t>(use)];
     if (!socket) socket = std::make_unique<UdpSocket>(family, UdpSocket::A2sBufferSize);
     return *socket;
   }
 
  private:
-  std::unique_ptr<UdpSocket> sockets_[2][2];
+  std::unique_ptr<UdpSocket> sockets_[2][3];
 };
 
 void Conclude(const Exchange& exchange, ListResult& result) {
@@ -65,6 +70,9 @@ std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
   std::vector<ListResult> results(targets.size());
   std::vector<std::optional<std::size_t>> exchanges(targets.size());
   std::vector<std::optional<FirstContact>> contacts(targets.size());
+  // The entry whose first contact stands for each entry whose protocol is to be found.
+  std::vector<std::optional<std::size_t>> contactOf(targets.size());
+  std::unordered_map<std::string, std::size_t> contactAt;
   std::vector<std::size_t> racing;
   ListSockets sockets;
   ExchangeDriver driver;
@@ -81,12 +89,18 @@ std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
       continue;
     }
     if (result.protocol) {
-      exchanges[i] = driver.Start(sockets.For(address.Family(), *result.protocol), address,
+      const SocketUse use =
+          *result.protocol == WireProtocol::A2s ? SocketUse::A2s : SocketUse::Classic;
+      exchanges[i] = driver.Start(sockets.For(address.Family(), use), address,
                                   PartRequest(A2sQuery::Info, *result.protocol, settings));
       continue;
     }
-    contacts[i].emplace(driver, sockets.For(address.Family(), WireProtocol::Classic),
-                        sockets.For(address.Family(), WireProtocol::A2s), address, settings);
+    const auto [at, first] = contactAt.emplace(AddressKey(address), i);
+    contactOf[i] = at->second;
+    if (!first) continue;
+    contacts[i].emplace(driver, sockets.For(address.Family(), SocketUse::Classic),
+                        sockets.For(address.Family(), SocketUse::FirstContactInfo), address,
+                        settings);
     racing.push_back(i);
   }
   driver.Run([&]() -> std::optional<Micros> {
@@ -106,9 +120,10 @@ std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
   });
   for (std::size_t i = 0; i < targets.size(); ++i) {
     if (exchanges[i]) Conclude(driver[*exchanges[i]], results[i]);
-    if (!contacts[i]) continue;
-    results[i].protocol = contacts[i]->Race().Found();
-    Conclude(contacts[i]->Deciding(), results[i]);
+    if (!contactOf[i]) continue;
+    const FirstContact& contact = *contacts[*contactOf[i]];
+    results[i].protocol = contact.Race().Found();
+    Conclude(contact.Deciding(), results[i]);
   }
   return results;
 }
