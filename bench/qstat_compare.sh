@@ -3,10 +3,10 @@
 # qstat and zerval-query do the same work against 1, 100 and 1,000 of them in turn, and the
 # median wall times of both are printed with their ratio. Both resend an unanswered request
 # twice, 500 ms apart; qstat sends its list as fast as it can.
-#   one server: quakestat -hls HOST:PORT -P -R   and   zerval-query HOST:PORT, once on loopback
-#               and once against a server whose replies take 30 ms
+#   one server: quakestat -hls HOST:PORT -P -R   and   zerval-query --protocol classic HOST:PORT,
+#               once on loopback and once against a server whose replies take 30 ms
 #   N servers:  quakestat -f LIST -maxsim N -sendinterval 0 (lines "HLS 127.0.0.1:PORT")
-#               and   zerval-query --list LIST.zsl
+#               and   zerval-query --protocol classic --list LIST.zsl
 # Usage: qstat_compare.sh BUILD_DIR   (ZERVAL_COMPARE_ROUNDS sets the rounds, default 7)
 set -euo pipefail
 
@@ -67,11 +67,13 @@ echo "qstat $(quakestat -v 2>&1 | head -1), $rounds rounds each, median wall tim
 
 qstat_retries=(-retry 2 -interval 0.5)
 zerval_retries=(--retries 2 --interval 500)
+# qstat is told the protocol (-hls); so is zerval-query, which would otherwise find it first.
+zerval_known=(--protocol classic)
 qstat_one=(quakestat "${qstat_retries[@]}" -hls "127.0.0.1:$first_port" -P -R)
-zerval_one=("$query" "${zerval_retries[@]}" "127.0.0.1:$first_port")
+zerval_one=("$query" "${zerval_known[@]}" "${zerval_retries[@]}" "127.0.0.1:$first_port")
 compare "1 server, full query" 1 qstat_one zerval_one
 qstat_distant=(quakestat "${qstat_retries[@]}" -hls "127.0.0.1:$distant_port" -P -R)
-zerval_distant=("$query" "${zerval_retries[@]}" "127.0.0.1:$distant_port")
+zerval_distant=("$query" "${zerval_known[@]}" "${zerval_retries[@]}" "127.0.0.1:$distant_port")
 compare "1 server 30 ms away" 1 qstat_distant zerval_distant
 
 for count in 100 "$servers"; do
@@ -80,6 +82,6 @@ for count in 100 "$servers"; do
   for ((i = 0; i < count; i++)); do echo "HLS 127.0.0.1:$((first_port + i))"; done >"$qstat_file"
   "$make_list" "$zsl_file" "$first_port" "$count"
   qstat_many=(quakestat "${qstat_retries[@]}" -maxsim "$count" -sendinterval 0 -f "$qstat_file")
-  zerval_many=("$query" "${zerval_retries[@]}" --list "$zsl_file")
+  zerval_many=("$query" "${zerval_known[@]}" "${zerval_retries[@]}" --list "$zsl_file")
   compare "$count servers, details" "$count" qstat_many zerval_many
 done

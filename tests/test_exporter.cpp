@@ -156,6 +156,8 @@ class TestExporter : public QObject {
     const auto& request = std::get<ProbeRequest>(admitted);
     QVERIFY(request.address && request.protocol == WireProtocol::A2s && request.players);
     QCOMPARE(request.budget, milliseconds(5000));
+    QCOMPARE(std::get<ProbeRequest>(Admit({{"target", "::1"}, {"protocol", "auto"}})).protocol,
+             std::nullopt);
     // The scraper's time-out less half a second, never more than half of it, never above --timeout.
     QCOMPARE(ProbeBudget("10"), std::optional<milliseconds>(9500));
     QCOMPARE(ProbeBudget("0.6"), std::optional<milliseconds>(300));
@@ -234,6 +236,39 @@ class TestExporter : public QObject {
     QCOMPARE(SampleOf(own.body, "zerval_exporter_probe_failures_total"), 0.0);
     QVERIFY(SampleOf(own.body, "process_resident_memory_bytes") > 0);
     QVERIFY(exporter.stop());
+  }
+
+  // Without a protocol each probe finds the server's, names it in zerval_info and asks for the
+  // players in it; a server of the other generation at the same address is found at the next.
+  void probesFindEachServersProtocol() {
+    auto classic = StartSimulator({});
+    const auto steam = StartSimulator({"--protocol", "steam", "--info-challenge"});
+    const auto both = StartSimulator({"--protocol", "both"});
+    QUdpSocket silent;
+    QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
+    ExporterProcess exporter;
+    QVERIFY2(exporter.start(), qPrintable(exporter.errorText()));
+    // "PROTOCOL PLAYERS", or "down".
+    const auto probe = [&](std::uint16_t port, const QByteArray& more = {}) -> QByteArray {
+      const HttpAnswer answer =
+          HttpGet(exporter.port(), "/probe?players=1&target=" + Target(port) + more,
+                  {{"X-Prometheus-Scrape-Timeout-Seconds", "1"}});
+      const QList<QByteArray> info = SamplesNamed(answer.body, "zerval_info");
+      if (SampleOf(answer.body, "zerval_up") != 1.0 || info.size() != 1) return "down";
+      const QByteArray label = "query_protocol=\"";
+      return info[0].mid(info[0].indexOf(label) + label.size()).split('"')[0] + ' ' +
+             QByteArray::number(SamplesNamed(answer.body, "zerval_player_frags").size());
+    };
+    QCOMPARE(probe(classic->port()), QByteArray("classic 8"));
+    QCOMPARE(probe(steam->port()), QByteArray("a2s 8"));
+    QCOMPARE(probe(both->port()), QByteArray("classic 8"));
+    QCOMPARE(probe(silent.localPort()), QByteArray("down"));
+    QCOMPARE(probe(steam->port(), "&protocol=classic"), QByteArray("down"));
+
+    const std::uint16_t port = classic->port();
+    QVERIFY(classic->stop());
+    classic = StartSimulator({"--protocol", "steam", "--port", QString::number(port)});
+    QCOMPARE(probe(port), QByteArray("a2s 8"));
   }
 
   void wrongPasswordIsSentOnce() {

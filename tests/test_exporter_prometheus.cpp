@@ -172,10 +172,7 @@ scrape_configs:
   - job_name: zerval
     metrics_path: /probe
     static_configs:
-      - targets: ["%1", "%2"]
-        labels: {__param_protocol: classic}
-      - targets: ["%3"]
-        labels: {__param_protocol: a2s}
+      - targets: ["%1", "%2", "%3"]
     relabel_configs:
       - source_labels: [__address__]
         target_label: __param_target
@@ -217,6 +214,7 @@ scrape_configs:
     QCOMPARE(LabelOf(info[Target(classic.port())], "map"), QString("dm_stone"));
     QCOMPARE(LabelOf(info[Target(steam.port())], "name"), QString("Steam Arena"));
     QCOMPARE(LabelOf(info[Target(steam.port())], "map"), QString("dm_dune"));
+    QCOMPARE(LabelOf(info[Target(steam.port())], "query_protocol"), QString("a2s"));
     QVERIFY(exporter.stop());
   }
 };

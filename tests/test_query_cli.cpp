@@ -113,6 +113,17 @@ int CountA2sRequests(const SimulatorProcess& simulator, char kind, std::uint16_t
   }));
 }
 
+// What a server was asked, in order of arrival: text commands as sent, Steam-era requests by
+// their kind ("T" info, "U" players, "V" rules).
+QStringList Asked(const SimulatorProcess& simulator) {
+  QStringList asked;
+  for (const SimulatorProcess::Request& request : simulator.requests())
+    asked << (request.bytes.rfind("\xFF\xFF\xFF\xFF", 0) == 0
+                  ? QString(request.bytes[4])
+                  : QString::fromStdString(request.bytes));
+  return asked;
+}
+
 QStringList SteamServer(const QStringList& more = {}) {
   return QStringList{"--protocol", "steam"} + more;
 }
@@ -209,9 +220,7 @@ class TestQueryCli : public QObject {
     QVERIFY(run.out.contains("\nPlayers (3)\n  Nick          Frags  Time\n"));
     QVERIFY(run.out.contains("\nRules (5)\n"));
 
-    std::vector<std::string> commands = simulator->commands();
-    std::sort(commands.begin(), commands.end());
-    QCOMPARE(commands, (std::vector<std::string>{"details", "players", "rules"}));
+    QCOMPARE(Asked(*simulator), (QStringList{"details", "T", "players", "rules"}));
   }
 
   // Values as the server sent them: the simulator's sv_contact (rule 29) is empty; players carry
@@ -433,7 +442,7 @@ class TestQueryCli : public QObject {
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out.count("timeout"), 20);
     QVERIFY2(run.elapsedMs < 4000, QByteArray::number(run.elapsedMs).constData());
-    QCOMPARE(simulator->commands().size(), std::size_t(20));
+    QCOMPARE(CountCommands(*simulator, "details"), 20);
   }
 
   // Server and list texts can hold any byte: the terminal gets no control characters, and
@@ -482,6 +491,8 @@ class TestQueryCli : public QObject {
     QTest::newRow("missing password file")
         << QStringList{"--rcon", "status", "--password-file", "@missing", "127.0.0.1:1"}
         << QByteArray("cannot read the password file");
+    QTest::newRow("protocol") << QStringList{"--protocol", "steam", "127.0.0.1:1"}
+                              << QByteArray("--protocol wants auto, classic or a2s, not \"steam\"");
     QTest::newRow("list and rcon") << QStringList{"--list", "a.zsl", "--rcon", "c", "127.0.0.1:1"}
                                    << QByteArray("cannot be combined");
     QTest::newRow("missing list") << QStringList{"--list", "@missing"}
@@ -736,13 +747,105 @@ class TestQueryCli : public QObject {
     QCOMPARE(CountA2sRequests(*classic, 'T'), 1);
   }
 
+  // With no protocol named, each server's is found: the first contact adds the info request
+  // beside "details", and the rest is asked in the protocol that answered; classic wins when both
+  // do, and a silent server times out as before.
+  void findsEachServersProtocol_data() {
+    QTest::addColumn<QStringList>("server");
+    QTest::addColumn<QString>("protocol");
+    QTest::addColumn<QStringList>("asked");
+    QTest::newRow("classic") << QStringList{} << "classic"
+                             << QStringList{"details", "T", "players", "rules"};
+    QTest::newRow("A2S only, challenges everywhere")
+        << SteamServer({"--info-challenge"}) << "a2s"
+        << QStringList{"details", "T", "T", "U", "U", "V", "V"};
+    QTest::newRow("both") << QStringList{"--protocol", "both"} << "classic"
+                          << QStringList{"details", "T", "players", "rules"};
+    QTest::newRow("silent") << QStringList{"--ignore", "all"} << "" << QStringList{"details", "T"};
+  }
+  void findsEachServersProtocol() {
+    QFETCH(QStringList, server);
+    QFETCH(QString, protocol);
+    QFETCH(QStringList, asked);
+    auto simulator = StartSimulator(server + QStringList{"--name", "Found"});
+    const QueryRun run = RunQuery({"--json", "--timeout", "400", Loopback(simulator->port())});
+    QCOMPARE(run.exitCode, protocol.isEmpty() ? 1 : 0);
+    const QJsonObject json = JsonOf(run);
+    QCOMPARE(json["protocol"].toString(), protocol);
+    QCOMPARE(json["details"]["serverName"].toString(), protocol.isEmpty() ? "" : "Found");
+    QCOMPARE(json["players"].toArray().size(), protocol.isEmpty() ? 0 : 8);
+    // The first contact in order; the rest goes out as answers come.
+    QStringList wire = Asked(*simulator);
+    std::sort(wire.begin() + std::min<int>(2, wire.size()), wire.end());
+    QCOMPARE(wire, asked);
+    if (protocol.isEmpty())
+      QVERIFY2(run.err.contains(": players: no reply within 400 ms"), run.err.constData());
+    else
+      QVERIFY(RunQuery({Loopback(simulator->port())})
+                  .out.contains(" ms with the " + protocol.toLatin1() + " protocol\n"));
+  }
+
+  // A mixed list: each server answers in its own protocol, a line's prefix forces one, a server
+  // listed again is found again, and a server of the other generation at the same address is
+  // found afresh at the next run.
+  void listFindsEachServersProtocol() {
+    auto classic = StartSimulator({});
+    auto steam = StartSimulator(SteamServer({"--info-challenge"}));
+    auto both = StartSimulator({"--protocol", "both"});
+    auto silent = StartSimulator({"--ignore", "all"});
+    const QByteArray c = Loopback(classic->port()).toLatin1();
+    const QByteArray a = Loopback(steam->port()).toLatin1();
+    const QByteArray list = c + "\n" + a + "\na2s " + a + "\n" + a + "\n" +
+                            Loopback(both->port()).toLatin1() + "\n" +
+                            Loopback(silent->port()).toLatin1() + "\nclassic " + a + "\na2s " + c;
+    const QueryRun run = RunQuery({"--json", "--timeout", "400", "--list", "-"}, list);
+    QCOMPARE(run.exitCode, 1);
+    const QJsonArray servers = JsonOf(run)["servers"].toArray();
+    const std::vector<std::pair<QString, QJsonValue>> expected = {
+        {"ok", "classic"}, {"ok", "a2s"},   {"ok", "a2s"},          {"ok", "a2s"},
+        {"ok", "classic"}, {"timeout", {}}, {"timeout", "classic"}, {"timeout", "a2s"}};
+    QCOMPARE(servers.size(), int(expected.size()));
+    for (int i = 0; i < servers.size(); ++i) {
+      QCOMPARE(servers[i]["status"].toString(), expected[i].first);
+      QCOMPARE(servers[i]["protocol"], expected[i].second);
+    }
+
+    const std::uint16_t port = classic->port();
+    QVERIFY(classic->stop());
+    auto successor = StartSimulator(SteamServer({"--port", QString::number(port)}));
+    QVERIFY(RunQuery({"--list", "-"}, Loopback(port).toLatin1()).out.contains(" a2s "));
+    QCOMPARE(JsonOf(RunQuery({"--json", Loopback(port)}))["protocol"].toString(), QString("a2s"));
+  }
+
+  // A protocol named is the only one asked, whatever answers.
+  void forcedProtocolIsTheOnlyOneAsked_data() {
+    QTest::addColumn<QStringList>("server");
+    QTest::addColumn<QStringList>("option");
+    QTest::addColumn<QStringList>("asked");
+    QTest::newRow("classic") << SteamServer() << QStringList{"--protocol", "classic"}
+                             << QStringList{"details", "players", "rules"};
+    QTest::newRow("a2s") << QStringList{} << QStringList{"--protocol", "a2s"}
+                         << QStringList{"T", "U", "V"};
+    QTest::newRow("--a2s") << QStringList{} << QStringList{"--a2s"} << QStringList{"T", "U", "V"};
+  }
+  void forcedProtocolIsTheOnlyOneAsked() {
+    QFETCH(QStringList, server);
+    QFETCH(QStringList, option);
+    QFETCH(QStringList, asked);
+    auto simulator = StartSimulator(server);
+    const QueryRun run =
+        RunQuery(option + QStringList{"--timeout", "300", Loopback(simulator->port())});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(Asked(*simulator), asked);
+  }
+
   void helpAndVersion() {
     const QueryRun run = RunQuery({"--help"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith("Usage: zerval-query"));
     for (const char* text :
-         {"--a2s ", "--retries N", "--password-file FILE", "ZERVAL_RCON_PASSWORD", "Exit status",
-          "  4  a reply could not be read"})
+         {"--a2s ", "--protocol NAME", "--retries N", "--password-file FILE",
+          "ZERVAL_RCON_PASSWORD", "Exit status", "  4  a reply could not be read"})
       QVERIFY2(run.out.contains(text), text);
     const QueryRun version = RunQuery({"--version"});
     QCOMPARE(version.exitCode, 0);
@@ -879,7 +982,7 @@ class TestQueryCli : public QObject {
       QCOMPARE(servers[2]["serverName"].toString(), QString("Classic"));
     }
     const QueryRun both = RunQuery({"--list", zsl, "--list=" + file, Loopback(steam->port())});
-    QCOMPARE(both.exitCode, 1);
+    QCOMPARE(both.exitCode, 0);
     QCOMPARE(both.out.count('\n'), 1 + 1 + 3 + 1);
     QVERIFY(both.out.contains("\nlisted "));
   }

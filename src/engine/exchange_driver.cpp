@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -56,11 +57,16 @@ std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& addres
   return index;
 }
 
-void ExchangeDriver::Run() {
+void ExchangeDriver::Run(const std::function<std::optional<Micros>()>& between) {
   for (;;) {
     AdvanceDue(NowMicros());
-    if (wakes_.empty()) return;
-    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(wakes_.top().first))) TakeWaiting();
+    const std::optional<Micros> wanted = between ? between() : std::nullopt;
+    DropEnded();
+    if (wakes_.empty() && !wanted) return;
+    const Micros wake = wakes_.empty()
+                            ? *wanted
+                            : std::min(wakes_.top().first, wanted.value_or(wakes_.top().first));
+    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(wake))) TakeWaiting();
   }
 }
 
@@ -92,7 +98,11 @@ void ExchangeDriver::AdvanceDue(Micros now) {
     Flush(index);
     Schedule(index);
   }
-  // Entries of exchanges that ended meanwhile must not hold up the end.
+  DropEnded();
+}
+
+// Entries of exchanges that ended meanwhile must not hold up the end.
+void ExchangeDriver::DropEnded() {
   while (!wakes_.empty() && exchanges_[wakes_.top().second].Done()) wakes_.pop();
 }
 
@@ -135,9 +145,11 @@ void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
     return;
   }
   const std::size_t index = waiting.front();
-  const Intake intake =
-      exchanges_[index].policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt));
-  if (observer_) observer_->Received(&exchanges_[index], datagram, intake.verdict);
+  Exchange& exchange = exchanges_[index];
+  const Micros at = MicrosOf(datagram.receivedAt);
+  const Intake intake = exchange.policy.Receive(datagram.bytes, true, at);
+  if (observer_) observer_->Received(&exchange, datagram, intake.verdict);
+  if (intake.verdict == Verdict::Reply && !exchange.answeredAt) exchange.answeredAt = at;
   Flush(index);
   Schedule(index);
 }

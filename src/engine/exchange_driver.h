@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <queue>
 #include <string>
 #include <string_view>
@@ -30,9 +31,14 @@ struct Exchange {
   bool portRefused = false;
   // Why a datagram could not be sent; empty when all went out.
   std::string sendFailure;
+  // When the server began to answer: its first datagram taken, a challenge or piece included.
+  std::optional<Micros> answeredAt;
+  // Its caller no longer wants it.
+  bool abandoned = false;
 
   bool Done() const {
-    return policy.state() != ReplyPolicy::State::Waiting || portRefused || !sendFailure.empty();
+    return policy.state() != ReplyPolicy::State::Waiting || portRefused || !sendFailure.empty() ||
+           abandoned;
   }
 };
 
@@ -68,8 +74,12 @@ class ExchangeDriver {
   // the receive buffer from overflowing. The index names it in this driver.
   std::size_t Start(UdpSocket& socket, const ServerAddress& address, ExchangeRequest request,
                     const std::vector<std::string>& held = {});
-  // Returns when every exchange is done.
-  void Run();
+  // Returns when every exchange is done. `between`, when given, runs after every step (datagrams
+  // taken, exchanges advanced): it may start and abandon exchanges, and returns when it wants to
+  // run again at the latest, if ever.
+  void Run(const std::function<std::optional<Micros>()>& between = {});
+  // Ends an exchange at once: what comes for it from now on is dropped.
+  void Abandon(std::size_t index) { exchanges_[index].abandoned = true; }
   void Observe(ExchangeObserver* observer) { observer_ = observer; }
 
   Exchange& operator[](std::size_t index) { return exchanges_[index]; }
@@ -83,6 +93,7 @@ class ExchangeDriver {
   void TakeWaiting();
   void Take(UdpSocket& socket, ReceivedDatagram& datagram);
   void AdvanceDue(Micros now);
+  void DropEnded();
 
   // Stable addresses: exchanges are only ever added.
   std::deque<Exchange> exchanges_;

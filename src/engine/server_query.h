@@ -8,6 +8,7 @@
 #include "engine/settings.h"
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
+#include "protocol/wireprotocol.h"
 #include "store/mytypes.h"
 
 // Why a part of a server's answer is missing.
@@ -33,6 +34,8 @@ struct ServerReport {
   std::optional<std::vector<RuleEntry>> rules;
   // From the first request to the last reply that came; none when nothing came.
   std::optional<double> roundTripMs;
+  // The protocol that the server answered in; none when nothing came.
+  std::optional<WireProtocol> protocol;
   // The worst of the parts.
   Outcome outcome = Outcome::TimedOut;
   // What went wrong, in English.
@@ -43,6 +46,11 @@ struct ServerReport {
 // and requests in flight together, and returns one report per target, in order. Only replies from
 // the asked address count. A challenge reply to a Steam-era request makes it go out again with the
 // challenge, at most twice, and split replies are put together.
+//
+// Without a protocol in the settings, each server's is found at its first contact (FirstContact,
+// which brings the details whatever `parts` says), and the other parts are asked in it: those of
+// an A2S server as soon as it answers, and again in classic when a classic reply wins after all.
+// Everything of one server ends within the settings' time-out.
 std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
                                        const QuerySettings& settings,
                                        const std::vector<A2sQuery>& parts = {

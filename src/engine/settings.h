@@ -1,16 +1,15 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 
-// How details, players and rules are asked for: with the text commands that servers of the older
-// network era answer, or with the Steam-era requests that today's servers answer instead. The
-// console lines are the same in both.
-enum class WireProtocol { Classic, A2s };
+#include "protocol/wireprotocol.h"
 
 class ExchangeObserver;
 
 struct QuerySettings {
-  WireProtocol protocol = WireProtocol::Classic;
+  // None: each server's protocol is found by asking in both at its first contact.
+  std::optional<WireProtocol> protocol;
   // All that asking one server may take, resent requests included.
   std::chrono::milliseconds timeout{5000};
   // How often a request without an answer goes out again, and how long after the last time.

@@ -12,6 +12,7 @@
 #include "probe_verdict.h"
 #include "protocol/datafuncs.h"
 #include "protocol/player_class.h"
+#include "protocol/wireprotocol.h"
 
 namespace {
 
@@ -28,13 +29,16 @@ void ServerMetrics(const ProbeResult& probe, MetricsText& out) {
     out.Family("zerval_bots", "Bots among the players.");
     out.Sample("zerval_bots", report.a2sInfo->bots);
   }
-  out.Family("zerval_info", "The server's name, map, game, game folder and protocol version.");
+  out.Family("zerval_info",
+             "The server's name, map, game, game folder, protocol version and the query protocol "
+             "it answered in.");
   out.Sample("zerval_info", 1,
              {{"name", details.ServerName},
               {"map", details.MapName},
               {"game", details.GameName},
               {"game_dir", details.GameDir},
-              {"protocol", std::to_string(details.Protocol)}});
+              {"protocol", std::to_string(details.Protocol)},
+              {"query_protocol", report.protocol ? WireProtocolName(*report.protocol) : ""}});
 }
 
 // The players reply's first `count` players.

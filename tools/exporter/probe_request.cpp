@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "engine/display_text.h"
+#include "protocol/wireprotocol.h"
 #include "store/mytypes.h"
 
 namespace {
@@ -72,10 +73,11 @@ std::variant<ProbeRequest, HttpRefusal> ReadProbeRequest(
   } catch (const EZerval& error) {
     return BadRequest("target " + *target + ": " + error.what());
   }
-  if (protocol && *protocol == "a2s")
-    request.protocol = WireProtocol::A2s;
-  else if (protocol && *protocol != "classic")
-    return BadRequest("protocol must be classic or a2s, not " + *protocol);
+  if (protocol && *protocol != "auto") {
+    request.protocol = WireProtocolNamed(*protocol);
+    if (!request.protocol)
+      return BadRequest("protocol must be auto, classic or a2s, not " + *protocol);
+  }
   if (players && *players != "0" && *players != "1")
     return BadRequest("players must be 0 or 1, not " + *players);
   request.players = players == "1";

@@ -21,7 +21,8 @@ struct ProbeRequest {
   AddressText name;
   // Known at once for an address written as digits; a host name is looked up by the probe.
   std::optional<ServerAddress> address;
-  WireProtocol protocol = WireProtocol::Classic;
+  // None: found by asking in both.
+  std::optional<WireProtocol> protocol;
   // Also the players reply, for the per-player metrics.
   bool players = false;
   // The probe's log instead of its metrics.
@@ -41,9 +42,9 @@ struct HttpRefusal {
 // back. None for a text that is no positive number of seconds.
 std::optional<std::chrono::milliseconds> ProbeBudget(std::string_view scrapeTimeout);
 
-// Reads the parameters target (required), protocol ("classic", the default, or "a2s"), players
-// ("0" or "1") and debug ("true" or "false"); any other parameter, or one given twice, is refused.
-// Without a scrape time-out the probe may take `defaultBudget`.
+// Reads the parameters target (required), protocol ("auto", the default, "classic" or "a2s"),
+// players ("0" or "1") and debug ("true" or "false"); any other parameter, or one given twice, is
+// refused. Without a scrape time-out the probe may take `defaultBudget`.
 std::variant<ProbeRequest, HttpRefusal> ReadProbeRequest(
     const QueryParameters& parameters, const std::optional<std::string>& scrapeTimeout,
     std::chrono::milliseconds defaultBudget);

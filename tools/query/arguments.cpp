@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/option_number.h"
+#include "protocol/wireprotocol.h"
 #include "store/mytypes.h"
 
 namespace {
@@ -16,10 +18,17 @@ constexpr std::int64_t MaxMilliseconds = 600000;
 constexpr std::int64_t MaxRetries = 10;
 
 // Only options without a short form get these values.
-enum LongOnly { PrettyOption = 256, RconOption, PasswordOption, PasswordFileOption };
+enum LongOnly {
+  PrettyOption = 256,
+  RconOption,
+  PasswordOption,
+  PasswordFileOption,
+  ProtocolOption
+};
 
 const option Options[] = {
     {"a2s", no_argument, nullptr, 'a'},
+    {"protocol", required_argument, nullptr, ProtocolOption},
     {"json", no_argument, nullptr, 'j'},
     {"pretty", no_argument, nullptr, PrettyOption},
     {"timeout", required_argument, nullptr, 't'},
@@ -35,6 +44,13 @@ const option Options[] = {
 };
 // The leading ":" makes a missing value come back as ':' rather than as an unknown option.
 constexpr char ShortOptions[] = ":ajt:r:i:l:hV";
+
+// None for "auto": each server's protocol is found.
+std::optional<WireProtocol> ProtocolNamed(const std::string& name) {
+  if (name == "auto") return std::nullopt;
+  if (const std::optional<WireProtocol> protocol = WireProtocolNamed(name)) return protocol;
+  throw EZerval("--protocol wants auto, classic or a2s, not \"" + name + "\"");
+}
 
 std::chrono::milliseconds Milliseconds(const char* option, const std::string& text) {
   return std::chrono::milliseconds(OptionNumber(option, text, 1, MaxMilliseconds, "milliseconds"));
@@ -79,6 +95,9 @@ QueryArguments ParseArguments(int argc, char** argv) {
     switch (option) {
       case 'a':
         result.settings.protocol = WireProtocol::A2s;
+        break;
+      case ProtocolOption:
+        result.settings.protocol = ProtocolNamed(value);
         break;
       case 'j':
         result.json = true;
@@ -163,10 +182,16 @@ std::string UsageText() {
          "                       process list; prefer one of the next two)\n"
          "      --password-file FILE\n"
          "                       read the console password from the first line of FILE\n"
-         "  -a, --a2s            ask with the Steam-era query requests (info, players,\n"
-         "                       rules), which today's servers answer, instead of the text\n"
-         "                       commands \"details\", \"players\" and \"rules\"; challenges are\n"
-         "                       answered and replies in pieces put together\n"
+         "      --protocol NAME  how details, players and rules are asked for: auto (the\n"
+         "                       default) sends \"details\" and the Steam-era info request\n"
+         "                       together and asks the rest in the protocol that answered,\n"
+         "                       classic when both do, waiting twice an A2S answer's round\n"
+         "                       trip (at least 20 ms) for a classic one; classic asks with\n"
+         "                       the text commands \"details\", \"players\" and \"rules\";\n"
+         "                       a2s with the Steam-era requests (info, players, rules),\n"
+         "                       which today's servers answer, answering challenges and\n"
+         "                       putting replies in pieces together\n"
+         "  -a, --a2s            the same as --protocol a2s\n"
          "  -j, --json           print JSON instead of text\n"
          "      --pretty         print indented JSON (implies --json)\n"
          "  -t, --timeout MS     wait at most MS milliseconds for each server, resent\n"
@@ -183,8 +208,10 @@ std::string UsageText() {
          "27015. Options may also be written --option=value; \"--\" ends the options.\n"
          "Server texts are shown as UTF-8 when they are UTF-8, otherwise as Latin-1; control\n"
          "characters are shown as \"?\" in text output and escaped in JSON. In JSON, values\n"
-         "are as the server sent them, \"roundTripMs\" is null when nothing answered, and a\n"
-         "server that failed has an \"error\" member.\n"
+         "are as the server sent them, \"roundTripMs\" is null when nothing answered, a\n"
+         "server's \"protocol\" is the protocol it answered in (\"classic\" or \"a2s\", null\n"
+         "when it did not), and a server that failed has an \"error\" member. Text output\n"
+         "names the protocol too.\n"
          "\n"
          "Environment:\n"
          "  ZERVAL_RCON_PASSWORD the console password when neither --password nor\n"
@@ -200,7 +227,7 @@ std::string UsageText() {
          "\n"
          "Examples:\n"
          "  zerval-query 192.168.0.10:27015\n"
-         "  zerval-query --a2s --json game.example.org\n"
+         "  zerval-query --protocol a2s --json game.example.org\n"
          "  zerval-query --list servers.txt --retries 3 --timeout 2000\n"
          "  ZERVAL_RCON_PASSWORD=secret zerval-query --rcon status [::1]:27015\n";
 }

@@ -9,6 +9,7 @@
 
 #include "engine/query_protocol.h"
 #include "json_writer.h"
+#include "protocol/wireprotocol.h"
 #include "report_words.h"
 
 namespace {
@@ -29,6 +30,14 @@ void WriteNumber(JsonWriter& json, const char* key, std::int64_t value) {
 
 void WriteMilliseconds(JsonWriter& json, const std::optional<double>& ms) {
   json.Key("roundTripMs").Literal(ms ? Decimal(*ms) : "null");
+}
+
+void WriteProtocol(JsonWriter& json, const std::optional<WireProtocol>& protocol) {
+  json.Key("protocol");
+  if (protocol)
+    json.String(WireProtocolName(*protocol));
+  else
+    json.Literal("null");
 }
 
 void WriteMod(JsonWriter& json, const TDetailInfo& info) {
@@ -133,13 +142,14 @@ void WriteServer(JsonWriter& json, const ServerReport& report, bool a2s) {
     json.String(FormatServerAddress(*report.address));
   else
     json.Literal("null");
+  WriteProtocol(json, report.protocol);
   WriteMilliseconds(json, report.roundTripMs);
   json.Key("details");
   if (report.details)
     WriteDetails(json, *report.details, report.a2sInfo);
   else
     json.Literal("null");
-  if (a2s) WriteA2sInfo(json, report.a2sInfo);
+  if (a2s || report.protocol == WireProtocol::A2s) WriteA2sInfo(json, report.a2sInfo);
   json.Key("players");
   if (report.players)
     WritePlayers(json, *report.players);
@@ -158,7 +168,7 @@ void WriteListEntry(JsonWriter& json, const ListResult& result) {
   json.BeginObject();
   json.Key("name").String(result.target.name);
   json.Key("address").String(result.target.address);
-  json.Key("protocol").String(result.protocol == WireProtocol::A2s ? "a2s" : "classic");
+  WriteProtocol(json, result.protocol);
   json.Key("status").String(OutcomeWord(result.outcome));
   if (result.details) {
     json.Key("serverName").String(result.details->ServerName);

@@ -12,6 +12,7 @@
 
 #include "engine/display_text.h"
 #include "engine/query_protocol.h"
+#include "protocol/wireprotocol.h"
 #include "report_words.h"
 
 namespace {
@@ -133,19 +134,26 @@ std::string ListOutcome(const ListResult& result) {
   return word + " (" + TerminalText(result.error) + ")";
 }
 
-using ListRow = std::array<std::string, 5>;
+using ListRow = std::array<std::string, 6>;
 
 ListRow ListColumns(const ListResult& result) {
   const bool answered = result.outcome == Outcome::Answered && result.details;
-  return {TerminalText(result.target.name), TerminalText(result.target.address),
+  return {TerminalText(result.target.name),
+          TerminalText(result.target.address),
+          answered && result.protocol ? WireProtocolName(*result.protocol) : "-",
           answered ? TerminalText(result.details->MapName) : "-",
-          answered ? PlayersOfMax(*result.details) : "-", ListOutcome(result)};
+          answered ? PlayersOfMax(*result.details) : "-",
+          ListOutcome(result)};
 }
 
 void PrintServerText(std::string& out, const ServerReport& report) {
   out += TerminalText(report.address ? FormatServerAddress(*report.address) : report.target);
   if (report.roundTripMs)
-    out += " answered in " + Milliseconds(*report.roundTripMs) + '\n';
+    out += " answered in " + Milliseconds(*report.roundTripMs) +
+           (report.protocol
+                ? std::string(" with the ") + WireProtocolName(*report.protocol) + " protocol"
+                : std::string()) +
+           '\n';
   else
     out += ": " + Missing(report, "details") + '\n';
   if (!report.address) return;
@@ -187,9 +195,9 @@ void PrintConsoleText(std::string& out, const ConsoleReport& report) {
 }
 
 void PrintListText(std::string& out, const std::vector<ListResult>& results) {
-  std::vector<ListRow> rows{{"Name", "Address", "Map", "Players", "Round trip"}};
+  std::vector<ListRow> rows{{"Name", "Address", "Protocol", "Map", "Players", "Round trip"}};
   for (const ListResult& result : results) rows.push_back(ListColumns(result));
-  std::array<std::size_t, 5> widths{};
+  std::array<std::size_t, 6> widths{};
   for (const ListRow& row : rows)
     for (std::size_t column = 0; column < row.size(); ++column)
       widths[column] = std::max(widths[column], CharacterCount(row[column]));
