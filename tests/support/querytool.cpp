@@ -1,0 +1,37 @@
+#include "querytool.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+QueryRun RunQueryTool(const QStringList& arguments, const QByteArray& input,
+                      const QStringList& environment) {
+  QProcess process;
+  QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+  variables.remove("ZERVAL_RCON_PASSWORD");
+  for (const QString& variable : environment)
+    variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+  process.setProcessEnvironment(variables);
+  QElapsedTimer clock;
+  clock.start();
+  process.start(ZERVAL_QUERY_BIN, arguments);
+  process.write(input);
+  process.closeWriteChannel();
+  QueryRun run;
+  // The process may end while events are handled; waitForFinished() then answers false.
+  while (process.state() != QProcess::NotRunning && !process.waitForFinished(5)) {
+    if (clock.hasExpired(60000)) {
+      process.kill();
+      process.waitForFinished();
+      return run;
+    }
+    QCoreApplication::processEvents();
+  }
+  if (process.error() == QProcess::FailedToStart) return run;
+  run.elapsedMs = clock.elapsed();
+  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  run.out = process.readAllStandardOutput();
+  run.err = process.readAllStandardError();
+  return run;
+}
