@@ -88,11 +88,7 @@ void RconSession::StartNext(Micros now) {
           RconResult{next.ticket, std::move(next.command), RconEnd::WrongPassword, {}, {}});
       continue;
     }
-    Current& current = current_.emplace();
-    current.ticket = next.ticket;
-    current.command = std::move(next.command);
-    current.deadline = now + timeout_;
-    current.onOpenLink = link_ == Link::Ready;
+    current_.emplace(next.ticket, std::move(next.command), now + timeout_, link_ == Link::Ready);
   }
 }
 

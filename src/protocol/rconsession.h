@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "protocol/replypolicy.h"
@@ -124,6 +125,9 @@ class RconSession {
   };
 
   struct Current {
+    Current(std::uint64_t ticketOf, std::string text, Micros until, bool open)
+        : ticket(ticketOf), command(std::move(text)), deadline(until), onOpenLink(open) {}
+
     std::uint64_t ticket = 0;
     std::string command;
     Micros deadline = 0;
