@@ -10,6 +10,7 @@
 
 #include "engine/console_choice.h"
 #include "engine/exchange_driver.h"
+#include "engine/tcp_connection.h"
 #include "engine/tcp_console.h"
 #include "engine/udp_socket.h"
 #include "protocol/datafuncs.h"
@@ -129,6 +130,11 @@ ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string&
                                 ConsoleChoice choice) {
   ConsoleReport report;
   report.address = address;
+  if (IsBroadcastOrMulticast(address)) {
+    report.outcome = Outcome::BadAddress;
+    report.error = "no console password goes to a broadcast, multicast or unspecified address";
+    return report;
+  }
   const Micros start = NowMicros();
   const Micros deadline = start + MicrosOf(settings.timeout);
   if (choice == ConsoleChoice::Tcp) {

@@ -2,11 +2,11 @@
 
 #include <poll.h>
 
-#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "engine/exchange_driver.h"
 

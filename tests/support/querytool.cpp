@@ -2,8 +2,23 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <algorithm>
+
+namespace {
+
+// VmHWM of /proc/PID/status: the process's peak resident set so far.
+qint64 PeakKiB(qint64 pid) {
+  QFile status("/proc/" + QString::number(pid) + "/status");
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').front().toLongLong();
+  return 0;
+}
+
+}  // namespace
 
 QueryRun RunQueryTool(const QStringList& arguments, const QByteArray& input,
                       const QStringList& environment) {
@@ -21,6 +36,7 @@ QueryRun RunQueryTool(const QStringList& arguments, const QByteArray& input,
   QueryRun run;
   // The process may end while events are handled; waitForFinished() then answers false.
   while (process.state() != QProcess::NotRunning && !process.waitForFinished(5)) {
+    run.peakKiB = std::max(run.peakKiB, PeakKiB(process.processId()));
     if (clock.hasExpired(60000)) {
       process.kill();
       process.waitForFinished();

@@ -9,6 +9,8 @@ struct QueryRun {
   QByteArray out;
   QByteArray err;
   qint64 elapsedMs = 0;
+  // The largest resident set seen while it ran (sampled every few milliseconds), in KiB.
+  qint64 peakKiB = 0;
 };
 
 // Runs zerval-query to its end, with `input` on its standard input and the variables of

@@ -16,9 +16,10 @@ constexpr std::int32_t AuthType = 3;
 constexpr std::int32_t RefusedId = -1;
 // Output under a wrong id: far from any id a client counts up to.
 constexpr std::int32_t WrongIdOffset = 0x10000000;
-// What the socket buffers of the client's bytes, and of an endless output before more is added.
+// What the socket buffers of the client's bytes, and of an endless output before more is added:
+// more than a client keeps of one output, so that no pause of this process looks like its end.
 constexpr qint64 ReadBufferBytes = 64 * 1024;
-constexpr qint64 FloodBacklogBytes = 64 * 1024;
+constexpr qint64 FloodBacklogBytes = 2 * 1024 * 1024;
 
 QByteArray Packet(std::int32_t id, std::int32_t type, const std::string& body) {
   QByteArray packet(12, '\0');
@@ -104,6 +105,7 @@ void TcpConsoleConnection::answerCommand(std::int32_t id, const std::string& com
   send(packets);
   if (plan.endlessOutput) {
     floodId_ = outputId;
+    keepFlooding();
     flood_.start(1);
   }
 }
