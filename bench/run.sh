@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench), runs every benchmark program (the window's
 # offscreen), the side-by-side comparison with qstat, the console status listing through
-# zerval-query and the exporter's load run, and prints every ratio and result again at the end.
+# zerval-query over UDP and over TCP, and the exporter's load run, and prints every ratio and
+# result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -13,7 +14,7 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_BENCH=ON \
   -DZERVAL_BUILD_TESTS=OFF -DZERVAL_BUILD_APP=ON >/dev/null
 cmake --build "$build" -j2 --target bench_decoders bench_listfile bench_exchange bench_window zerval-query \
-  zerval-gameserver zerval-bench-list zerval-bench-exporter
+  zerval-gameserver zerval-bench-list zerval-bench-exporter zerval-bench-rcon
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -34,6 +35,10 @@ bash "$root/bench/qstat_compare.sh" "$build" 2>&1 | tee -a "$log"
 echo
 echo "== Console status listing through zerval-query"
 bash "$root/bench/console_status.sh" "$build" 2>&1 | tee -a "$log"
+
+echo
+echo "== Console status listing over TCP through zerval-query"
+bash "$root/bench/console_tcp.sh" "$build" 2>&1 | tee -a "$log"
 
 echo
 echo "== zerval-exporter under a scraper's load"
