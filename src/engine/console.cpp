@@ -60,31 +60,16 @@ void TakeFailure(const Exchange& exchange, const char* what, ConsoleReport& repo
   report.error = std::string(what) + ": " + failure.reason;
 }
 
-// The output of a TCP console command as lines: line feeds end them, a carriage return before one
-// is no part of the line, and text after the last line feed is a line of its own.
-std::vector<std::string> OutputLines(const std::string& output) {
-  std::vector<std::string> lines;
-  std::size_t begin = 0;
-  while (begin < output.size()) {
-    const std::size_t end = std::min(output.find('\n', begin), output.size());
-    std::string line = output.substr(begin, end - begin);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    begin = end + 1;
-  }
-  return lines;
-}
-
 void TakeTcpResult(RconResult result, ConsoleReport& report) {
   if (result.roundTrip) report.roundTripMs = double(*result.roundTrip) / 1000;
   switch (result.end) {
     case RconEnd::Complete:
     case RconEnd::Quiet:
-      report.lines = OutputLines(result.output);
+      report.lines = RconOutputLines(result.output);
       report.outcome = Outcome::Answered;
       return;
     case RconEnd::Truncated:
-      report.lines = OutputLines(result.output);
+      report.lines = RconOutputLines(result.output);
       report.outcome = Outcome::Unreadable;
       report.error = "the console output ran past " + std::to_string(RconSession::MaxOutput >> 20) +
                      " MiB; the rest was not read";

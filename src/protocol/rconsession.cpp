@@ -46,6 +46,18 @@ std::string EncodeRconPacket(std::int32_t id, std::int32_t type, std::string_vie
   return packet;
 }
 
+std::vector<std::string> RconOutputLines(std::string_view output) {
+  std::vector<std::string> lines;
+  while (!output.empty()) {
+    const std::size_t end = std::min(output.find('\n'), output.size());
+    std::string_view line = output.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.emplace_back(line);
+    output.remove_prefix(std::min(end + 1, output.size()));
+  }
+  return lines;
+}
+
 RconSession::RconSession(std::string password, Micros timeout)
     : password_(std::move(password)), timeout_(std::max<Micros>(timeout, 1)) {}
 

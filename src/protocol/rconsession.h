@@ -37,6 +37,11 @@
 // One packet as it goes over the wire.
 std::string EncodeRconPacket(std::int32_t id, std::int32_t type, std::string_view body);
 
+// A command's output as lines (for the status table, the console memo): line feeds end them, a
+// carriage return before one is no part of the line, and text after the last line feed is a line
+// of its own.
+std::vector<std::string> RconOutputLines(std::string_view output);
+
 // How a command ended.
 enum class RconEnd {
   Complete,        // the marker came back: the output is whole
