@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench), runs every benchmark program (the window's
 # offscreen), the side-by-side comparison with qstat, the cost of finding a server's protocol,
-# the console status listing through zerval-query and the exporter's load run, and prints every
-# ratio and result again at the end.
+# the console status listing through zerval-query over UDP and over TCP, and the exporter's load
+# run, and prints every ratio and result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -14,7 +14,7 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_BENCH=ON \
   -DZERVAL_BUILD_TESTS=OFF -DZERVAL_BUILD_APP=ON >/dev/null
 cmake --build "$build" -j2 --target bench_decoders bench_listfile bench_exchange bench_window zerval-query \
-  zerval-gameserver zerval-bench-list zerval-bench-exporter
+  zerval-gameserver zerval-bench-list zerval-bench-exporter zerval-bench-rcon
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -39,6 +39,10 @@ bash "$root/bench/first_contact.sh" "$build" 2>&1 | tee -a "$log"
 echo
 echo "== Console status listing through zerval-query"
 bash "$root/bench/console_status.sh" "$build" 2>&1 | tee -a "$log"
+
+echo
+echo "== Console status listing over TCP through zerval-query"
+bash "$root/bench/console_tcp.sh" "$build" 2>&1 | tee -a "$log"
 
 echo
 echo "== zerval-exporter under a scraper's load"

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -284,6 +285,26 @@ class TestExporter : public QObject {
     }
     // Not again within the probe, nor in the next one.
     QCOMPARE(ConsoleLines(*server), 1);
+  }
+
+  // The race finds the TCP console once; the next probe goes there directly, one connection and
+  // one password each.
+  void probesTcpConsole() {
+    const auto server =
+        StartSimulator({"--console", "tcp", "--password", "pw", "--players", "3", "--bots", "1"});
+    QTemporaryDir dir;
+    const QString passwords = WriteFile(dir, "p.txt", Target(server->port()) + " pw\n");
+    ExporterProcess exporter;
+    QVERIFY2(exporter.start({"--rcon-passwords", passwords}), qPrintable(exporter.errorText()));
+    for (int probe = 0; probe < 2; ++probe) {
+      const HttpAnswer answer = HttpGet(exporter.port(), "/probe?target=" + Target(server->port()));
+      QCOMPARE(SampleOf(answer.body, "zerval_rcon_up"), 1.0);
+      QCOMPARE(SamplesNamed(answer.body, "zerval_player_ping_seconds").size(), 4);
+      QCOMPARE(SamplesNamed(answer.body, "zerval_player_loss_ratio").size(), 4);
+    }
+    const std::vector<std::string> commands = server->commands();
+    QCOMPARE(std::count(commands.begin(), commands.end(), "challenge rcon"), 1);
+    QCOMPARE(server->tcpBodies(3).size(), std::size_t(2));
   }
 
   void refusesWhatItMustNotDo() {

@@ -3,9 +3,11 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -252,6 +254,53 @@ std::vector<StatusPlayer> StatusPlayers(const QStringList& lines) {
   return players;
 }
 
+// A client of the TCP console, packet by packet.
+class TcpClient {
+ public:
+  explicit TcpClient(std::uint16_t port) {
+    socket_.connectToHost(QHostAddress::LocalHost, port);
+    socket_.waitForConnected(2000);
+  }
+  void send(std::int32_t id, std::int32_t type, const std::string& body) {
+    QByteArray packet(12, '\0');
+    qToLittleEndian<std::int32_t>(std::int32_t(body.size()) + 10, packet.data());
+    qToLittleEndian<std::int32_t>(id, packet.data() + 4);
+    qToLittleEndian<std::int32_t>(type, packet.data() + 8);
+    socket_.write(packet + QByteArray::fromStdString(body) + QByteArray(2, '\0'));
+    socket_.flush();
+  }
+  // "id type body" of the next packet, or "none".
+  std::string next() {
+    auto size = [this] { return qFromLittleEndian<std::int32_t>(buffer_.constData()); };
+    while (buffer_.size() < 4 || buffer_.size() < 4 + size()) {
+      if (!socket_.waitForReadyRead(2000)) return "none";
+      buffer_ += socket_.readAll();
+    }
+    const QByteArray packet = buffer_.left(4 + size());
+    buffer_.remove(0, packet.size());
+    return std::to_string(qFromLittleEndian<std::int32_t>(packet.constData() + 4)) + " " +
+           std::to_string(qFromLittleEndian<std::int32_t>(packet.constData() + 8)) + " " +
+           packet.mid(12, packet.size() - 14).toStdString();
+  }
+  // A command under `id` and its marker under id + 1: the output up to the mirrored marker,
+  // which the server follows with one more packet.
+  std::string run(std::int32_t id, const std::string& command) {
+    send(id, 2, command);
+    send(id + 1, 0, "");
+    const std::string outputHead = std::to_string(id) + " 0 ";
+    std::string output;
+    std::string packet = next();
+    for (; packet.rfind(outputHead, 0) == 0; packet = next())
+      output += packet.substr(outputHead.size());
+    const bool marked = packet == std::to_string(id + 1) + " 0 " && next().size() > 4;
+    return marked ? output : output + "<no marker>";
+  }
+
+ private:
+  QTcpSocket socket_;
+  QByteArray buffer_;
+};
+
 bool Start(SimulatorProcess& simulator, const QStringList& arguments) {
   if (simulator.start(arguments)) return true;
   qWarning("%s", qPrintable(simulator.errorText()));
@@ -307,6 +356,7 @@ class TestGameServer : public QObject {
   void expiredConsoleChallenge_data();
   void expiredConsoleChallenge();
   void wrongPasswordsBanTheAddress();
+  void tcpConsoleAndTodaysLogLines();
 };
 
 void TestGameServer::detailsReply_data() {
@@ -1170,6 +1220,47 @@ void TestGameServer::wrongPasswordsBanTheAddress() {
 
   Client other(QHostAddress("127.0.0.2"));
   QCOMPARE(other.console(port, other.challenge(port), "pw", "say hi"), std::string("Console: hi"));
+}
+
+// The TCP console alone answers; its log lines take today's form, 'S' and the secret once one
+// is set.
+void TestGameServer::tcpConsoleAndTodaysLogLines() {
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, {"--console", "tcp", "--password", "pw", "--players", "2", "--bots", "0",
+                            "--chat", "0"}));
+  const std::uint16_t port = simulator.port();
+  Client udp;
+  QCOMPARE(udp.ask(port, "challenge rcon", 300), std::string());
+  TcpClient console(port);
+  console.send(7, 3, "pw");
+  QCOMPARE(console.next(), std::string("7 0 "));
+  QCOMPARE(console.next(), std::string("7 2 "));
+  Client log;
+  const std::string logAddress = "127.0.0.1:" + std::to_string(log.port());
+  QCOMPARE(console.run(8, "log on"), std::string("Server logging enabled."));
+  QCOMPARE(console.run(10, "logaddress_add " + logAddress), "logaddress_add:  " + logAddress);
+  const QRegularExpression stamp(
+      "^\\xFF{4}(R|S42)L \\d\\d/\\d\\d/\\d{4} - \\d\\d:\\d\\d:\\d\\d: (.*)\\n\\x00$",
+      QRegularExpression::DotMatchesEverythingOption);
+  const auto nextLine = [&] {
+    const QRegularExpressionMatch match =
+        stamp.match(QString::fromLatin1(QByteArray::fromStdString(log.next().bytes)));
+    return match.hasMatch() ? match.captured(1) + " " + match.captured(2) : QString("<none>");
+  };
+  console.run(12, "say hi");
+  QCOMPARE(nextLine(), QString("R Server say \"hi\""));
+  QCOMPARE(console.run(14, "sv_logsecret 42"), std::string());
+  QCOMPARE(console.run(16, "kickid 1"), std::string("Kicked Dr. Frag"));
+  const QString kicked = nextLine();
+  QVERIFY2(kicked.startsWith("S42 \"Dr. Frag<1><") && kicked.endsWith("><Red>\" disconnected"),
+           qPrintable(kicked));
+  const std::string banned = console.run(18, "banid 5 2");
+  QVERIFY2(
+      banned.rfind("banid:  ", 0) == 0 && banned.find(" banned for 5 minutes") != std::string::npos,
+      banned.c_str());
+  console.run(20, "logaddress_del " + logAddress);
+  console.run(22, "say gone");
+  QVERIFY(!log.receive(300));
 }
 
 QTEST_GUILESS_MAIN(TestGameServer)

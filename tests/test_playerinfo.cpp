@@ -110,6 +110,49 @@ class TestPlayerInfo : public QObject {
     QCOMPARE(info.GetPlayer(0).Nick.str(), std::string("\"Kept\""));
   }
 
+  void parseTodaysTable_data() {
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArrayList>("rows");
+    QTest::addColumn<QStringList>("records");
+    const QByteArray rate = "# userid name uniqueid connected ping loss state rate adr";
+    QTest::newRow("names with blanks, quotes and UTF-8; a bot; #end")
+        << rate
+        << QByteArrayList{"#  2 \"Dr. Frag\" STEAM_1:0:12 12:34 45 0 active 196608 192.0.2.1:27005",
+                          "#  3 \"\"Sniper\" J\xC3\xB6"
+                          "e\" [U:1:99] 1:02:03 80 2 active 80000 1.2.3.4:5",
+                          "#  4 \"[BOT] Alpha\" BOT active 64", "#end",
+                          "# 5 \"After\" BOT active 64"}
+        << QStringList{"\"Dr. Frag\"|2|STEAM_1:0:12|0|12:34|45|0|192.0.2.1:27005",
+                       QString::fromLatin1("\"\"Sniper\" J\xC3\xB6"
+                                           "e\"|3|[U:1:99]|0|1:02:03|80|2|1.2.3.4:5"),
+                       "\"[BOT] Alpha\"|4|BOT|0||0|0|"};
+    QTest::newRow("older header with padding, no rate; a slot before the name")
+        << QByteArray(
+               "# userid name                uniqueid            connected ping loss state  adr")
+        << QByteArrayList{"#      7 1 \"Ice Cube\"  STEAM_0:1:5  05:06   30    1 active 10.0.0.1:1",
+                          "#      8 \"Bot01\"    BOT   active"}
+        << QStringList{"\"Ice Cube\"|7|STEAM_0:1:5|0|05:06|30|1|10.0.0.1:1",
+                       "\"Bot01\"|8|BOT|0||0|0|"};
+    QTest::newRow("rows that do not fit are left out")
+        << rate
+        << QByteArrayList{"#  2 \"NoQuote STEAM_1:0:1 00:01 5 0 active 1 a:1",
+                          "#  x \"BadId\" STEAM_1:0:1 00:01 5 0 active 1 a:1",
+                          "#  3 \"Short\" STEAM_1:0:1 00:01 5 active 1 a:1",
+                          "#  4 \"Good\" STEAM_1:0:1 00:01 5 0 active 1 a:1"}
+        << QStringList{"\"Good\"|4|STEAM_1:0:1|0|00:01|5|0|a:1"};
+  }
+
+  // The columns are read by the header's names; the head before it is not counted.
+  void parseTodaysTable() {
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArrayList, rows);
+    QFETCH(QStringList, records);
+    TPlayerInfo info;
+    info.ParseStatus(
+        Lines(QByteArrayList{"hostname: Zerval", "map     : dm_canyon", "", header} + rows));
+    QCOMPARE(Summaries(info), records);
+  }
+
   void badNumberStopsTheParse_data() {
     QTest::addColumn<QByteArray>("badLine");
     QTest::addColumn<QString>("message");

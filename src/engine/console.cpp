@@ -5,12 +5,16 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/console_choice.h"
 #include "engine/exchange_driver.h"
-#include "engine/query_protocol.h"
+#include "engine/tcp_connection.h"
+#include "engine/tcp_console.h"
 #include "engine/udp_socket.h"
 #include "protocol/datafuncs.h"
+#include "protocol/rconsession.h"
 #include "protocol/replypolicy.h"
 
 namespace {
@@ -56,30 +60,108 @@ void TakeFailure(const Exchange& exchange, const char* what, ConsoleReport& repo
   report.error = std::string(what) + ": " + failure.reason;
 }
 
+void TakeTcpResult(RconResult result, ConsoleReport& report) {
+  if (result.roundTrip) report.roundTripMs = double(*result.roundTrip) / 1000;
+  switch (result.end) {
+    case RconEnd::Complete:
+    case RconEnd::Quiet:
+      report.lines = RconOutputLines(result.output);
+      report.outcome = Outcome::Answered;
+      return;
+    case RconEnd::Truncated:
+      report.lines = RconOutputLines(result.output);
+      report.outcome = Outcome::Unreadable;
+      report.error = "the console output ran past " + std::to_string(RconSession::MaxOutput >> 20) +
+                     " MiB; the rest was not read";
+      return;
+    case RconEnd::WrongPassword:
+      TakeAnswer(JoinConsoleReplies({std::string("\xFF\xFF\xFF\xFFl") + RconWrongPasswordText}),
+                 report);
+      return;
+    case RconEnd::BrokenPeer:
+      report.outcome = Outcome::Unreadable;
+      report.error = "the TCP console sent a packet of an impossible size";
+      return;
+    case RconEnd::ConnectFailed:
+      report.outcome = Outcome::PortRefused;
+      report.error = "no TCP console: the connection was refused";
+      return;
+    case RconEnd::ConnectionLost:
+      report.error = "no console reply: the server closed the TCP connection";
+      break;
+    case RconEnd::NotSent:
+      report.outcome = Outcome::BadAddress;
+      report.error =
+          "the command or the password is too long for the TCP console, or holds a "
+          "zero byte";
+      return;
+    case RconEnd::TimedOut:
+      report.error = "no console reply within the time-out";
+      break;
+  }
+  report.outcome = Outcome::TimedOut;
+}
+
+ConsoleReport RunOverTcp(TcpConsole& console, const std::string& command, ConsoleReport report) {
+  report.console = ConsoleKind::Tcp;
+  TakeTcpResult(console.Run(command), report);
+  return report;
+}
+
 }  // namespace
 
 ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string& password,
-                                const std::string& command, const QuerySettings& settings) {
+                                const std::string& command, const QuerySettings& settings,
+                                ConsoleChoice choice) {
   ConsoleReport report;
   report.address = address;
-  UdpSocket socket(address.Family());
-  ExchangeDriver driver;
-  driver.Observe(settings.observer);
+  if (IsBroadcastOrMulticast(address)) {
+    report.outcome = Outcome::BadAddress;
+    report.error = "no console password goes to a broadcast, multicast or unspecified address";
+    return report;
+  }
   const Micros start = NowMicros();
   const Micros deadline = start + MicrosOf(settings.timeout);
+  if (choice == ConsoleChoice::Tcp) {
+    TcpConsole console(address, password, deadline - start);
+    return RunOverTcp(console, command, report);
+  }
+  UdpSocket socket(address.Family());
 
   ExchangeRequest challengeRequest;
   challengeRequest.command = "challenge rcon";
   challengeRequest.retries = settings.retries;
   challengeRequest.retryInterval = MicrosOf(settings.interval);
   Bound(challengeRequest, deadline);
-  Exchange& challenge = driver[driver.Start(socket, address, challengeRequest)];
-  driver.Run();
-  if (challenge.policy.state() != ReplyPolicy::State::Replied) {
-    TakeFailure(challenge, "no console challenge", report);
-    return report;
+  std::string challengeReply;
+  std::vector<std::string> held;
+  if (choice == ConsoleChoice::Udp) {
+    ExchangeDriver driver;
+    driver.Observe(settings.observer);
+    Exchange& challenge = driver[driver.Start(socket, address, challengeRequest)];
+    driver.Run();
+    if (challenge.policy.state() != ReplyPolicy::State::Replied) {
+      TakeFailure(challenge, "no console challenge", report);
+      return report;
+    }
+    challengeReply = challenge.policy.Reply();
+    held = challenge.policy.TakeHeld();
+  } else {
+    ConsoleFound found = RaceConsoles(socket, address, challengeRequest, deadline);
+    if (found.state == ConsoleRace::State::Tcp) {
+      TcpConsole console(address, password, std::max(deadline - NowMicros(), ShortestWait));
+      console.Adopt(std::move(found.connection));
+      return RunOverTcp(console, command, report);
+    }
+    if (found.state != ConsoleRace::State::Udp) {
+      report.outcome = found.outcome;
+      report.error = found.failure;
+      return report;
+    }
+    challengeReply = std::move(found.challengeReply);
+    held = std::move(found.held);
   }
-  const std::string& challengeReply = challenge.policy.Reply();
+  report.console = ConsoleKind::Udp;
   if (ReplyKind(challengeReply) != ChallengeKind) {
     // A banned address gets its refusal to the challenge request already.
     TakeAnswer(challengeReply, report);
@@ -102,7 +184,9 @@ ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string&
   lineRequest.console = ConsoleLine{challengeText, password, command};
   Bound(lineRequest, deadline);
   const Micros lineStart = NowMicros();
-  Exchange& line = driver[driver.Start(socket, address, lineRequest, challenge.policy.TakeHeld())];
+  ExchangeDriver driver;
+  driver.Observe(settings.observer);
+  Exchange& line = driver[driver.Start(socket, address, lineRequest, held)];
   driver.Run();
   if (line.policy.state() != ReplyPolicy::State::Replied) {
     TakeFailure(line, "no console reply", report);

@@ -45,6 +45,8 @@ class UdpSocket {
   // Waits until a datagram or report is waiting on any of `sockets` or `deadline` has passed;
   // true when one is.
   static bool WaitAnyReadable(const std::vector<UdpSocket*>& sockets, Clock::time_point deadline);
+  // For a poll() of its own together with other descriptors; TryReceive takes what it finds.
+  int Descriptor() const { return fd_; }
 
  private:
   bool Wait(short events, Clock::time_point deadline);

@@ -24,8 +24,11 @@ class TPlayerInfo {
  public:
   std::int32_t Count() const { return static_cast<std::int32_t>(Players.size()); }
   void Clear() { Players.clear(); }
-  // Raises EConvertError for a malformed number; the records from the failing line on are
-  // then empty.
+  // Reads the classic listing (seven lines before the players, one after) by position. Raises
+  // EConvertError for a malformed number; the records from the failing line on are then empty.
+  // Today's listing, whose table starts with a header row "# userid name uniqueid connected ping
+  // loss state [rate] adr", is read by the header's column names instead, up to "#end"; bots
+  // have no connection columns, and a row that does not fit is left out.
   void ParseStatus(const std::vector<std::string>& lines);
   // Raises EZerval "TPlayerInfo: Zugriff hinter dem Array" outside 0 .. Count - 1.
   TPlayerRecord GetPlayer(std::int32_t index) const;

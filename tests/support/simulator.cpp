@@ -47,7 +47,9 @@ std::vector<SimulatorProcess::Request> SimulatorProcess::requests() const {
     if (quote < 0 || !line.endsWith('"')) continue;
     Request request;
     request.serverPort = std::uint16_t(line.left(line.indexOf(' ')).toUInt());
-    request.framed = !line.left(quote).contains("malformed");
+    const QList<QByteArray> words = line.left(quote).simplified().split(' ');
+    if (words.size() == 3 && words[1] == "tcp") request.tcpType = words[2].toInt();
+    request.framed = request.tcpType < 0 && !words.contains("malformed");
     request.bytes = Unescape(line.mid(quote + 1, line.size() - quote - 2));
     result.push_back(request);
   }
@@ -58,5 +60,12 @@ std::vector<std::string> SimulatorProcess::commands() const {
   std::vector<std::string> result;
   for (const Request& request : requests())
     if (request.framed) result.push_back(request.bytes);
+  return result;
+}
+
+std::vector<std::string> SimulatorProcess::tcpBodies(int type) const {
+  std::vector<std::string> result;
+  for (const Request& request : requests())
+    if (request.tcpType == type) result.push_back(request.bytes);
   return result;
 }

@@ -18,7 +18,9 @@ class SimulatorProcess {
   struct Request {
     std::uint16_t serverPort = 0;
     bool framed = false;  // four 0xFF bytes, text, one zero byte
-    std::string bytes;    // the command text when framed, else the whole datagram
+    std::string bytes;    // the command text when framed, the body of a TCP console packet, else
+                          // the whole datagram
+    int tcpType = -1;     // the type of a TCP console packet; -1 for a datagram
   };
 
   // Starts the simulator and waits for its "listening" line. False, with errorText(), when it
@@ -35,6 +37,8 @@ class SimulatorProcess {
   std::vector<Request> requests() const;
   // Command texts of the framed requests.
   std::vector<std::string> commands() const;
+  // Bodies of the TCP console packets of `type` (3 password, 2 command).
+  std::vector<std::string> tcpBodies(int type) const;
 
  private:
   ListeningChild child_;

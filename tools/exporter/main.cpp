@@ -105,13 +105,13 @@ int main(int argc, char** argv) {
     return Fail(BadInput, error.what(), "Try 'zerval-exporter --help'.\n");
   }
 
-  ConsoleRefusals refusals;
+  ConsoleMemory consoles;
   ExporterConfig config;
   config.timeout = options.timeout;
   config.setup.retries = options.retries;
   config.setup.interval = options.interval;
   config.setup.passwords = options.rconPasswords ? &passwords : nullptr;
-  config.setup.refusals = &refusals;
+  config.setup.consoles = &consoles;
   config.allowed = options.allowedTargets ? &allowed : nullptr;
   config.version = ZERVAL_VERSION;
   ExporterMetrics metrics;

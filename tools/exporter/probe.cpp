@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/console.h"
+#include "engine/exchange_driver.h"
 #include "engine/server_query.h"
 #include "lookup_within.h"
 #include "protocol/a2s.h"
@@ -36,18 +36,28 @@ std::vector<TPlayerRecord> StatusPlayers(const std::vector<std::string>& lines) 
   return players;
 }
 
+ConsoleChoice ChoiceOf(const std::optional<ConsoleKind>& known) {
+  if (!known) return ConsoleChoice::Auto;
+  return *known == ConsoleKind::Tcp ? ConsoleChoice::Tcp : ConsoleChoice::Udp;
+}
+
 ConsoleResult AskConsole(const ServerAddress& address, const std::string& password,
-                         QuerySettings settings, const ProbeSetup& setup) {
+                         QuerySettings settings, ConsoleMemory& consoles) {
   ConsoleResult result;
-  const Clock::time_point now = Clock::now();
-  if (setup.refusals && setup.refusals->Recent(address, now)) {
+  const std::string server = AddressKey(address);
+  if (consoles.RefusedRecently(server, NowMicros())) {
     result.outcome = Outcome::ConsoleRefused;
     result.error = "the console refused the password within the last minute; not asked again yet";
     return result;
   }
-  const ConsoleReport report = RunConsoleCommand(address, password, "status", settings);
-  if (report.outcome == Outcome::ConsoleRefused && setup.refusals)
-    setup.refusals->Note(address, Clock::now());
+  const ConsoleReport report =
+      RunConsoleCommand(address, password, "status", settings, ChoiceOf(consoles.Kind(server)));
+  if (report.outcome == Outcome::ConsoleRefused) consoles.NoteRefusal(server, NowMicros());
+  if (report.console && report.outcome != Outcome::TimedOut &&
+      report.outcome != Outcome::PortRefused)
+    consoles.Learn(server, *report.console, NowMicros());
+  else
+    consoles.Forget(server);
   result.outcome = report.outcome;
   result.error = report.error;
   result.up = report.outcome == Outcome::Answered;
@@ -56,20 +66,6 @@ ConsoleResult AskConsole(const ServerAddress& address, const std::string& passwo
 }
 
 }  // namespace
-
-bool ConsoleRefusals::Recent(const ServerAddress& address, Clock::time_point now) {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = refusedAt_.find(AddressKey(address));
-  if (found == refusedAt_.end()) return false;
-  if (now - found->second < HoldOff) return true;
-  refusedAt_.erase(found);
-  return false;
-}
-
-void ConsoleRefusals::Note(const ServerAddress& address, Clock::time_point now) {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  refusedAt_[AddressKey(address)] = now;
-}
 
 ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup,
                      ExchangeObserver* observer) {
@@ -103,8 +99,10 @@ ProbeResult RunProbe(const ProbeRequest& request, const ProbeSetup& setup,
       setup.passwords ? setup.passwords->Find(request.name, result.report.address) : nullptr;
   if (password) {
     settings.timeout = duration_cast<milliseconds>(deadline - Clock::now());
+    ConsoleMemory forgotten;
     result.console = settings.timeout.count() > 0 && result.report.address
-                         ? AskConsole(*result.report.address, *password, settings, setup)
+                         ? AskConsole(*result.report.address, *password, settings,
+                                      setup.consoles ? *setup.consoles : forgotten)
                          : ConsoleResult{};
   }
   result.durationSeconds = std::chrono::duration<double>(Clock::now() - start).count();

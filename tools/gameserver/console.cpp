@@ -64,20 +64,28 @@ std::string KickUser(GameState& state, int userId) {
   return answer;
 }
 
+std::string KickId(GameState& state, const std::vector<std::string>& words) {
+  const std::optional<int> userId = words.size() == 2 ? ParseCount(words[1]) : std::nullopt;
+  return userId ? KickUser(state, *userId) : "Usage:  kickid < userid >";
+}
+
 std::string Kick(GameState& state, const std::vector<std::string>& words) {
   std::size_t next = 0;
   const std::optional<int> userId = UserIdRef(words, 1, next);
   return userId ? KickUser(state, *userId) : "Usage:  kick < # userid >";
 }
 
-// "banid <minutes> <#userid | uniqueid> [kick]"; 0 minutes bans for good.
+// "banid <minutes> <#userid | userid | uniqueid> [kick]"; 0 minutes bans for good. A bare
+// number is a user id when a player has it, as today's servers read it.
 std::string Ban(GameState& state, const std::vector<std::string>& words) {
   const std::string usage = "Usage:  banid <minutes> <# userid | uniqueid> { kick }";
   const std::optional<int> minutes = words.size() > 2 ? ParseCount(words[1]) : std::nullopt;
   if (!minutes) return usage;
   std::size_t next = 3;
   std::string uniqueId = words[2];
-  const SimPlayer* player = nullptr;
+  const std::optional<int> bareUserId = ParseCount(words[2]);
+  const SimPlayer* player = bareUserId ? FindPlayer(state, *bareUserId) : nullptr;
+  if (player) uniqueId = player->uniqueId;
   if (words[2][0] == '#') {
     const std::optional<int> userId = UserIdRef(words, 2, next);
     if (!userId) return usage;
@@ -133,7 +141,25 @@ std::string LogAddress(GameState& state, const std::vector<std::string>& words) 
   if (!port || *port == 0 || *port > 65535 || !IsIpv4(words[1]))
     return "Usage:  logaddress ip port";
   state.logAddress = words[1] + ":" + std::to_string(*port);
+  state.todaysLog = false;
   return "logaddress:  " + state.logAddress;
+}
+
+// "logaddress_add IP:PORT" and "logaddress_del IP:PORT"; the last address added gets the log.
+std::string LogAddressList(GameState& state, const std::vector<std::string>& words, bool add) {
+  const std::size_t colon = words.size() == 2 ? words[1].rfind(':') : std::string::npos;
+  const std::optional<int> port =
+      colon == std::string::npos ? std::nullopt : ParseCount(words[1].substr(colon + 1));
+  if (!port || *port == 0 || *port > 65535 || !IsIpv4(words[1].substr(0, colon)))
+    return add ? "Usage:  logaddress_add ip:port" : "Usage:  logaddress_del ip:port";
+  if (!add) {
+    if (state.logAddress != words[1]) return "logaddress_del:  " + words[1] + " not found";
+    state.logAddress.clear();
+    return "logaddress_del:  " + words[1];
+  }
+  state.logAddress = words[1];
+  state.todaysLog = true;
+  return "logaddress_add:  " + words[1];
 }
 
 // Prints the value, or sets it (surrounding quotes are not part of it) and prints nothing.
@@ -152,6 +178,24 @@ std::string PlayerLine(const SimPlayer& player, std::int64_t nowMs) {
          ConnectedTimeText(SecondsConnected(player, nowMs)) + " " + std::to_string(player.ping) +
          " " + std::to_string(player.loss) + " " + player.address;
 }
+
+std::string TableRow(const SimPlayer& player, std::int64_t nowMs) {
+  std::string userId = std::to_string(player.userId);
+  userId.insert(0, userId.size() < 3 ? 3 - userId.size() : 0, ' ');
+  const std::string head = "#" + userId + " \"" + player.nick + "\" " + player.uniqueId + " ";
+  if (player.bot) return head + "active 64";
+  return head + ConnectedTimeText(SecondsConnected(player, nowMs)) + " " +
+         std::to_string(player.ping) + " " + std::to_string(player.loss) + " active 196608 " +
+         player.address;
+}
+
+std::string Padded(std::string text, std::size_t width) {
+  text.resize(std::max(text.size(), width), ' ');
+  return text;
+}
+
+// Made-up commands that fill the list to the size of a real server's.
+constexpr int ListedCommands = 170;
 
 }  // namespace
 
@@ -178,11 +222,22 @@ std::string CommandWord(const std::string& command) {
   return words.empty() ? std::string() : Lower(words[0]);
 }
 
-std::string RunConsoleCommand(GameState& state, const std::string& command, std::int64_t nowMs) {
+std::string RunConsoleCommand(GameState& state, const std::string& command, std::int64_t nowMs,
+                              StatusLayout layout) {
   const std::vector<std::string> words = Words(command);
   if (words.empty()) return {};
   const std::string name = Lower(words[0]);
-  if (name == "status") return StatusListing(state, nowMs);
+  if (name == "status")
+    return layout == StatusLayout::Table ? StatusTable(state, nowMs) : StatusListing(state, nowMs);
+  if (name == "cvarlist") return CvarList(state);
+  if (name == "kickid") return KickId(state, words);
+  if (name == "logaddress_add" || name == "logaddress_del")
+    return LogAddressList(state, words, name == "logaddress_add");
+  if (name == "sv_logsecret") {
+    if (words.size() == 1) return "\"sv_logsecret\" is \"" + state.logSecret + "\"";
+    state.logSecret = words[1];
+    return {};
+  }
   if (name == "kick") return Kick(state, words);
   if (name == "banid") return Ban(state, words);
   if (name == "listid") return ListBans(state);
@@ -206,4 +261,32 @@ std::string StatusListing(const GameState& state, std::int64_t nowMs) {
                         "#      name userid uniqueid frag time ping loss adr\n";
   for (const SimPlayer& player : state.players) listing += PlayerLine(player, nowMs) + "\n";
   return listing + count + " users";
+}
+
+std::string StatusTable(const GameState& state, std::int64_t nowMs) {
+  int bots = 0;
+  for (const SimPlayer& player : state.players) bots += player.bot;
+  const int humans = int(state.players.size()) - bots;
+  std::string table = "hostname: " + state.setup.name + "\n" + "version : 1.0.0.0/10 1 secure\n" +
+                      "udp/ip  : " + state.address + "\n" + "os      :  Linux\n" +
+                      "type    :  community dedicated\n" + "map     : " + state.setup.map + "\n" +
+                      "players : " + std::to_string(humans) + " humans, " + std::to_string(bots) +
+                      " bots (" + std::to_string(state.setup.maxPlayers) + " max)\n\n" +
+                      "# userid name uniqueid connected ping loss state rate adr\n";
+  for (const SimPlayer& player : state.players) table += TableRow(player, nowMs) + "\n";
+  return table + "#end";
+}
+
+std::string CvarList(const GameState& state) {
+  std::string list = "cvar list\n--------------";
+  for (const SimCvar& cvar : state.cvars)
+    list += "\n" + Padded(cvar.name, 40) + " : " + Padded(cvar.value, 8) + " : , \"sv\"" +
+            Padded("", 18) + " : " + cvar.name + " of the game";
+  for (int i = 1; i <= ListedCommands; ++i) {
+    const std::string number = std::to_string(1000 + i).substr(1);
+    list += "\n" + Padded("zs_command_" + number, 40) + " : cmd      :" + Padded("", 25) +
+            " : simulated console command " + number;
+  }
+  return list + "\n--------------\n" + std::to_string(state.cvars.size() + ListedCommands) +
+         " total convars/concommands";
 }

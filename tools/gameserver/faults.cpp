@@ -15,7 +15,7 @@ struct FaultSyntax {
   const char* meaning;
 };
 
-constexpr std::array<FaultSyntax, 12> Syntax = {{
+constexpr std::array<FaultSyntax, 18> Syntax = {{
     {"ignore", FaultKind::Ignore, false, "targets", "no reply."},
     {"stop-after", FaultKind::StopAfter, true, "N [targets]",
      "replies to the first N requests only."},
@@ -35,11 +35,23 @@ constexpr std::array<FaultSyntax, 12> Syntax = {{
      "the Nth datagram of an answer is sent twice."},
     {"reverse-pieces", FaultKind::ReversePieces, false, "targets",
      "the datagrams of an answer are sent last one first."},
+    {"no-marker", FaultKind::NoMarker, false, "targets",
+     "TCP console: the empty packet after a command is not answered."},
+    {"endless-output", FaultKind::EndlessOutput, false, "targets",
+     "TCP console: the output never ends."},
+    {"trickle", FaultKind::Trickle, true, "MS [targets]",
+     "TCP console: from this answer on, one byte every MS milliseconds."},
+    {"wrong-id", FaultKind::WrongId, false, "targets",
+     "TCP console: the output comes under another id than the command's."},
+    {"absurd-size", FaultKind::AbsurdSize, false, "targets",
+     "TCP console: the output's packet gives a size of about 2 GB."},
+    {"close-after-auth", FaultKind::CloseAfterAuth, false, "targets",
+     "TCP console: the connection closes right after the answer to the password (target auth)."},
 }};
 
 bool IsRequestKey(const std::string& key) {
   return key == "details" || key == "players" || key == "rules" || key == "challenge" ||
-         key == "rcon" || (key.rfind("rcon:", 0) == 0 && key.size() > 5);
+         key == "rcon" || key == "auth" || (key.rfind("rcon:", 0) == 0 && key.size() > 5);
 }
 
 std::optional<std::vector<std::string>> ParseTargets(const std::string& list, std::string& error) {
@@ -173,6 +185,24 @@ ReplyPlan PlanReply(std::vector<FaultRule>& rules, const std::vector<std::string
         break;
       case FaultKind::ReversePieces:
         plan.reversePieces = true;
+        break;
+      case FaultKind::NoMarker:
+        plan.noMarker = true;
+        break;
+      case FaultKind::EndlessOutput:
+        plan.endlessOutput = true;
+        break;
+      case FaultKind::Trickle:
+        plan.trickleMs = std::max(plan.trickleMs, std::max(rule.value, 1));
+        break;
+      case FaultKind::WrongId:
+        plan.wrongId = true;
+        break;
+      case FaultKind::AbsurdSize:
+        plan.absurdSize = true;
+        break;
+      case FaultKind::CloseAfterAuth:
+        plan.closeAfterAuth = true;
         break;
     }
   }

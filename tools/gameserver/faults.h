@@ -25,6 +25,13 @@ enum class FaultKind {
   DropPiece,       // the Nth (from 1) not sent
   DuplicatePiece,  // the Nth sent twice
   ReversePieces,   // sent last one first
+  // The TCP console:
+  NoMarker,        // the marker after a command is not answered
+  EndlessOutput,   // the output goes on and on
+  Trickle,         // everything from then on goes out one byte every N ms
+  WrongId,         // the output comes under another id than the command's
+  AbsurdSize,      // the output is a packet whose size field is far beyond any packet
+  CloseAfterAuth,  // the connection is closed right after the answer to the password
 };
 
 struct FaultRule {
@@ -46,6 +53,12 @@ struct ReplyPlan {
   std::vector<int> dropPieces;  // numbers from 1
   std::vector<int> duplicatePieces;
   bool reversePieces = false;
+  bool noMarker = false;
+  bool endlessOutput = false;
+  int trickleMs = 0;  // 0 = at once
+  bool wrongId = false;
+  bool absurdSize = false;
+  bool closeAfterAuth = false;
 };
 
 struct FaultHelp {

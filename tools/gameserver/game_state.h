@@ -63,6 +63,9 @@ struct GameState {
   std::vector<SimBan> bans;
   std::string logAddress;  // "ip:port" set by the console, empty when none
   bool logging = false;
+  // Set with "logaddress_add": log lines in today's form ('R', or 'S' with the secret).
+  bool todaysLog = false;
+  std::string logSecret;            // sv_logsecret; empty or "0" = none
   std::vector<LogEvent> logEvents;  // since the server last sent its log
   int nextUserId = 1;
   int joinedCount = 0;  // humans ever joined, for their names and ids

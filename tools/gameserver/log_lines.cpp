@@ -66,3 +66,11 @@ std::string LogDatagram(const std::string& line, const std::tm& localTime) {
       std::strftime(stamp, sizeof stamp, "log L %m/%d/%Y - %H:%M:%S: ", &localTime);
   return std::string(4, '\xFF') + std::string(stamp, length) + line + "\n" + std::string(1, '\0');
 }
+
+std::string TodaysLogDatagram(const std::string& line, const std::tm& localTime,
+                              const std::string& secret) {
+  const bool secretSet = !secret.empty() && secret != "0";
+  std::string datagram = LogDatagram(line, localTime);
+  // "log L ..." becomes "RL ..." or "S<secret>L ...".
+  return datagram.replace(4, 4, secretSet ? "S" + secret : "R");
+}

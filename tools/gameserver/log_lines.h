@@ -21,3 +21,7 @@ std::optional<std::string> BotChatLine(const GameState& state, std::mt19937& ran
 // One log datagram as servers send them: four 0xFF bytes, "log L MM/DD/YYYY - hh:mm:ss: ", the
 // line, a line feed and a zero byte.
 std::string LogDatagram(const std::string& line, const std::tm& localTime);
+// The same as today's servers send it: four 0xFF bytes, 'R' (or 'S' and `secret` when there is
+// one), "L MM/DD/YYYY - hh:mm:ss: ", the line, a line feed and a zero byte.
+std::string TodaysLogDatagram(const std::string& line, const std::tm& localTime,
+                              const std::string& secret);

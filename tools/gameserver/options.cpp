@@ -49,6 +49,7 @@ void ReadWireSetup(const QCommandLineParser& parser, WireSetup& wire, QString& e
   wire.split.compress = parser.isSet("compress");
   wire.challengeLifetimeSeconds = Bounded(parser, "challenge-lifetime", 0, 86400, error);
   wire.banAfter = Bounded(parser, "ban-after", 0, 1000, error);
+  wire.console = ConsoleMode(Choice(parser, "console", {"udp", "tcp", "both"}, error));
   if (wire.split.compress && wire.split.layout != SplitLayout::Source && error.isEmpty())
     error = "--compress needs the source layout of --split";
 }
@@ -114,6 +115,12 @@ void DefineOptions(QCommandLineParser& parser) {
              "Seconds a challenge (console or Steam-era) stays good; 0 = as long as the server "
              "runs.",
              "seconds", "0"),
+      Valued("console",
+             "Remote console: udp (\"challenge rcon\", then console lines), tcp (packets on a TCP "
+             "connection to the same port number, as today's servers: \"status\" in today's "
+             "layout, \"cvarlist\" of about 25 KB, kickid, banid, writeid, say, logaddress_add "
+             "and logaddress_del, log lines in the 'R' form, or 'S' with sv_logsecret) or both.",
+             "mode", "udp"),
       Valued("ban-after",
              "Wrong console passwords after which the client's address is banned from the "
              "console; 0 = never.",
@@ -158,7 +165,8 @@ std::optional<SimOptions> ReadOptions(const QCommandLineParser& parser, QString&
   setup.chatSeconds = Bounded(parser, "chat", 0, 86400, error);
   setup.joinPassword = parser.value("join-password").toLocal8Bit().toStdString();
   ReadWireSetup(parser, options.wire, error);
-  setup.utf8Nicks = options.wire.protocol == QueryProtocol::Steam;
+  setup.utf8Nicks =
+      options.wire.protocol == QueryProtocol::Steam || options.wire.console == ConsoleMode::Tcp;
   if (options.port != 0 && options.port + options.count - 1 > 65535 && error.isEmpty())
     error = "--count runs past port 65535";
   if (!error.isEmpty()) return std::nullopt;

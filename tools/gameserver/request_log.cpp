@@ -35,8 +35,16 @@ void RequestLog::Record(std::uint16_t serverPort, const std::string& datagram) {
   const bool steam = ParseSteamRequest(datagram).has_value();
   const std::optional<std::string> command = steam ? std::nullopt : RequestCommand(datagram);
   const char* const tag = steam ? " steam \"" : command ? " \"" : " malformed \"";
-  const std::string line =
-      std::to_string(serverPort) + tag + EscapeBytes(command ? *command : datagram) + "\"\n";
+  Write(std::to_string(serverPort) + tag + EscapeBytes(command ? *command : datagram) + "\"\n");
+}
+
+void RequestLog::RecordTcp(std::uint16_t serverPort, std::int32_t type, const std::string& body) {
+  if (!file_.isOpen()) return;
+  Write(std::to_string(serverPort) + " tcp " + std::to_string(type) + " \"" + EscapeBytes(body) +
+        "\"\n");
+}
+
+void RequestLog::Write(const std::string& line) {
   file_.write(line.data(), qint64(line.size()));
   file_.flush();
 }

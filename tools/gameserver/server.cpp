@@ -10,6 +10,7 @@
 #include "console.h"
 #include "log_lines.h"
 #include "pieces.h"
+#include "tcp_console.h"
 
 namespace {
 
@@ -61,6 +62,11 @@ std::unique_ptr<SimServer> SimServer::Open(const QHostAddress& address, std::uin
     error = server->socket_.errorString();
     return nullptr;
   }
+  if (wire.console != ConsoleMode::Udp &&
+      !server->consoleServer_.listen(address, server->socket_.localPort())) {
+    error = "TCP console: " + server->consoleServer_.errorString();
+    return nullptr;
+  }
   const std::string announced = HostAndPort(address, server->socket_.localPort()).toStdString();
   server->state_ = NewGameState(setup, announced, seed, NowMs());
   server->nextSplitId_ = server->state_.random();
@@ -75,6 +81,7 @@ SimServer::SimServer(const WireSetup& wire, std::vector<FaultRule> faults, Reque
       steamChallenges_(0, NoChallenge - 1, wire.challengeLifetimeSeconds),
       log_(log) {
   connect(&socket_, &QUdpSocket::readyRead, this, [this] { readPending(); });
+  connect(&consoleServer_, &QTcpServer::newConnection, this, [this] { acceptConsoles(); });
   botChat_.setSingleShot(true);
   connect(&botChat_, &QTimer::timeout, this, [this] {
     if (std::optional<std::string> line = BotChatLine(state_, chatRandom_))
@@ -93,6 +100,32 @@ void SimServer::readPending() {
     const QNetworkDatagram datagram = socket_.receiveDatagram();
     handle(datagram.data().toStdString(), datagram.senderAddress(),
            static_cast<std::uint16_t>(datagram.senderPort()));
+  }
+}
+
+void SimServer::acceptConsoles() {
+  while (QTcpSocket* socket = consoleServer_.nextPendingConnection()) {
+    const std::string client = socket->peerAddress().toString().toStdString();
+    TcpConsoleHost host;
+    host.authenticate = [this, client](const std::string& password) {
+      if (!state_.setup.password.empty() && password == state_.setup.password) return true;
+      if (wire_.banAfter > 0 && ++wrongPasswords_[client] >= wire_.banAfter) banned_.insert(client);
+      return false;
+    };
+    host.banned = [this, client] { return banned_.count(client) > 0; };
+    host.run = [this](const std::string& command) {
+      std::string output = RunConsoleCommand(state_, command, NowMs(), StatusLayout::Table);
+      sendLog();
+      return output;
+    };
+    host.planCommand = [this](const std::string& command) {
+      return PlanReply(faults_, {"rcon", "rcon:" + CommandWord(command)}, false);
+    };
+    host.planAuth = [this] { return PlanReply(faults_, {"auth"}, false); };
+    host.record = [this](std::int32_t type, const std::string& body) {
+      log_.RecordTcp(port(), type, body);
+    };
+    new TcpConsoleConnection(socket, std::move(host), this);
   }
 }
 
@@ -125,7 +158,9 @@ std::optional<SimServer::Request> SimServer::understand(const std::string& datag
   if (!command) return std::nullopt;
   if (*command == "details" || *command == "players" || *command == "rules")
     return classic ? std::optional<Request>(Request{*command, {}}) : std::nullopt;
-  if (*command == "challenge rcon" || command->rfind("rcon ", 0) == 0) return Request{*command, {}};
+  const bool udpConsole = wire_.console != ConsoleMode::Tcp;
+  if (udpConsole && (*command == "challenge rcon" || command->rfind("rcon ", 0) == 0))
+    return Request{*command, {}};
   return std::nullopt;
 }
 
@@ -279,12 +314,15 @@ void SimServer::sendLog() {
     }
     return;
   }
+  // Today's servers log the chat whenever they log.
   const SimCvar* logMessages = FindCvar(state_, "mp_logmessages");
-  const bool chat = logMessages && logMessages->value == "1";
+  const bool chat = state_.todaysLog || (logMessages && logMessages->value == "1");
   const std::tm now = LocalTimeNow();
   for (const LogEvent& event : events) {
     if (event.chat && !chat) continue;
-    const std::string datagram = LogDatagram(event.line, now);
+    const std::string datagram = state_.todaysLog
+                                     ? TodaysLogDatagram(event.line, now, state_.logSecret)
+                                     : LogDatagram(event.line, now);
     socket_.writeDatagram(datagram.data(), qint64(datagram.size()), to, toPort);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QTcpServer>
 #include <QTimer>
 #include <QUdpSocket>
 #include <cstdint>
@@ -25,7 +26,8 @@ std::int64_t NowMs();
 // "ip:port", or "[ip]:port" for IPv6.
 QString HostAndPort(const QHostAddress& address, std::uint16_t port);
 
-// One simulated game server on one UDP port.
+// One simulated game server on one UDP port, with its TCP console on the same port number when
+// the wire setup asks for one.
 class SimServer : public QObject {
  public:
   // Nothing, with the socket's error text, when the port cannot be bound.
@@ -46,6 +48,7 @@ class SimServer : public QObject {
 
   SimServer(const WireSetup& wire, std::vector<FaultRule> faults, RequestLog& log);
   void readPending();
+  void acceptConsoles();
   void handle(const std::string& datagram, const QHostAddress& from, std::uint16_t fromPort);
   // Nothing for datagrams that this server ignores.
   std::optional<Request> understand(const std::string& datagram) const;
@@ -73,6 +76,7 @@ class SimServer : public QObject {
   void scheduleBotChat();
 
   QUdpSocket socket_;
+  QTcpServer consoleServer_;
   std::unique_ptr<QUdpSocket> otherSocket_;  // opened at the first reply from another port
   GameState state_;
   WireSetup wire_;

@@ -8,6 +8,9 @@ enum class QueryProtocol {
   Both,
 };
 
+// Where the remote console listens: UDP datagrams, TCP on the same port number, or both.
+enum class ConsoleMode { Udp, Tcp, Both };
+
 // How a server speaks on the wire; every field comes from a command line option.
 struct WireSetup {
   QueryProtocol protocol = QueryProtocol::Classic;
@@ -16,4 +19,5 @@ struct WireSetup {
   SplitStyle split;
   int challengeLifetimeSeconds = 0;  // 0 = for the life of the server
   int banAfter = 0;  // wrong console passwords after which an address is banned; 0 = never
+  ConsoleMode console = ConsoleMode::Udp;
 };

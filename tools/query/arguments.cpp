@@ -23,7 +23,8 @@ enum LongOnly {
   RconOption,
   PasswordOption,
   PasswordFileOption,
-  ProtocolOption
+  ProtocolOption,
+  ConsoleOption
 };
 
 const option Options[] = {
@@ -38,6 +39,7 @@ const option Options[] = {
     {"rcon", required_argument, nullptr, RconOption},
     {"password", required_argument, nullptr, PasswordOption},
     {"password-file", required_argument, nullptr, PasswordFileOption},
+    {"console", required_argument, nullptr, ConsoleOption},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -64,6 +66,13 @@ std::string Written(int argc, char** argv) {
 void SetOnce(std::optional<std::string>& field, const char* value, const char* option) {
   if (field) throw EZerval(std::string(option) + " given twice");
   field = value;
+}
+
+ConsoleChoice ConsoleNamed(const std::string& name) {
+  if (name == "auto") return ConsoleChoice::Auto;
+  if (name == "udp") return ConsoleChoice::Udp;
+  if (name == "tcp") return ConsoleChoice::Tcp;
+  throw EZerval("--console wants auto, udp or tcp, not \"" + name + "\"");
 }
 
 void CheckCombination(const QueryArguments& result, bool console) {
@@ -129,6 +138,9 @@ QueryArguments ParseArguments(int argc, char** argv) {
       case PasswordFileOption:
         SetOnce(result.passwordFile, optarg, "--password-file");
         break;
+      case ConsoleOption:
+        result.console = ConsoleNamed(value);
+        break;
       case 'h':
         help = true;
         break;
@@ -175,8 +187,15 @@ std::string UsageText() {
          "                       server); \"-\" reads the list from standard input. The two\n"
          "                       kinds are told apart by their content. May be given more\n"
          "                       than once.\n"
-         "      --rcon COMMAND   get a console challenge, run COMMAND on the server's console\n"
-         "                       and print its output; the same with either protocol\n"
+         "      --rcon COMMAND   run COMMAND on the server's console and print its output;\n"
+         "                       the same with either protocol\n"
+         "      --console auto|udp|tcp\n"
+         "                       the console to use with --rcon: the classic one in UDP\n"
+         "                       datagrams (\"challenge rcon\" first), today's over TCP on\n"
+         "                       the same port number, or (auto, the default) the one that\n"
+         "                       answers first: both are tried at once, and a challenge\n"
+         "                       reply wins over a TCP connection accepted at about the\n"
+         "                       same time; the password goes only to the winner\n"
          "      --password PASSWORD\n"
          "                       the console password (visible to other users in the\n"
          "                       process list; prefer one of the next two)\n"

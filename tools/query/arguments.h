@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/console.h"
 #include "engine/settings.h"
 
 enum class QueryMode { Help, Version, Server, Console, List };
@@ -18,6 +19,7 @@ struct QueryArguments {
   std::string command;
   std::optional<std::string> password;
   std::optional<std::string> passwordFile;
+  ConsoleChoice console = ConsoleChoice::Auto;
   QuerySettings settings;
   bool json = false;
   bool pretty = false;

@@ -118,8 +118,8 @@ ExitStatus RunConsole(const QueryArguments& arguments) {
     Warn(target + ": " + error.what());
     return BadInput;
   }
-  const ConsoleReport report =
-      RunConsoleCommand(address, password, arguments.command, arguments.settings);
+  const ConsoleReport report = RunConsoleCommand(address, password, arguments.command,
+                                                 arguments.settings, arguments.console);
   std::string out;
   if (arguments.json)
     PrintConsoleJson(out, report, arguments.pretty);
