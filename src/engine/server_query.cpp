@@ -10,6 +10,7 @@
 
 #include "engine/exchange_driver.h"
 #include "engine/query_protocol.h"
+#include "engine/reply_reading.h"
 #include "engine/udp_socket.h"
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
@@ -25,22 +26,20 @@ struct ServerExchanges {
   std::vector<std::size_t> exchanges;
 };
 
-// Stores a reply as its part. False when it is not one of that part's kind.
-bool StoreReply(A2sQuery part, const std::string& reply, const ServerAddress& source,
+// Stores a readable reply as its part.
+void StoreReply(A2sQuery part, const std::string& reply, const ServerAddress& source,
                 ServerReport& report) {
   switch (part) {
     case A2sQuery::Info:
-      if (!IsInfoReply(reply)) return false;
       ReadDetailsReply(reply, source, report.details, report.a2sInfo);
-      return true;
+      return;
     case A2sQuery::Players:
       report.players = DecodePlayers(reply);
-      return report.players.has_value();
+      return;
     case A2sQuery::Rules:
       report.rules = DecodeRules(reply);
-      return report.rules.has_value();
+      return;
   }
-  return false;
 }
 
 void Conclude(A2sQuery part, const Exchange& exchange, ServerReport& report) {
@@ -49,10 +48,11 @@ void Conclude(A2sQuery part, const Exchange& exchange, ServerReport& report) {
     const std::string& reply = exchange.policy.Reply();
     const double ms = double(exchange.policy.RoundTrip().value_or(0)) / 1000;
     report.roundTripMs = std::max(report.roundTripMs.value_or(0), ms);
-    if (StoreReply(part, reply, exchange.address, report)) return;
-    const char kind = ReplyKind(reply);
-    failure = {Outcome::Unreadable, "a reply of another kind came (" +
-                                        std::string(kind < ' ' ? "?" : std::string(1, kind)) + ")"};
+    failure = {Outcome::Unreadable, WhyUnreadable(part, reply)};
+    if (failure.reason.empty()) {
+      StoreReply(part, reply, exchange.address, report);
+      return;
+    }
   } else {
     failure = FailureOf(exchange);
   }
