@@ -5,14 +5,17 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
-// A server that answers its first request with a flood: the same datagram again and again, for
-// a while, from its own port or from a second, foreign one. It runs on a thread of its own, so
-// the flood goes on whatever the exchange under test does.
+// A server that answers a request with a flood: the same datagram again and again, for a while,
+// from its own port or from a second, foreign one. The requests before it get `firstAnswers`, one
+// each (a console challenge before the flood of console text). It runs on a thread of its own,
+// so the flood goes on whatever the exchange under test does.
 class FloodPeer {
  public:
   enum class From { Server, Foreign };
-  FloodPeer(std::string datagram, std::chrono::milliseconds duration, From from);
+  FloodPeer(std::string datagram, std::chrono::milliseconds duration, From from,
+            std::vector<std::string> firstAnswers = {});
   ~FloodPeer();
   FloodPeer(const FloodPeer&) = delete;
   FloodPeer& operator=(const FloodPeer&) = delete;
@@ -22,7 +25,8 @@ class FloodPeer {
   int sent() const { return sent_; }
 
  private:
-  void Run(std::string datagram, std::chrono::milliseconds duration, From from);
+  void Run(std::string datagram, std::chrono::milliseconds duration, From from,
+           std::vector<std::string> firstAnswers);
 
   int server_ = -1;
   int foreign_ = -1;
