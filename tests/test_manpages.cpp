@@ -16,21 +16,13 @@ QSet<QString> Matches(const QRegularExpression& pattern, const QString& text, in
   return found;
 }
 
-// The long options of --help: the first of each line of the option list, and every one in the
-// synopsis ("Usage:" and the lines of other forms below it).
+// The long options that --help names; not "--option" of "--option=value".
 QSet<QString> HelpOptions(const QString& program) {
   QProcess process;
   process.start(program, {"--help"});
   if (!process.waitForFinished(10000) || process.exitCode() != 0) return {};
-  const QString help = QString::fromUtf8(process.readAllStandardOutput());
-  const QRegularExpression listed("^\\s*(?:-\\w, )?(--[a-z][a-z0-9-]*)",
-                                  QRegularExpression::MultilineOption);
-  const QRegularExpression synopsis("^(?:Usage:)?\\s+\\S*zerv\\S* .*$",
-                                    QRegularExpression::MultilineOption);
-  QSet<QString> options = Matches(listed, help, 1);
-  for (const QString& line : Matches(synopsis, help, 0))
-    options += Matches(QRegularExpression("(--[a-z][a-z0-9-]*)"), line, 1);
-  return options;
+  return Matches(QRegularExpression("(--[a-z][a-z0-9-]*)(?![a-z0-9=-])"),
+                 QString::fromUtf8(process.readAllStandardOutput()), 1);
 }
 
 // The long options that the man page's tagged paragraphs (.TP) name in their tags.
