@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench), runs every benchmark program (the window's
 # offscreen), the side-by-side comparison with qstat, the console status listing through
-# zerval-query and the exporter's load run, and prints every ratio and result again at the end.
+# zerval-query, the memory of a long list and the exporter's load run, and prints every ratio
+# and result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -34,6 +35,10 @@ bash "$root/bench/qstat_compare.sh" "$build" 2>&1 | tee -a "$log"
 echo
 echo "== Console status listing through zerval-query"
 bash "$root/bench/console_status.sh" "$build" 2>&1 | tee -a "$log"
+
+echo
+echo "== Memory of zerval-query --list over long lists"
+bash "$root/bench/list_memory.sh" "$build" 2>&1 | tee -a "$log"
 
 echo
 echo "== zerval-exporter under a scraper's load"
