@@ -970,7 +970,9 @@ class TestQueryCli : public QObject {
     const std::string text = std::string(4, '\xFF') + 'l' + std::string(8000, 'x') + '\n';
     const std::string challenge = std::string(4, '\xFF') + "challenge rcon 1\n" + '\0';
     for (const bool json : {false, true}) {
-      FloodPeer flood(text, std::chrono::milliseconds(1500), FloodPeer::From::Server, {challenge});
+      // Slow to answer, so that the tool waits long for each next datagram, whatever the load.
+      FloodPeer flood(text, std::chrono::milliseconds(2000), FloodPeer::From::Server, {challenge},
+                      std::chrono::milliseconds(100));
       QStringList arguments{"--rcon", "status", "--password", "pw", Loopback(flood.port())};
       if (json) arguments.prepend("--json");
       const QueryRun run = RunQuery(arguments);

@@ -24,13 +24,13 @@ int LoopbackSocket(std::uint16_t& port) {
 }  // namespace
 
 FloodPeer::FloodPeer(std::string datagram, std::chrono::milliseconds duration, From from,
-                     std::vector<std::string> firstAnswers) {
+                     std::vector<std::string> firstAnswers, std::chrono::milliseconds pause) {
   std::uint16_t unused = 0;
   server_ = LoopbackSocket(port_);
   foreign_ = LoopbackSocket(unused);
   flooding_ = true;
   thread_ = std::thread(&FloodPeer::Run, this, std::move(datagram), duration, from,
-                        std::move(firstAnswers));
+                        std::move(firstAnswers), pause);
 }
 
 FloodPeer::~FloodPeer() {
@@ -40,7 +40,7 @@ FloodPeer::~FloodPeer() {
 }
 
 void FloodPeer::Run(std::string datagram, std::chrono::milliseconds duration, From from,
-                    std::vector<std::string> firstAnswers) {
+                    std::vector<std::string> firstAnswers, std::chrono::milliseconds pause) {
   char request[8192];
   sockaddr_in client{};
   socklen_t size = sizeof client;
@@ -59,6 +59,7 @@ void FloodPeer::Run(std::string datagram, std::chrono::milliseconds duration, Fr
     sendto(server_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&client), size);
   }
   if (asked && receive()) {
+    std::this_thread::sleep_for(pause);
     const int fd = from == From::Server ? server_ : foreign_;
     const auto end = std::chrono::steady_clock::now() + duration;
     while (std::chrono::steady_clock::now() < end) {
