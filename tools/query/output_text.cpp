@@ -204,13 +204,21 @@ void ListTable::Add(const ListResult& result) {
 
 // Cells hold no zero byte (TerminalText leaves no control character), so one separates them.
 void ListTable::Remember(const Row& row) {
-  std::string line;
+  std::size_t bytes = row.size() - 1;
   for (std::size_t column = 0; column < row.size(); ++column) {
     widths_[column] = std::max(widths_[column], TerminalColumns(row[column]));
-    if (column > 0) line += '\0';
-    line += row[column];
+    bytes += row[column].size();
   }
-  rows_.push_back(std::move(line));
+  // A block never grows beyond the room it was given, so the rows in it stay where they are.
+  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < bytes)
+    blocks_.emplace_back().reserve(std::max(BlockBytes, bytes));
+  std::string& block = blocks_.back();
+  const std::size_t start = block.size();
+  for (std::size_t column = 0; column < row.size(); ++column) {
+    if (column > 0) block += '\0';
+    block += row[column];
+  }
+  rows_.emplace_back(block.data() + start, bytes);
 }
 
 void ListTable::AppendLine(std::string& out, std::size_t index) const {

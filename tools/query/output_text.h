@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/console.h"
@@ -19,7 +20,7 @@ void PrintConsoleText(std::string& out, const ConsoleReport& report);
 // server list file ("-" for one that a text list names by its address), the server's own name,
 // the address, map, players/max and round trip or why it did not answer. Columns are padded to
 // the widest entry, so lines are made once every entry is in; until then each entry is kept as
-// the text of its line alone.
+// the text of its cells alone, in blocks that grow without moving what they hold.
 class ListTable {
  public:
   static constexpr std::size_t Columns = 6;
@@ -34,8 +35,11 @@ class ListTable {
 
  private:
   static const Row Title;
+  static constexpr std::size_t BlockBytes = std::size_t(1) << 20;
   void Remember(const Row& row);
 
-  std::vector<std::string> rows_;
+  std::vector<std::string> blocks_;
+  // Each row's cells, separated by zero bytes, in one of the blocks.
+  std::vector<std::string_view> rows_;
   std::array<std::size_t, Columns> widths_{};
 };
