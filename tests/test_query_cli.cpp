@@ -502,7 +502,7 @@ class TestQueryCli : public QObject {
     QTest::newRow("device as list")
         << QStringList{"--list", "/dev/zero"} << QByteArray("Invalid server list file /dev/zero");
     QTest::newRow("list too long") << QStringList{"--list", "-", "--list", "@long"}
-                                   << QByteArray("name more than 1000000 servers");
+                                   << QByteArray("more than 1000000 servers listed");
     // After "--" an option is a server address: here a second one.
     QTest::newRow("after --") << QStringList{"--rcon", "c", "--password", "p", "--", "--json", "x"}
                               << QByteArray("one server only");

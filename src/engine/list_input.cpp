@@ -62,7 +62,7 @@ std::vector<ListTarget> FromServerList(const TServerList& list) {
 }  // namespace
 
 void TooManyListEntries() {
-  throw EZerval("the lists name more than " + std::to_string(MaxListEntries) + " servers");
+  throw EZerval("more than " + std::to_string(MaxListEntries) + " servers listed");
 }
 
 std::vector<ListTarget> ParseTextList(std::string_view text) {
@@ -96,7 +96,7 @@ std::vector<ListTarget> ReadListTargets(const std::string& fileName) {
   // a text list holds no zero byte.
   if (bytes.find('\0') == std::string::npos) return ParseTextList(bytes);
   const TServerList list = ParseServerList(bytes, standardInput ? "(standard input)" : fileName);
-  // Gone before the targets are made: the file and the list at once are as much as memory holds.
+  // Freed before the targets are made, so that at most two forms of the list are held at once.
   std::string().swap(bytes);
   return FromServerList(list);
 }
