@@ -24,13 +24,13 @@ int LoopbackSocket(std::uint16_t& port) {
 }  // namespace
 
 FloodPeer::FloodPeer(std::string datagram, std::chrono::milliseconds duration, From from,
-                     std::vector<std::string> firstAnswers, std::chrono::milliseconds pause) {
+                     std::string firstAnswer, std::chrono::milliseconds pause) {
   std::uint16_t unused = 0;
   server_ = LoopbackSocket(port_);
   foreign_ = LoopbackSocket(unused);
   flooding_ = true;
   thread_ = std::thread(&FloodPeer::Run, this, std::move(datagram), duration, from,
-                        std::move(firstAnswers), pause);
+                        std::move(firstAnswer), pause);
 }
 
 FloodPeer::~FloodPeer() {
@@ -40,7 +40,7 @@ FloodPeer::~FloodPeer() {
 }
 
 void FloodPeer::Run(std::string datagram, std::chrono::milliseconds duration, From from,
-                    std::vector<std::string> firstAnswers, std::chrono::milliseconds pause) {
+                    std::string firstAnswer, std::chrono::milliseconds pause) {
   char request[8192];
   sockaddr_in client{};
   socklen_t size = sizeof client;
@@ -52,13 +52,10 @@ void FloodPeer::Run(std::string datagram, std::chrono::milliseconds duration, Fr
     return recvfrom(server_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&client),
                     &size) >= 0;
   };
-  bool asked = true;
-  for (const std::string& answer : firstAnswers) {
-    asked = receive();
-    if (!asked) break;
-    sendto(server_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&client), size);
-  }
-  if (asked && receive()) {
+  const bool answered = firstAnswer.empty() ||
+                        (receive() && sendto(server_, firstAnswer.data(), firstAnswer.size(), 0,
+                                             reinterpret_cast<sockaddr*>(&client), size) >= 0);
+  if (answered && receive()) {
     std::this_thread::sleep_for(pause);
     const int fd = from == From::Server ? server_ : foreign_;
     const auto end = std::chrono::steady_clock::now() + duration;

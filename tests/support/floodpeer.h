@@ -5,18 +5,17 @@
 #include <cstdint>
 #include <string>
 #include <thread>
-#include <vector>
 
 // A server that answers a request with a flood: the same datagram again and again, for a while,
-// from its own port or from a second, foreign one. The requests before it get `firstAnswers`, one
-// each (a console challenge before the flood of console text), and the flood starts `pause` after
-// its request (a slow server, for which a client waits longer between datagrams). It runs on a
-// thread of its own, so the flood goes on whatever the exchange under test does.
+// from its own port or from a second, foreign one. With a `firstAnswer` the first request gets it
+// and the second the flood (a console challenge, then console text). The flood starts `pause`
+// after its request: a slow server, for which a client waits longer between datagrams. It runs
+// on a thread of its own, so the flood goes on whatever the exchange under test does.
 class FloodPeer {
  public:
   enum class From { Server, Foreign };
   FloodPeer(std::string datagram, std::chrono::milliseconds duration, From from,
-            std::vector<std::string> firstAnswers = {}, std::chrono::milliseconds pause = {});
+            std::string firstAnswer = {}, std::chrono::milliseconds pause = {});
   ~FloodPeer();
   FloodPeer(const FloodPeer&) = delete;
   FloodPeer& operator=(const FloodPeer&) = delete;
@@ -27,7 +26,7 @@ class FloodPeer {
 
  private:
   void Run(std::string datagram, std::chrono::milliseconds duration, From from,
-           std::vector<std::string> firstAnswers, std::chrono::milliseconds pause);
+           std::string firstAnswer, std::chrono::milliseconds pause);
 
   int server_ = -1;
   int foreign_ = -1;
