@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench), runs every benchmark program (the window's
 # offscreen), the side-by-side comparison with qstat, the cost of finding a server's protocol,
-# the console status listing through zerval-query over UDP and over TCP, and the exporter's load
-# run, and prints every ratio and result again at the end.
+# the console status listing through zerval-query over UDP and over TCP, the memory of a long
+# list and the exporter's load run, and prints every ratio and result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -43,6 +43,10 @@ bash "$root/bench/console_status.sh" "$build" 2>&1 | tee -a "$log"
 echo
 echo "== Console status listing over TCP through zerval-query"
 bash "$root/bench/console_tcp.sh" "$build" 2>&1 | tee -a "$log"
+
+echo
+echo "== Memory of zerval-query --list over long lists"
+bash "$root/bench/list_memory.sh" "$build" 2>&1 | tee -a "$log"
 
 echo
 echo "== zerval-exporter under a scraper's load"

@@ -7,7 +7,8 @@
 #include "store/mytypes.h"
 
 // Feeds the bytes as an info reply ('I'). Another kind must leave the record as it was; no text
-// may hold more bytes than the datagram, and the letters shown are only those the views know.
+// may hold more bytes than the datagram, and the letters shown are only those the views know. A
+// whole reply holds at least the protocol, four zero bytes, the application id and three counts.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view reply(reinterpret_cast<const char*>(data), size);
   TDetailInfo info;
@@ -23,5 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (info.ServerType != 0 && info.ServerType != 'd' && info.ServerType != 'l') __builtin_trap();
   if (info.ServerOS != 0 && info.ServerOS != 'l' && info.ServerOS != 'w') __builtin_trap();
   if (info.IsMod != 0 || !info.ModInfoUrl.empty()) __builtin_trap();
+  if (A2sInfoShortfall(reply).empty() && size < ReplyKindOffset + 1 + 1 + 4 + 2 + 3)
+    __builtin_trap();
   return 0;
 }

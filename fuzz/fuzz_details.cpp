@@ -6,7 +6,8 @@
 #include "store/mytypes.h"
 
 // Feeds the bytes as a details reply. Another kind must leave the record as it was, and no text
-// may hold more bytes than the datagram.
+// may hold more bytes than the datagram. A whole reply holds at least five zero bytes and seven
+// bytes more.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view reply(reinterpret_cast<const char*>(data), size);
   TDetailInfo info;
@@ -20,5 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 info.MapName.size() + info.GameDir.size() + info.GameName.size() +
                                 info.ModInfoUrl.size();
   if (textBytes > size) __builtin_trap();
+  if (ReplyShortfall(reply).empty() && size < ReplyKindOffset + 1 + 5 + 7) __builtin_trap();
   return 0;
 }

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev libgl-dev fonts-dejavu-core fonts-liberation2
   clang libclang-rt-14-dev libbenchmark-dev libbz2-dev
   xvfb xauth imagemagick xdotool qstat nodejs
-  dpkg-dev librsvg2-bin desktop-file-utils appstream groff-base
+  dpkg-dev librsvg2-bin desktop-file-utils appstream groff-base lintian time
   libcpp-httplib-dev prometheus systemd
 )
 command -v npm >/dev/null || packages+=(npm)  # a Node.js from elsewhere brings its own npm

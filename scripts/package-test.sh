@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package as a user gets it. Builds it (scripts/package.sh), checks what it holds,
-# installs it with apt-get and then, from an empty working directory and a fresh HOME:
+# The Debian package as a user gets it. Builds it (scripts/package.sh), has lintian check it
+# (any error fails, warnings are shown), checks what it holds, installs it with apt-get and then,
+# from an empty working directory and a fresh HOME:
 #   - zerval-query --version prints the version set in CMakeLists.txt;
 #   - zerval starts under Xvfb with its options and list in ~/.config/zerval/, and its start-up
 #     query reaches a simulator in the wire order, read from the simulator's request log;
@@ -25,7 +26,7 @@ if dpkg-query -W -f='${Status}' zerval 2>/dev/null | grep -q "install ok install
   fail "a zerval package is installed already; this test would replace and remove it"
 fi
 package=$(bash scripts/package.sh | tail -n1)
-[[ $(basename "$package") == "zerval_${version}_amd64.deb" ]] || fail "unexpected package $package"
+[[ $(basename "$package") == "zerval_${version}-1_amd64.deb" ]] || fail "unexpected package $package"
 
 work=$(mktemp -d)
 chmod 755 "$work"
@@ -49,8 +50,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
+echo "== Lintian"
+# Warnings are shown; an error fails the test.
+lintian --tag-display-limit 0 "$package" 2>&1 | grep -v "^running with root privileges" | tee "$work/lintian" || true
+! grep -q "^E: " "$work/lintian" || fail "lintian reports errors"
+
 echo "== What the package holds"
-[[ $(dpkg-deb -f "$package" Version) == "$version" ]] || fail "the package's version is not $version"
+[[ $(dpkg-deb -f "$package" Version) == "$version-1" ]] || fail "the package's version is not $version-1"
 dpkg-deb -f "$package" Depends | grep -q "libqt6widgets6" || fail "no Qt libraries among the dependencies"
 content=$work/content
 dpkg-deb -x "$package" "$content"
@@ -62,6 +68,11 @@ for program in zerval zerval-query zerval-gameserver zervtalk zerval-exporter; d
   [[ -z $warnings ]] || fail "$program(1) does not render cleanly: $warnings"
   zcat "$page" | grep -q "Zerval $version" || fail "$program(1) does not name version $version"
 done
+doc=$content/usr/share/doc/zerval
+grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" "$doc/copyright" ||
+  fail "no machine-readable copyright file"
+zcat "$doc/changelog.Debian.gz" | head -n1 | grep -qF "zerval ($version-1)" ||
+  fail "the changelog does not start with version $version-1"
 [[ -f $content/usr/lib/systemd/system/zerval-exporter.service ]] ||
   fail "no systemd unit for zerval-exporter"
 desktop=$content/usr/share/applications/org.zerval.Zerval.desktop
@@ -174,4 +185,4 @@ done
 [[ $(stat -c %s "$options/config.dat") == 268 ]] || fail "config.dat is not 268 bytes"
 [[ -z $(ls -A "$empty") ]] || fail "files were written into the working directory: $(ls -A "$empty")"
 
-echo "package test: passed (zerval_${version}_amd64.deb)"
+echo "package test: passed (zerval_${version}-1_amd64.deb)"

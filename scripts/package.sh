@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package (Release) into build-package/ and prints its path:
 #   bash scripts/package.sh
-# Install it with: apt-get install ./build-package/zerval_<version>_amd64.deb
+# Install it with: apt-get install ./build-package/zerval_<version>-1_amd64.deb
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -333,6 +333,7 @@ class TestGameServer : public QObject {
   void badOptionsAreRefused_data();
   void badOptionsAreRefused();
   void requestLogKeepsWireOrder();
+  void answersRequestsWithoutClosingZero();
   void severalServersInOneProcess();
   void playersComeAndGo();
   void logLinesGoToTheLogAddress();
@@ -775,7 +776,7 @@ void TestGameServer::requestLogKeepsWireOrder() {
   QVERIFY(Start(simulator, {"--password", "pw"}));
   Client client;
   client.ask(simulator.port(), "details");
-  client.sendRaw(simulator.port(), "\xFF\xFF\xFF\xFFplayers");  // no closing zero
+  client.sendRaw(simulator.port(), std::string("\xFF\xFF\xFF\xFFplay\0ers", 12));
   QVERIFY(!client.receive(300));
   client.ask(simulator.port(), "rcon 1 pw say \"quoted\" \\ ");
   client.ask(simulator.port(), "rules");
@@ -783,12 +784,26 @@ void TestGameServer::requestLogKeepsWireOrder() {
   QTRY_COMPARE(simulator.requests().size(), std::size_t(5));
   const std::vector<SimulatorProcess::Request> requests = simulator.requests();
   QCOMPARE(requests[1].framed, false);
-  QCOMPARE(requests[1].bytes, std::string("\xFF\xFF\xFF\xFFplayers"));
+  QCOMPARE(requests[1].bytes, std::string("\xFF\xFF\xFF\xFFplay\0ers", 12));
   QCOMPARE(requests[4].bytes, SteamRequest('U', NoChallenge));  // whole, tagged "steam"
   QCOMPARE(simulator.commands(),
            (std::vector<std::string>{"details", "rcon 1 pw say \"quoted\" \\ ", "rules",
                                      SteamRequest('U', NoChallenge)}));
   QCOMPARE(requests[0].serverPort, simulator.port());
+}
+
+// Some query tools send their requests without the closing zero byte; servers answer them.
+void TestGameServer::answersRequestsWithoutClosingZero() {
+  SimulatorProcess simulator;
+  QVERIFY(Start(simulator, {"--protocol", "both"}));
+  Client client;
+  const std::string header(4, '\xFF');
+  std::string kinds;
+  for (const char* request : {"details", "players", "rules", "challenge rcon"})
+    kinds += Kind(client.askAll(simulator.port(), header + request).at(0));
+  kinds += Kind(client.askAll(simulator.port(), header + "TSource Engine Query").at(0));
+  QCOMPARE(kinds, std::string("mDEcI"));
+  QCOMPARE(simulator.commands().front(), std::string("details"));
 }
 
 void TestGameServer::severalServersInOneProcess() {

@@ -1,4 +1,6 @@
 // zerval-query as a child process against the game-server simulator on 127.0.0.1.
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,10 +25,12 @@
 #include <vector>
 
 #include "engine/server_address.h"
+#include "filelimits.h"
 #include "floodpeer.h"
 #include "simulator.h"
 #include "store/mytypes.h"
 #include "store/stdfuncs.h"
+#include "udppeer.h"
 
 namespace {
 
@@ -182,6 +186,11 @@ QJsonObject JsonOf(const QueryRun& run) {
   return document.object();
 }
 
+// The object of the one server that a run asked.
+QJsonObject FirstServer(const QueryRun& run) {
+  return JsonOf(run)["servers"][0].toObject();
+}
+
 }  // namespace
 
 class TestQueryCli : public QObject {
@@ -230,7 +239,7 @@ class TestQueryCli : public QObject {
         {"--name", "Alpha", "--players", "2", "--bots", "1", "--rules", "30", "--mod"});
     const QueryRun run = RunQuery({"--json", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
-    const QJsonObject json = JsonOf(run);
+    const QJsonObject json = FirstServer(run);
     QCOMPARE(json["address"].toString(), Loopback(simulator->port()));
     QCOMPARE(json["details"]["serverName"].toString(), QString("Alpha"));
     QCOMPARE(json["details"]["players"].toInt(), 3);
@@ -246,8 +255,8 @@ class TestQueryCli : public QObject {
     QVERIFY(!json.contains("error") && !json.contains("a2s"));
 
     const QueryRun pretty = RunQuery({"--pretty", Loopback(simulator->port())});
-    QVERIFY(pretty.out.startsWith("{\n  \"target\": "));
-    QCOMPARE(JsonOf(pretty)["rules"], json["rules"]);
+    QVERIFY(pretty.out.startsWith("{\n  \"servers\": [\n    {\n      \"target\": "));
+    QCOMPARE(FirstServer(pretty)["rules"], json["rules"]);
   }
 
   // Each missing reply shows as a time-out of its own part; any of them makes the status 1.
@@ -294,7 +303,7 @@ class TestQueryCli : public QObject {
         RunQuery(QStringList{"--json", "--rcon", "status", Loopback(simulator->port())} + arguments,
                  {}, environment);
     QCOMPARE(run.exitCode, exitCode);
-    const QJsonObject json = JsonOf(run);
+    const QJsonObject json = FirstServer(run);
     const std::vector<std::string> commands = simulator->commands();
     QCOMPARE(commands.size(), std::size_t(2));
     QCOMPARE(commands[0], std::string("challenge rcon"));
@@ -448,15 +457,17 @@ class TestQueryCli : public QObject {
   // Server and list texts can hold any byte: the terminal gets no control characters, and
   // Latin-1 shows as such.
   void keepsControlCharactersOffTheTerminal() {
-    auto simulator = StartSimulator({"--name", "Evil\x1b[2Jname"});
+    auto simulator = StartSimulator({"--name", "Evil\x1b[2J\u202Ename"});
     const QString list = WriteList("texts.zsl", {Entry("M\xFCller", Address(simulator->port()))});
     const QueryRun single = RunQuery({Loopback(simulator->port())});
     QVERIFY(!single.out.contains('\x1b'));
-    QVERIFY(single.out.contains("Evil?[2Jname"));
+    QVERIFY(single.out.contains("Evil?[2J?name"));
     const QueryRun listed = RunQuery({"--list", list});
     QVERIFY(listed.out.contains("M\xC3\xBCller"));
     const QueryRun json = RunQuery({"--json", "--list", list});
-    QCOMPARE(JsonOf(json)["servers"][0]["serverName"].toString(), QString("Evil\x1b[2Jname"));
+    // JSON escapes the right-to-left override: the same value, safe to show.
+    QVERIFY(!json.out.contains("\u202E") && json.out.contains("\\u202E"));
+    QCOMPARE(JsonOf(json)["servers"][0]["serverName"].toString(), QString("Evil\x1b[2J\u202Ename"));
     QCOMPARE(JsonOf(json)["servers"][0]["name"].toString(), QString::fromLatin1("M\xFCller"));
     // An address read from a list reaches standard error masked as well.
     const QueryRun escaped = RunQuery({"--list", "-"}, "bad\x1b[2J:1\n");
@@ -501,6 +512,21 @@ class TestQueryCli : public QObject {
                               << QByteArray("Invalid server list file");
     QTest::newRow("device as list")
         << QStringList{"--list", "/dev/zero"} << QByteArray("Invalid server list file /dev/zero");
+    QTest::newRow("list too long") << QStringList{"--list", "-", "--list", "@long"}
+                                   << QByteArray("more than 1000000 servers listed");
+    // A password is sent as given or not at all: whatever could hang, be cut or run a second
+    // command is refused.
+    const QStringList console{"--rcon", "status", "127.0.0.1:1"};
+    QTest::newRow("password file a FIFO without a writer")
+        << QStringList{"--password-file", "@fifo"} + console << QByteArray("no regular file");
+    QTest::newRow("password file a device")
+        << QStringList{"--password-file", "/dev/zero"} + console << QByteArray("no regular file");
+    QTest::newRow("password too long") << QStringList{"--password-file", "@pw256"} + console
+                                       << QByteArray("longer than 255 bytes");
+    QTest::newRow("password with a zero byte")
+        << QStringList{"--password-file", "@zero"} + console << QByteArray("holds a zero byte");
+    QTest::newRow("password with a line feed")
+        << QStringList{"--password", "pw\nstatus"} + console << QByteArray("a line feed");
     // After "--" an option is a server address: here a second one.
     QTest::newRow("after --") << QStringList{"--rcon", "c", "--password", "p", "--", "--json", "x"}
                               << QByteArray("one server only");
@@ -517,8 +543,20 @@ class TestQueryCli : public QObject {
     file.close();
     arguments.replaceInStrings("@missing", dir_.filePath("missing.zsl"));
     arguments.replaceInStrings("@cut", cut);
+    QByteArray lines;
+    if (arguments.contains("@long")) {
+      lines = QByteArray("127.0.0.1:1\n").repeated(500000);
+      arguments.replaceInStrings("@long", WriteFile("long.txt", lines + "127.0.0.1:2\n"));
+    }
+    arguments.replaceInStrings("@pw256", WriteFile("long", QByteArray(256, 'p') + "\n"));
+    arguments.replaceInStrings("@zero", WriteFile("zero", QByteArray("pa\0ss\n", 6)));
+    const QString fifo = dir_.filePath("fifo");
+    QFile::remove(fifo);
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const FifoWriterVisit unblock(fifo.toStdString());
+    arguments.replaceInStrings("@fifo", fifo);
 
-    const QueryRun run = RunQuery(arguments);
+    const QueryRun run = RunQuery(arguments, lines);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QVERIFY2(run.err.contains(message), run.err.constData());
@@ -553,7 +591,7 @@ class TestQueryCli : public QObject {
     const QueryRun run = RunQuery({"--a2s", "--json", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.isEmpty(), run.err.constData());
-    const QJsonObject json = JsonOf(run);
+    const QJsonObject json = FirstServer(run);
     QCOMPARE(json["details"]["serverName"].toString(), QString("Today"));
     QCOMPARE(json["details"]["map"].toString(), QString("dm_test"));
     QCOMPARE(json["details"]["serverAddress"].toString(), Loopback(simulator->port()));
@@ -634,11 +672,11 @@ class TestQueryCli : public QObject {
     });
     const QueryRun run = RunQuery({"--a2s", "--json", Loopback(server.port())});
     QCOMPARE(run.exitCode, 0);
-    const QJsonArray decoded = JsonOf(run)["rules"].toArray();
+    const QJsonArray decoded = FirstServer(run)["rules"].toArray();
     QCOMPARE(decoded.size(), 500);
     QCOMPARE(decoded[499]["name"].toString(), QString("rule_499"));
     QCOMPARE(decoded[499]["value"].toString(), QString(70, 'x'));
-    QCOMPARE(JsonOf(run)["players"][0]["name"].toString(), QString(60, 'n'));
+    QCOMPARE(FirstServer(run)["players"][0]["name"].toString(), QString(60, 'n'));
   }
 
   // What the window shows as "none", "not set", "Listen" or "Windows" the JSON gives as sent: an
@@ -664,17 +702,17 @@ class TestQueryCli : public QObject {
           return A2sReply('D', "\x01\x01" + Text("nan") + QByteArray::fromHex("00000000 0000C07F"));
         case 'r':
         case 'V':
-          return A2sReply('E', "\x01\x00" + Text("sv_contact") + Text(""));
+          return A2sReply('E', QByteArray("\x01\x00", 2) + Text("sv_contact") + Text(""));
       }
       return QByteArray();
     });
-    const QJsonObject classic = JsonOf(RunQuery({"--json", Loopback(server.port())}));
+    const QJsonObject classic = FirstServer(RunQuery({"--json", Loopback(server.port())}));
     QCOMPARE(classic["details"]["mod"]["downloadUrl"], QJsonValue(""));
     QCOMPARE(classic["details"]["serverType"].toString(), QString("relay"));
     QCOMPARE(classic["rules"][0]["value"], QJsonValue(""));
     QVERIFY(classic["players"][0]["time"].isNull());
 
-    const QJsonObject a2s = JsonOf(RunQuery({"--a2s", "--json", Loopback(server.port())}));
+    const QJsonObject a2s = FirstServer(RunQuery({"--a2s", "--json", Loopback(server.port())}));
     QCOMPARE(a2s["details"]["serverType"].toString(), QString("relay"));
     QCOMPARE(a2s["details"]["os"].toString(), QString("macos"));
     QCOMPARE(a2s["a2s"]["vac"].toBool(), true);
@@ -682,7 +720,7 @@ class TestQueryCli : public QObject {
     QCOMPARE(a2s["a2s"]["steamId"].toString(), QString("10376293541461622785"));
     QCOMPARE(a2s["a2s"]["keywords"].toString(), QString("tag,other"));
 
-    const QJsonObject refused = JsonOf(RunQuery({"--json", Loopback(ClosedPort())}));
+    const QJsonObject refused = FirstServer(RunQuery({"--json", Loopback(ClosedPort())}));
     QVERIFY(refused["roundTripMs"].isNull() && refused["details"].isNull());
     QVERIFY(refused["error"].toString().contains("refused"));
   }
@@ -770,7 +808,7 @@ class TestQueryCli : public QObject {
     auto simulator = StartSimulator(server + QStringList{"--name", "Found"});
     const QueryRun run = RunQuery({"--json", "--timeout", "400", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, protocol.isEmpty() ? 1 : 0);
-    const QJsonObject json = JsonOf(run);
+    const QJsonObject json = FirstServer(run);
     QCOMPARE(json["protocol"].toString(), protocol);
     QCOMPARE(json["details"]["serverName"].toString(), protocol.isEmpty() ? "" : "Found");
     QCOMPARE(json["players"].toArray().size(), protocol.isEmpty() ? 0 : 8);
@@ -814,7 +852,8 @@ class TestQueryCli : public QObject {
     QVERIFY(classic->stop());
     auto successor = StartSimulator(SteamServer({"--port", QString::number(port)}));
     QVERIFY(RunQuery({"--list", "-"}, Loopback(port).toLatin1()).out.contains(" a2s "));
-    QCOMPARE(JsonOf(RunQuery({"--json", Loopback(port)}))["protocol"].toString(), QString("a2s"));
+    QCOMPARE(FirstServer(RunQuery({"--json", Loopback(port)}))["protocol"].toString(),
+             QString("a2s"));
   }
 
   // A protocol named is the only one asked, whatever answers.
@@ -985,6 +1024,101 @@ class TestQueryCli : public QObject {
     QCOMPARE(both.exitCode, 0);
     QCOMPARE(both.out.count('\n'), 1 + 1 + 3 + 1);
     QVERIFY(both.out.contains("\nlisted "));
+  }
+
+  // A reply cut short, or random bytes after its kind byte: the fields stay null, the reason is
+  // given, and the status is 4, in every mode.
+  void unreadableRepliesExitWithFour_data() {
+    QTest::addColumn<QStringList>("server");
+    QTest::addColumn<QStringList>("mode");
+    const QStringList console{"--rcon", "status", "--password", "pw"};
+    for (const QStringList& fault : {QStringList{"--truncate", "12 all"}, {"--garbage", "all"}}) {
+      const QStringList server = fault + QStringList{"--password", "pw"};
+      const QByteArray name = fault[0].toLatin1();
+      QTest::addRow("%s, server", name.constData()) << server << QStringList{};
+      QTest::addRow("%s, list", name.constData()) << server << QStringList{"--list", "-"};
+      QTest::addRow("%s, console", name.constData()) << server << console;
+    }
+    QTest::newRow("info reply cut short")
+        << SteamServer({"--truncate", "12 details"}) << QStringList{"--a2s"};
+  }
+  void unreadableRepliesExitWithFour() {
+    QFETCH(QStringList, server);
+    QFETCH(QStringList, mode);
+    auto simulator = StartSimulator(server);
+    const QString address = Loopback(simulator->port());
+    if (!mode.contains("-")) mode << address;
+    const QueryRun text = RunQuery(mode, address.toLatin1());
+    QCOMPARE(text.exitCode, 4);
+    QVERIFY2(text.err.contains("unreadable reply: "), text.err.constData());
+    const QueryRun json = RunQuery(QStringList{"--json"} + mode, address.toLatin1());
+    QCOMPARE(json.exitCode, 4);
+    const QJsonObject entry = FirstServer(json);
+    QVERIFY2(entry["error"].toString().contains("unreadable reply: "), json.out.constData());
+    for (const char* field : {"details", "serverName", "lines"})
+      QVERIFY2(entry[field].isNull() || entry[field].isUndefined(), field);
+  }
+
+  // Console text as the server sent it: an empty reply prints nothing, and every line stays a
+  // line of its own.
+  void printsConsoleTextAsSent_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty") << QByteArray("\0\0", 2) << QStringList{};
+    QTest::newRow("short lines, no zeros at the end")
+        << QByteArray("a\nb\r\n\nc") << QStringList{"a", "b", "", "c"};
+  }
+  void printsConsoleTextAsSent() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, lines);
+    UdpPeer peer;
+    peer.setScript([&reply](const UdpPeer::Request& request) -> std::vector<std::string> {
+      if (request.command() == "challenge rcon")
+        return {Reply('c', std::string("hallenge rcon 123456789\n") + '\0')};
+      return {Reply('l', reply.toStdString())};
+    });
+    const QStringList console{"--rcon", "mp_logmessages 1", "--password", "pw",
+                              Loopback(peer.port())};
+    const QueryRun text = RunQuery(console);
+    QCOMPARE(text.exitCode, 0);
+    QCOMPARE(text.out, lines.isEmpty() ? QByteArray() : lines.join('\n').toLatin1() + '\n');
+    const QJsonObject json = FirstServer(RunQuery(QStringList{"--json"} + console));
+    QCOMPARE(json["lines"].toArray(), QJsonArray::fromStringList(lines));
+    QCOMPARE(json["truncated"], QJsonValue(false));
+  }
+
+  // Output beyond what one command's output may hold is cut, and the tool says so.
+  void oversizedConsoleOutputSaysSo() {
+    const std::string text = std::string(4, '\xFF') + 'l' + std::string(8000, 'x') + '\n';
+    const std::string challenge = std::string(4, '\xFF') + "challenge rcon 1\n" + '\0';
+    for (const bool json : {false, true}) {
+      // Slow to answer, so that the tool waits long for each next datagram, whatever the load.
+      FloodPeer flood(text, std::chrono::milliseconds(2000), FloodPeer::From::Server, challenge,
+                      std::chrono::milliseconds(100));
+      QStringList arguments{"--rcon", "status", "--password", "pw", Loopback(flood.port())};
+      if (json) arguments.prepend("--json");
+      const QueryRun run = RunQuery(arguments);
+      QCOMPARE(run.exitCode, 4);
+      QVERIFY2(run.err.contains("console output cut"), run.err.constData());
+      if (json) QCOMPARE(FirstServer(run)["truncated"], QJsonValue(true));
+      QVERIFY(run.out.startsWith(json ? "{" : "xxxx"));
+    }
+  }
+
+  // The entry's own name, the server's own name and the address side by side; East Asian wide
+  // characters take two columns, so the columns after them line up on a terminal.
+  void listShowsEntryAndServerNames() {
+    auto simulator = StartSimulator({"--name", "Alpha", "--count", "2"});
+    const QString list =
+        WriteList("names.zsl", {Entry("\xE6\x9D\xB1\xE4\xBA\xAC", Address(simulator->port())),
+                                Entry("abcd", Address(simulator->port() + 1))});
+    const QueryRun run = RunQuery({"--list", list, Loopback(simulator->port())});
+    QCOMPARE(run.exitCode, 0);
+    const QList<QByteArray> lines = run.out.split('\n');
+    QVERIFY2(lines[0].startsWith("Name  Server   Address"), lines[0].constData());
+    QVERIFY(lines[1].startsWith("\xE6\x9D\xB1\xE4\xBA\xAC  Alpha 1  "));
+    QVERIFY(lines[2].startsWith("abcd  Alpha 2  " + Loopback(simulator->port() + 1).toLatin1()));
+    QVERIFY(lines[3].startsWith("-     Alpha 1  " + Loopback(simulator->port()).toLatin1()));
   }
 
   // With several servers the highest status applies.

@@ -10,6 +10,8 @@
 
 #include "engine/console_choice.h"
 #include "engine/exchange_driver.h"
+#include "engine/query_protocol.h"
+#include "engine/reply_reading.h"
 #include "engine/tcp_connection.h"
 #include "engine/tcp_console.h"
 #include "engine/udp_socket.h"
@@ -20,6 +22,7 @@
 namespace {
 
 constexpr char ChallengeKind = 'c';
+constexpr char ConsoleTextKind = 'l';
 // A request is never given less than this, so one that starts at the deadline still goes out.
 constexpr Micros ShortestWait = 1000;
 
@@ -47,9 +50,9 @@ std::string RefusalOf(const std::string& reply) {
   return {};
 }
 
-// Stores the console answer; a refusal makes the outcome.
+// Stores the console answer as sent; a refusal makes the outcome.
 void TakeAnswer(const std::string& reply, ConsoleReport& report) {
-  report.lines = ParseRconReply(reply);
+  if (ReplyKind(reply) == ConsoleTextKind) report.lines = ConsoleTextLines(reply);
   report.error = RefusalOf(reply);
   report.outcome = report.error.empty() ? Outcome::Answered : Outcome::ConsoleRefused;
 }
@@ -70,9 +73,10 @@ void TakeTcpResult(RconResult result, ConsoleReport& report) {
       return;
     case RconEnd::Truncated:
       report.lines = RconOutputLines(result.output);
+      report.truncated = true;
       report.outcome = Outcome::Unreadable;
-      report.error = "the console output ran past " + std::to_string(RconSession::MaxOutput >> 20) +
-                     " MiB; the rest was not read";
+      report.error = "console output cut: more came than one command's output may hold (" +
+                     std::to_string(RconSession::MaxOutput >> 20) + " MiB)";
       return;
     case RconEnd::WrongPassword:
       TakeAnswer(JoinConsoleReplies({std::string("\xFF\xFF\xFF\xFFl") + RconWrongPasswordText}),
@@ -167,15 +171,18 @@ ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string&
     TakeAnswer(challengeReply, report);
     if (report.outcome == Outcome::Answered) {
       report.outcome = Outcome::Unreadable;
-      report.error = "the reply to \"challenge rcon\" was no console challenge";
+      report.error = "unreadable reply: the reply to \"challenge rcon\" was no console challenge";
     }
     return report;
   }
   report.challengeAnswered = true;
   const std::string challengeText = ExtractChallenge(challengeReply);
-  if (challengeText.empty()) {
+  if (!IsUsableChallenge(challengeText)) {
     report.outcome = Outcome::Unreadable;
-    report.error = "the console challenge reply held no challenge";
+    report.error = challengeText.empty()
+                       ? "unreadable reply: the console challenge reply held no challenge"
+                       : "unreadable reply: the console challenge is not one word of at most " +
+                             std::to_string(MaxChallengeBytes) + " printable characters";
     return report;
   }
 
@@ -196,7 +203,13 @@ ConsoleReport RunConsoleCommand(const ServerAddress& address, const std::string&
   TakeAnswer(line.policy.Reply(), report);
   if (!report.lines) {
     report.outcome = Outcome::Unreadable;
-    report.error = "the reply to the console line was no console text";
+    report.error = "unreadable reply: the reply to the console line was no console text";
+  } else if (line.policy.ConsoleTextCut()) {
+    report.truncated = true;
+    report.outcome = Outcome::Unreadable;
+    report.error = "console output cut: more came than one command's output may hold (" +
+                   std::to_string(ReplyPolicy::MaxConsoleText >> 20) + " MiB in " +
+                   std::to_string(ReplyPolicy::MaxDatagrams) + " datagrams)";
   }
   return report;
 }

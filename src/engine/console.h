@@ -16,8 +16,10 @@ struct ConsoleReport {
   // The console that ran the command; none when none answered.
   std::optional<ConsoleKind> console;
   bool challengeAnswered = false;
-  // The console text's lines; no value when the command was not answered.
+  // The console text's lines as sent; no value when the command was not answered.
   std::optional<std::vector<std::string>> lines;
+  // The output was longer than one exchange takes and `lines` end where it was cut.
+  bool truncated = false;
   std::optional<double> roundTripMs;
   Outcome outcome = Outcome::TimedOut;
   // Why the command did not run or was refused, in English; empty when it ran.

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -65,8 +66,66 @@ bool IsControl(std::uint32_t codePoint) {
   return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
 }
 
-// Calls `emit` with every character of `bytes` as UTF-8 text and its code point (the code
-// point is exact for the one- and two-byte forms, the only ones that can be controls).
+// Embeddings, overrides and isolates reorder the text after them: a name could make the rest of
+// its line read backwards.
+bool IsBidiControl(std::uint32_t codePoint) {
+  return (codePoint >= 0x202A && codePoint <= 0x202E) ||
+         (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
+
+struct CodeRange {
+  std::uint32_t first;
+  std::uint32_t last;
+};
+
+bool InRanges(std::uint32_t codePoint, std::initializer_list<CodeRange> ranges) {
+  for (const CodeRange& range : ranges)
+    if (codePoint >= range.first && codePoint <= range.last) return true;
+  return false;
+}
+
+// East Asian wide and fullwidth characters, and the emoji blocks that terminals draw as wide.
+bool IsWide(std::uint32_t codePoint) {
+  return InRanges(codePoint, {{0x1100, 0x115F},
+                              {0x2329, 0x232A},
+                              {0x2E80, 0x303E},
+                              {0x3041, 0x33FF},
+                              {0x3400, 0x4DBF},
+                              {0x4E00, 0x9FFF},
+                              {0xA000, 0xA4CF},
+                              {0xA960, 0xA97F},
+                              {0xAC00, 0xD7A3},
+                              {0xF900, 0xFAFF},
+                              {0xFE10, 0xFE19},
+                              {0xFE30, 0xFE6F},
+                              {0xFF00, 0xFF60},
+                              {0xFFE0, 0xFFE6},
+                              {0x1F300, 0x1F64F},
+                              {0x1F900, 0x1F9FF},
+                              {0x20000, 0x2FFFD},
+                              {0x30000, 0x3FFFD}});
+}
+
+// Combining marks, joiners and variation selectors take no column of their own.
+bool IsZeroWidth(std::uint32_t codePoint) {
+  return InRanges(codePoint, {{0x0300, 0x036F},
+                              {0x1AB0, 0x1AFF},
+                              {0x1DC0, 0x1DFF},
+                              {0x200B, 0x200F},
+                              {0x20D0, 0x20FF},
+                              {0xFE00, 0xFE0F},
+                              {0xFE20, 0xFE2F}});
+}
+
+std::uint32_t CodePoint(std::string_view bytes, std::size_t at, std::size_t length) {
+  static constexpr std::uint8_t LeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  std::uint32_t value = static_cast<std::uint8_t>(bytes[at]) & LeadBits[length];
+  for (std::size_t i = 1; i < length; ++i)
+    value = (value << 6) | (static_cast<std::uint8_t>(bytes[at + i]) & 0x3Fu);
+  return value;
+}
+
+// Calls `emit` with every character of `bytes` as UTF-8 text and its code point.
 template <typename Emit>
 void ForEachCharacter(std::string_view bytes, Emit emit) {
   if (Utf8End(bytes) != bytes.size()) {
@@ -81,13 +140,7 @@ void ForEachCharacter(std::string_view bytes, Emit emit) {
   std::size_t at = 0;
   while (at < bytes.size()) {
     const std::size_t length = Utf8SequenceLength(bytes, at);
-    const auto lead = static_cast<std::uint8_t>(bytes[at]);
-    std::uint32_t codePoint = lead;
-    if (length == 2)
-      codePoint = ((lead & 0x1Fu) << 6) | (static_cast<std::uint8_t>(bytes[at + 1]) & 0x3Fu);
-    else if (length > 2)
-      codePoint = 0x800;
-    emit(bytes.substr(at, length), codePoint);
+    emit(bytes.substr(at, length), CodePoint(bytes, at, length));
     at += length;
   }
 }
@@ -117,12 +170,20 @@ std::string TerminalText(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   ForEachCharacter(bytes, [&out](std::string_view character, std::uint32_t codePoint) {
-    if (IsControl(codePoint))
+    if (IsControl(codePoint) || IsBidiControl(codePoint))
       out += '?';
     else
       out += character;
   });
   return out;
+}
+
+std::size_t TerminalColumns(std::string_view text) {
+  std::size_t columns = 0;
+  ForEachCharacter(text, [&columns](std::string_view, std::uint32_t codePoint) {
+    columns += IsWide(codePoint) ? 2 : IsZeroWidth(codePoint) ? 0 : 1;
+  });
+  return columns;
 }
 
 std::string JsonString(std::string_view bytes) {
@@ -132,7 +193,7 @@ std::string JsonString(std::string_view bytes) {
     if (codePoint == '"' || codePoint == '\\') {
       out += '\\';
       out += character;
-    } else if (IsControl(codePoint)) {
+    } else if (IsControl(codePoint) || IsBidiControl(codePoint)) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(codePoint));
       out += escape;

@@ -13,8 +13,13 @@ std::string WholeCharacters(std::string_view bytes, std::size_t capacity);
 
 // The text as UTF-8, control characters included.
 std::string Utf8Text(std::string_view bytes);
-// For a terminal: control characters become "?", so a server or a list cannot send terminal
-// escapes and one server stays on one line.
+// For a terminal: control characters and the bidirectional embeddings, overrides and isolates
+// (U+202A to U+202E, U+2066 to U+2069) become "?", so a server or a list cannot send terminal
+// escapes, one server stays on one line and no text turns the rest of its line around.
 std::string TerminalText(std::string_view bytes);
-// A JSON string literal, quotes included; control characters are escaped.
+// The columns a terminal gives a text that TerminalText made: East Asian wide characters take
+// two, combining marks none.
+std::size_t TerminalColumns(std::string_view text);
+// A JSON string literal, quotes included; control characters and the bidirectional controls are
+// escaped, so the document reads the same and shows safely on a terminal.
 std::string JsonString(std::string_view bytes);

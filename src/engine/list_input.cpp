@@ -49,6 +49,7 @@ bool TakePrefix(std::string_view& line, std::string_view word) {
 }
 
 std::vector<ListTarget> FromServerList(const TServerList& list) {
+  if (list.size() > MaxListEntries) TooManyListEntries();
   std::vector<ListTarget> targets;
   targets.reserve(list.size());
   for (const TServerEntry& entry : list)
@@ -60,14 +61,22 @@ std::vector<ListTarget> FromServerList(const TServerList& list) {
 
 }  // namespace
 
+void TooManyListEntries() {
+  throw EZerval("more than " + std::to_string(MaxListEntries) + " servers listed");
+}
+
 std::vector<ListTarget> ParseTextList(std::string_view text) {
   std::vector<ListTarget> targets;
+  // Room for every line at once: growing by doubling would leave up to half of it unused.
+  targets.reserve(
+      std::min<std::size_t>(std::count(text.begin(), text.end(), '\n') + 1, MaxListEntries));
   while (!text.empty()) {
     const std::size_t end = std::min(text.find('\n'), text.size());
     std::string_view line = text.substr(0, end);
     text.remove_prefix(std::min(end + 1, text.size()));
     line = TrimBlanks(line.substr(0, line.find('#')));
     if (line.empty()) continue;
+    if (targets.size() == MaxListEntries) TooManyListEntries();
     ListTarget target;
     if (TakePrefix(line, "classic"))
       target.protocol = WireProtocol::Classic;
@@ -82,9 +91,12 @@ std::vector<ListTarget> ParseTextList(std::string_view text) {
 
 std::vector<ListTarget> ReadListTargets(const std::string& fileName) {
   const bool standardInput = fileName == "-";
-  const std::string bytes = standardInput ? ReadStandardInput() : ReadListFileBytes(fileName);
+  std::string bytes = standardInput ? ReadStandardInput() : ReadListFileBytes(fileName);
   // A server list file starts with its entry count, whose high byte is zero for any real list;
   // a text list holds no zero byte.
   if (bytes.find('\0') == std::string::npos) return ParseTextList(bytes);
-  return FromServerList(ParseServerList(bytes, standardInput ? "(standard input)" : fileName));
+  const TServerList list = ParseServerList(bytes, standardInput ? "(standard input)" : fileName);
+  // Freed before the targets are made, so that at most two forms of the list are held at once.
+  std::string().swap(bytes);
+  return FromServerList(list);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,11 +18,18 @@ struct ListTarget {
   std::optional<WireProtocol> protocol;
 };
 
+// The most servers a list may name; a longer one is refused (TooManyListEntries) before it fills
+// memory.
+constexpr std::size_t MaxListEntries = 1'000'000;
+// Raises EZerval with the message for a list longer than MaxListEntries.
+[[noreturn]] void TooManyListEntries();
+
 // The servers of a list: the file `fileName`, or standard input for "-". A list with a zero
 // byte is a server list file (.zsl), read as the window reads it; any other is a text list of
 // one "[classic |a2s ]HOST[:PORT]" per line, where "#" starts a comment and blank lines do not
-// count. Raises EZerval when the list cannot be read or is not a valid server list file.
+// count. Raises EZerval when the list cannot be read, is not a valid server list file or names
+// more than MaxListEntries servers.
 std::vector<ListTarget> ReadListTargets(const std::string& fileName);
 
-// The lines of a text list.
+// The lines of a text list; raises EZerval past MaxListEntries.
 std::vector<ListTarget> ParseTextList(std::string_view text);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "engine/exchange_driver.h"
 #include "engine/first_contact.h"
 #include "engine/query_protocol.h"
+#include "engine/reply_reading.h"
 #include "engine/server_address.h"
 #include "engine/udp_socket.h"
 #include "protocol/a2s.h"
@@ -46,16 +48,14 @@ class ListSockets {
 void Conclude(const Exchange& exchange, ListResult& result) {
   if (exchange.policy.state() == ReplyPolicy::State::Replied) {
     const std::string& reply = exchange.policy.Reply();
-    const bool details =
-        result.protocol == WireProtocol::A2s ? IsInfoReply(reply) : ReplyKind(reply) == 'm';
-    if (details) {
-      ReadDetailsReply(reply, exchange.address, result.details, result.a2sInfo);
-      result.outcome = Outcome::Answered;
-      result.roundTripMs = double(exchange.policy.RoundTrip().value_or(0)) / 1000;
+    result.error = WhyUnreadable(A2sQuery::Info, reply);
+    if (!result.error.empty()) {
+      result.outcome = Outcome::Unreadable;
       return;
     }
-    result.outcome = Outcome::Unreadable;
-    result.error = "a reply of another kind came";
+    ReadDetailsReply(reply, exchange.address, result.details, result.a2sInfo);
+    result.outcome = Outcome::Answered;
+    result.roundTripMs = double(exchange.policy.RoundTrip().value_or(0)) / 1000;
     return;
   }
   const Failure failure = FailureOf(exchange);
@@ -63,10 +63,8 @@ void Conclude(const Exchange& exchange, ListResult& result) {
   result.error = failure.reason;
 }
 
-}  // namespace
-
-std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
-                                        const QuerySettings& settings) {
+std::vector<ListResult> AskAtOnce(const std::vector<ListTarget>& targets,
+                                  const QuerySettings& settings) {
   std::vector<ListResult> results(targets.size());
   std::vector<std::optional<std::size_t>> exchanges(targets.size());
   std::vector<std::optional<FirstContact>> contacts(targets.size());
@@ -126,4 +124,16 @@ std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
     Conclude(contact.Deciding(), results[i]);
   }
   return results;
+}
+
+}  // namespace
+
+void QueryServerList(const std::vector<ListTarget>& targets, const QuerySettings& settings,
+                     const std::function<void(const ListResult&)>& take) {
+  for (std::size_t first = 0; first < targets.size(); first += ListServersAtOnce) {
+    const auto begin = targets.begin() + std::ptrdiff_t(first);
+    const std::vector<ListTarget> turn(
+        begin, begin + std::ptrdiff_t(std::min(ListServersAtOnce, targets.size() - first)));
+    for (const ListResult& result : AskAtOnce(turn, settings)) take(result);
+  }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,11 +26,16 @@ struct ListResult {
   std::optional<double> roundTripMs;
 };
 
-// Asks every server of the list for its details at once and waits for all replies together:
-// wall time is about one round trip when all answer, one time-out when some do not. With the
+// The most servers of a list asked at once. A longer list is asked in turns of this many, each
+// turn's results handed on before the next starts, so that memory does not grow with the list.
+constexpr std::size_t ListServersAtOnce = 16384;
+
+// Asks every server of the list for its details and hands each result to `take`, in list order.
+// Up to ListServersAtOnce servers are asked at once and their replies waited for together: wall
+// time is about one round trip when all answer, one time-out when some do not. With the
 // Steam-era requests a server's challenge reply makes its info request go out again at once,
 // with the challenge, at most twice, and split replies are put together. A server without a
 // protocol of its own or in the settings has its protocol found at a first contact, which an
 // A2S-only server answers a grace later (FirstContact).
-std::vector<ListResult> QueryServerList(const std::vector<ListTarget>& targets,
-                                        const QuerySettings& settings);
+void QueryServerList(const std::vector<ListTarget>& targets, const QuerySettings& settings,
+                     const std::function<void(const ListResult&)>& take);

@@ -12,6 +12,7 @@
 #include "engine/exchange_driver.h"
 #include "engine/first_contact.h"
 #include "engine/query_protocol.h"
+#include "engine/reply_reading.h"
 #include "engine/udp_socket.h"
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
@@ -90,22 +91,20 @@ std::optional<Micros> FollowContact(ExchangeDriver& driver, ServerRun& run,
   return wake;
 }
 
-// Stores a reply as its part. False when it is not one of that part's kind.
-bool StoreReply(A2sQuery part, const std::string& reply, const ServerAddress& source,
+// Stores a readable reply as its part.
+void StoreReply(A2sQuery part, const std::string& reply, const ServerAddress& source,
                 ServerReport& report) {
   switch (part) {
     case A2sQuery::Info:
-      if (!IsInfoReply(reply)) return false;
       ReadDetailsReply(reply, source, report.details, report.a2sInfo);
-      return true;
+      return;
     case A2sQuery::Players:
       report.players = DecodePlayers(reply);
-      return report.players.has_value();
+      return;
     case A2sQuery::Rules:
       report.rules = DecodeRules(reply);
-      return report.rules.has_value();
+      return;
   }
-  return false;
 }
 
 // `sentAt`: how long after the server's first request this exchange's went out.
@@ -115,10 +114,11 @@ void Conclude(A2sQuery part, const Exchange& exchange, Micros sentAt, ServerRepo
     const std::string& reply = exchange.policy.Reply();
     const double ms = double(sentAt + exchange.policy.RoundTrip().value_or(0)) / 1000;
     report.roundTripMs = std::max(report.roundTripMs.value_or(0), ms);
-    if (StoreReply(part, reply, exchange.address, report)) return;
-    const char kind = ReplyKind(reply);
-    failure = {Outcome::Unreadable, "a reply of another kind came (" +
-                                        std::string(kind < ' ' ? "?" : std::string(1, kind)) + ")"};
+    failure = {Outcome::Unreadable, WhyUnreadable(part, reply)};
+    if (failure.reason.empty()) {
+      StoreReply(part, reply, exchange.address, report);
+      return;
+    }
   } else {
     failure = FailureOf(exchange);
   }

@@ -196,3 +196,21 @@ void ParseA2sInfo(std::string_view reply, TDetailInfo& info) {
   decoded.HasPassword = a2s->visibility.value_or(0);
   info = std::move(decoded);
 }
+
+std::string A2sInfoShortfall(std::string_view reply) {
+  if (!HasKind(reply, KindInfo)) return {};
+  const auto cutShort = [](const char* field) {
+    return std::string("the info reply is cut short in its ") + field;
+  };
+  InfoReader reader{reply};
+  if (!reader.Byte()) return cutShort("protocol");
+  for (const char* text : {"server name", "map", "game folder", "game name"}) {
+    // The reader takes a text without its zero byte up to the end; one that fields follow has it.
+    if (reader.bytes.find('\0', reader.pos) == std::string_view::npos) return cutShort(text);
+    reader.Text();
+  }
+  if (!reader.Number(AppIdSize)) return cutShort("application id");
+  for (const char* byte : {"player count", "player maximum", "bot count"})
+    if (!reader.Byte()) return cutShort(byte);
+  return {};
+}

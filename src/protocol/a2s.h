@@ -62,3 +62,8 @@ std::optional<A2sInfo> DecodeA2sInfo(std::string_view reply);
 // (Linux), any other reads as Windows ('w'): the record knows no others. HasPassword is the
 // visibility byte (1 = private).
 void ParseA2sInfo(std::string_view reply, TDetailInfo& info);
+
+// Why an info reply ('I') cannot be read whole, in English; empty when it can, and for another
+// kind. Whole means it holds every field up to the bot count, each text ending in its zero byte:
+// the fields after it are optional, as servers of some eras leave them out.
+std::string A2sInfoShortfall(std::string_view reply);

@@ -273,3 +273,65 @@ std::string ExtractChallenge(std::string_view reply) {
   const std::string_view rest = reply.substr(ChallengeOffset);
   return std::string(rest.substr(0, rest.find_first_of(std::string_view("\n\0", 2))));
 }
+
+namespace {
+
+std::string CutShort(const char* reply, const char* field) {
+  return std::string("the ") + reply + " reply is cut short in its " + field;
+}
+
+std::string FewerEntries(const char* reply, std::size_t held, long counted, const char* entries) {
+  return std::string("the ") + reply + " reply holds " + std::to_string(held) + " of the " +
+         std::to_string(counted) + " " + entries + " it counts";
+}
+
+std::string DetailsShortfall(std::string_view reply) {
+  ReplyReader reader{reply};
+  for (const char* text : {"server address", "server name", "map", "game folder", "game name"})
+    if (!reader.Text()) return CutShort("details", text);
+  std::uint8_t modFlag = 0;
+  for (const char* byte : {"player count", "player maximum", "protocol", "server type",
+                           "operating system", "password flag", "mod flag"})
+    if (!ReadDetailByte(reader, modFlag)) return CutShort("details", byte);
+  if (modFlag != 1) return {};
+  if (!reader.Text()) return CutShort("details", "mod information address");
+  if (!reader.Text()) return CutShort("details", "mod download address");
+  if (!reader.Byte() || !reader.Int32()) return CutShort("details", "mod version");
+  if (!reader.Int32()) return CutShort("details", "mod size");
+  if (!reader.Byte()) return CutShort("details", "server-only flag");
+  if (!reader.Byte()) return CutShort("details", "client library flag");
+  return {};
+}
+
+std::string PlayersShortfall(std::string_view reply) {
+  const std::optional<std::uint8_t> count = ReplyReader{reply}.Byte();
+  if (!count) return CutShort("players", "player count");
+  const std::size_t held =
+      ReadPlayers<bool>(reply, [](std::uint8_t, std::string_view, std::int32_t, std::uint32_t) {
+        return true;
+      }).size();
+  return held < *count ? FewerEntries("players", held, *count, "players") : std::string();
+}
+
+std::string RulesShortfall(std::string_view reply) {
+  const std::optional<std::int16_t> count = ReplyReader{reply}.Int16();
+  if (!count) return CutShort("rules", "rule count");
+  if (*count < 0) return "the rules reply counts " + std::to_string(*count) + " rules";
+  const std::size_t held =
+      ReadRules<bool>(reply, [](std::string_view, std::string_view) { return true; }).size();
+  return held < std::size_t(*count) ? FewerEntries("rules", held, *count, "rules") : std::string();
+}
+
+}  // namespace
+
+std::string ReplyShortfall(std::string_view reply) {
+  switch (ReplyKind(reply)) {
+    case KindDetails:
+      return DetailsShortfall(reply);
+    case KindPlayers:
+      return PlayersShortfall(reply);
+    case KindRules:
+      return RulesShortfall(reply);
+  }
+  return {};
+}

@@ -45,3 +45,11 @@ constexpr std::size_t ReplyKindOffset = 4;
 inline char ReplyKind(std::string_view reply) {
   return reply.size() > ReplyKindOffset ? reply[ReplyKindOffset] : '\0';
 }
+
+// Why a details ('m'), players ('D') or rules ('E') reply cannot be read whole by the rules above,
+// in English; empty when it can, and for another kind. Whole means every field the layout
+// requires is there, each text ending in its zero byte inside the datagram: the five texts and
+// seven bytes of details, and the mod block when the mod flag announces one; a count of players
+// or rules of zero or more, and as many complete entries as it says. Bytes after them do not
+// matter.
+std::string ReplyShortfall(std::string_view reply);

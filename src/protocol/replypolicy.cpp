@@ -131,6 +131,7 @@ Intake ReplyPolicy::Receive(std::string_view bytes, bool fromServer, Micros now,
   if (held) return Intake{TakeWhole(std::string(bytes), now), LogDetail::Nothing, false};
   if (bytes.empty()) return Intake{Verdict::Empty, LogDetail::Nothing, false};
   if (taken_ >= MaxDatagrams) {
+    if (phase_ == Phase::JoiningConsole) consoleTextCut_ = true;
     const LogDetail log = summaryLogged_ ? LogDetail::Nothing : LogDetail::Summary;
     summaryLogged_ = true;
     return Intake{Verdict::Excess, log, false};
@@ -206,6 +207,7 @@ Verdict ReplyPolicy::JoinConsoleText(std::string reply, Micros now) {
     return verdict;
   }
   if (consoleBytes_ + reply.size() > MaxConsoleText) {
+    consoleTextCut_ = true;
     FinishConsoleText(now);
     return Verdict::Drop;
   }

@@ -139,6 +139,9 @@ class ReplyPolicy {
   const std::optional<std::string>& RenewedChallenge() const { return renewedChallenge_; }
   // Why the last split reply that was refused was refused; empty when none was.
   const std::string& Refusal() const { return refusal_; }
+  // More console text came than one exchange takes (MaxConsoleText, MaxDatagrams): the reply
+  // holds it only up to there.
+  bool ConsoleTextCut() const { return consoleTextCut_; }
   // Datagrams sent so far, the request included.
   int SentCount() const { return sent_; }
   // Bytes kept now: pieces of split replies, console text, datagrams held.
@@ -186,6 +189,7 @@ class ReplyPolicy {
   SplitReassembler pieces_;
   std::vector<std::string> consoleParts_;
   std::size_t consoleBytes_ = 0;
+  bool consoleTextCut_ = false;
   std::vector<std::string> outgoing_;
   std::vector<std::string> held_;
   std::size_t heldBytes_ = 0;

@@ -23,12 +23,14 @@ int LoopbackSocket(std::uint16_t& port) {
 
 }  // namespace
 
-FloodPeer::FloodPeer(std::string datagram, std::chrono::milliseconds duration, From from) {
+FloodPeer::FloodPeer(std::string datagram, std::chrono::milliseconds duration, From from,
+                     std::string firstAnswer, std::chrono::milliseconds pause) {
   std::uint16_t unused = 0;
   server_ = LoopbackSocket(port_);
   foreign_ = LoopbackSocket(unused);
   flooding_ = true;
-  thread_ = std::thread(&FloodPeer::Run, this, std::move(datagram), duration, from);
+  thread_ = std::thread(&FloodPeer::Run, this, std::move(datagram), duration, from,
+                        std::move(firstAnswer), pause);
 }
 
 FloodPeer::~FloodPeer() {
@@ -37,15 +39,24 @@ FloodPeer::~FloodPeer() {
   close(foreign_);
 }
 
-void FloodPeer::Run(std::string datagram, std::chrono::milliseconds duration, From from) {
+void FloodPeer::Run(std::string datagram, std::chrono::milliseconds duration, From from,
+                    std::string firstAnswer, std::chrono::milliseconds pause) {
   char request[8192];
   sockaddr_in client{};
   socklen_t size = sizeof client;
-  // A bounded wait for the request, so a test that never asks still ends.
+  // A bounded wait for each request, so a test that never asks still ends.
   timeval wait{5, 0};
   setsockopt(server_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-  if (recvfrom(server_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&client), &size) >=
-      0) {
+  const auto receive = [&] {
+    size = sizeof client;
+    return recvfrom(server_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&client),
+                    &size) >= 0;
+  };
+  const bool answered = firstAnswer.empty() ||
+                        (receive() && sendto(server_, firstAnswer.data(), firstAnswer.size(), 0,
+                                             reinterpret_cast<sockaddr*>(&client), size) >= 0);
+  if (answered && receive()) {
+    std::this_thread::sleep_for(pause);
     const int fd = from == From::Server ? server_ : foreign_;
     const auto end = std::chrono::steady_clock::now() + duration;
     while (std::chrono::steady_clock::now() < end) {

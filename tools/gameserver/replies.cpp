@@ -187,9 +187,11 @@ std::vector<std::string> ConsoleReplies(const std::string& text) {
 }
 
 std::optional<std::string> RequestCommand(const std::string& datagram) {
-  if (datagram.size() < 5 || datagram.compare(0, 4, std::string(4, '\xFF')) != 0 ||
-      datagram.find('\0') != datagram.size() - 1)
+  if (datagram.size() < 5 || datagram.compare(0, 4, std::string(4, '\xFF')) != 0)
     return std::nullopt;
+  const std::size_t zero = datagram.find('\0');
+  if (zero == std::string::npos) return datagram.substr(4);
+  if (zero != datagram.size() - 1) return std::nullopt;
   return datagram.substr(4, datagram.size() - 5);
 }
 
@@ -197,7 +199,9 @@ std::optional<SteamRequest> ParseSteamRequest(const std::string& datagram) {
   if (datagram.size() < 5 || datagram.compare(0, 4, std::string(4, '\xFF')) != 0)
     return std::nullopt;
   const std::string info = std::string("TSource Engine Query") + '\0';
-  if (datagram.compare(4, std::string::npos, info) == 0) return SteamRequest{SteamQuery::Info, {}};
+  if (datagram.compare(4, std::string::npos, info) == 0 ||
+      datagram.compare(4, std::string::npos, info, 0, info.size() - 1) == 0)
+    return SteamRequest{SteamQuery::Info, {}};
   if (datagram.size() == 4 + info.size() + 4 && datagram.compare(4, info.size(), info) == 0)
     return SteamRequest{SteamQuery::Info, Uint32At(datagram, 4 + info.size())};
   if (datagram.size() != 9) return std::nullopt;

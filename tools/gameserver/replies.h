@@ -30,11 +30,13 @@ constexpr std::size_t ConsoleDatagramBytes = 1400;
 std::vector<std::string> ConsoleReplies(const std::string& text);
 
 // The command text of a request: four 0xFF bytes, the text, one zero byte (and no other zero).
-// Nothing for a datagram not framed that way.
+// Some query tools leave the zero byte out, and servers answer them all the same. Nothing for a
+// datagram not framed either way.
 std::optional<std::string> RequestCommand(const std::string& datagram);
 
 enum class SteamQuery {
-  Info,     // FF FF FF FF 'T' "Source Engine Query" 00, then optionally the challenge
+  Info,     // FF FF FF FF 'T' "Source Engine Query" 00, then optionally the challenge; the zero
+            // byte may be left out when no challenge follows
   Players,  // FF FF FF FF 'U' challenge
   Rules,    // FF FF FF FF 'V' challenge
 };

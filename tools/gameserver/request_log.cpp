@@ -34,7 +34,11 @@ void RequestLog::Record(std::uint16_t serverPort, const std::string& datagram) {
   if (!file_.isOpen()) return;
   const bool steam = ParseSteamRequest(datagram).has_value();
   const std::optional<std::string> command = steam ? std::nullopt : RequestCommand(datagram);
-  const char* const tag = steam ? " steam \"" : command ? " \"" : " malformed \"";
+  const bool unterminated = !datagram.empty() && datagram.back() != '\0';
+  const char* const tag = steam          ? " steam \""
+                          : !command     ? " malformed \""
+                          : unterminated ? " unterminated \""
+                                         : " \"";
   Write(std::to_string(serverPort) + tag + EscapeBytes(command ? *command : datagram) + "\"\n");
 }
 

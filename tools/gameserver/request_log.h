@@ -10,6 +10,7 @@ std::string EscapeBytes(const std::string& bytes);
 
 // Every request received, one line each, appended and flushed at once so that a test can read
 // the wire order while the server runs: `<server port> "<command text>"` for a framed request,
+// `<server port> unterminated "<command text>"` for one without its closing zero byte,
 // `<server port> steam "<whole datagram>"` for a Steam-era request, `<server port> malformed
 // "<whole datagram>"` for anything else; `<server port> tcp <type> "<body>"` for a packet of the
 // TCP console.

@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -57,35 +62,75 @@ void Warn(const std::string& message) {
   Write(stderr, "zerval-query: " + TerminalText(message) + '\n');
 }
 
-// A password file is read this far at most, whatever it is.
-constexpr std::size_t MaxPasswordFileBytes = 4096;
+// Servers take a console password of at most this many bytes; a longer one is refused, never
+// cut: a cut password is a wrong one, and wrong ones count towards a ban.
+constexpr std::size_t MaxPasswordBytes = 255;
 
-// The first line of the file, without its line end.
-std::string ReadPasswordFile(const std::string& fileName) {
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  std::string bytes(MaxPasswordFileBytes, '\0');
-  const std::size_t count = file ? std::fread(bytes.data(), 1, bytes.size(), file) : 0;
-  const bool failed = !file || std::ferror(file);
-  if (file) std::fclose(file);
-  if (failed) throw EZerval("cannot read the password file " + fileName);
+// Reads up to the first line feed, or until `bytes` is full; false on a read error.
+bool ReadFirstLine(int descriptor, std::string& bytes) {
+  std::size_t count = 0;
+  while (count < bytes.size() && bytes.find('\n') >= count) {
+    const ssize_t read = ::read(descriptor, bytes.data() + count, bytes.size() - count);
+    if (read < 0 && errno == EINTR) continue;
+    if (read < 0) return false;
+    if (read == 0) break;
+    count += static_cast<std::size_t>(read);
+  }
   bytes.resize(count);
+  return true;
+}
+
+// The first line of a password file, without its line end. Only a regular file is read: opening
+// a FIFO would wait for a writer, past any time-out, and a device could give bytes for ever. A
+// first line longer than any password is not read to its end.
+std::string ReadPasswordFile(const std::string& fileName) {
+  const EZerval unreadable("cannot read the password file " + fileName);
+  struct stat info {};
+  if (::stat(fileName.c_str(), &info) != 0) throw unreadable;
+  if (!S_ISREG(info.st_mode))
+    throw EZerval("the password file " + fileName + " is no regular file");
+  const int descriptor = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) throw unreadable;
+  // The password, a carriage return, a line feed, and one byte more to tell that it goes on.
+  std::string bytes(MaxPasswordBytes + 3, '\0');
+  // The name may have come to mean another file in between: what was opened counts.
+  const bool taken =
+      ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && ReadFirstLine(descriptor, bytes);
+  if (::close(descriptor) != 0 || !taken) throw unreadable;
   std::string line = bytes.substr(0, bytes.find('\n'));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
 
+// A password goes into the console line as it stands: one byte more, a line end or a zero byte
+// would send something else than the operator gave.
+void CheckPassword(const std::string& password, const std::string& source) {
+  if (password.size() > MaxPasswordBytes)
+    throw EZerval("the console password from " + source + " is longer than " +
+                  std::to_string(MaxPasswordBytes) + " bytes");
+  if (password.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
+    throw EZerval("the console password from " + source +
+                  " holds a zero byte, a carriage return or a line feed");
+}
+
 std::string ConsolePassword(const QueryArguments& arguments) {
   std::string password;
-  if (arguments.password)
+  std::string source;
+  if (arguments.password) {
     password = *arguments.password;
-  else if (arguments.passwordFile)
+    source = "--password";
+  } else if (arguments.passwordFile) {
     password = ReadPasswordFile(*arguments.passwordFile);
-  else if (const char* fromEnvironment = std::getenv("ZERVAL_RCON_PASSWORD"))
+    source = *arguments.passwordFile;
+  } else if (const char* fromEnvironment = std::getenv("ZERVAL_RCON_PASSWORD")) {
     password = fromEnvironment;
+    source = "ZERVAL_RCON_PASSWORD";
+  }
   if (password.empty())
     throw EZerval(
         "--rcon needs the console password: --password, --password-file or "
         "ZERVAL_RCON_PASSWORD");
+  CheckPassword(password, source);
   return password;
 }
 
@@ -122,7 +167,7 @@ ExitStatus RunConsole(const QueryArguments& arguments) {
                                                  arguments.settings, arguments.console);
   std::string out;
   if (arguments.json)
-    PrintConsoleJson(out, report, arguments.pretty);
+    PrintConsoleJson(out, target, report, arguments.pretty);
   else
     PrintConsoleText(out, report);
   Write(stdout, out);
@@ -130,30 +175,61 @@ ExitStatus RunConsole(const QueryArguments& arguments) {
   return StatusOf(report.outcome);
 }
 
-ExitStatus QueryList(const QueryArguments& arguments) {
+// Output of a long list is written out in pieces of about this size, not kept whole.
+constexpr std::size_t OutputChunkBytes = 65536;
+
+std::vector<ListTarget> ListTargetsOf(const QueryArguments& arguments) {
   std::vector<ListTarget> targets;
   for (const std::string& file : arguments.listFiles) {
     std::vector<ListTarget> listed = ReadListTargets(file);
+    if (listed.size() > MaxListEntries - targets.size()) TooManyListEntries();
     targets.insert(targets.end(), listed.begin(), listed.end());
   }
+  if (arguments.targets.size() > MaxListEntries - targets.size()) TooManyListEntries();
   for (const std::string& target : arguments.targets)
     targets.push_back(ListTarget{target, target, {}});
-  const std::vector<ListResult> results = QueryServerList(targets, arguments.settings);
-  std::string out;
-  if (arguments.json)
-    PrintListJson(out, results, arguments.pretty);
-  else
-    PrintListText(out, results);
-  Write(stdout, out);
+  return targets;
+}
+
+// Warns of a failed entry; the status of all entries so far.
+ExitStatus NoteListResult(const ListResult& result, ExitStatus status) {
+  const ListTarget& target = result.target;
+  if (!result.error.empty())
+    Warn((target.name == target.address ? target.address
+                                        : "\"" + target.name + "\" (" + target.address + ")") +
+         ": " + result.error);
+  return std::max(status, StatusOf(result.outcome));
+}
+
+ExitStatus QueryList(const QueryArguments& arguments) {
+  const std::vector<ListTarget> targets = ListTargetsOf(arguments);
   ExitStatus status = AllAnswered;
-  for (const ListResult& result : results) {
-    const ListTarget& target = result.target;
-    if (!result.error.empty())
-      Warn((target.name == target.address ? target.address
-                                          : "\"" + target.name + "\" (" + target.address + ")") +
-           ": " + result.error);
-    status = std::max(status, StatusOf(result.outcome));
+  std::string out;
+  const auto writeSome = [&out] {
+    if (out.size() < OutputChunkBytes) return;
+    Write(stdout, out);
+    out.clear();
+  };
+  if (arguments.json) {
+    ListJson json(out, arguments.pretty);
+    QueryServerList(targets, arguments.settings, [&](const ListResult& result) {
+      json.Add(result);
+      status = NoteListResult(result, status);
+      writeSome();
+    });
+    json.Finish();
+  } else {
+    ListTable table(targets.size());
+    QueryServerList(targets, arguments.settings, [&](const ListResult& result) {
+      table.Add(result);
+      status = NoteListResult(result, status);
+    });
+    for (std::size_t line = 0; line < table.LineCount(); ++line) {
+      table.AppendLine(out, line);
+      writeSome();
+    }
   }
+  Write(stdout, out);
   return status;
 }
 

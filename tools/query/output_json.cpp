@@ -187,21 +187,21 @@ void WriteListEntry(JsonWriter& json, const ListResult& result) {
 void PrintServersJson(std::string& out, const std::vector<ServerReport>& reports, bool a2s,
                       bool pretty) {
   JsonWriter json(out, pretty);
-  if (reports.size() == 1) {
-    WriteServer(json, reports.front(), a2s);
-  } else {
-    json.BeginObject();
-    json.Key("servers").BeginArray();
-    for (const ServerReport& report : reports) WriteServer(json, report, a2s);
-    json.EndArray();
-    json.EndObject();
-  }
+  json.BeginObject();
+  json.Key("servers").BeginArray();
+  for (const ServerReport& report : reports) WriteServer(json, report, a2s);
+  json.EndArray();
+  json.EndObject();
   json.Finish();
 }
 
-void PrintConsoleJson(std::string& out, const ConsoleReport& report, bool pretty) {
+void PrintConsoleJson(std::string& out, const std::string& target, const ConsoleReport& report,
+                      bool pretty) {
   JsonWriter json(out, pretty);
   json.BeginObject();
+  json.Key("servers").BeginArray();
+  json.BeginObject();
+  json.Key("target").String(target);
   json.Key("address").String(FormatServerAddress(report.address));
   json.Key("challenge").Literal(Bool(report.challengeAnswered));
   WriteMilliseconds(json, report.roundTripMs);
@@ -213,17 +213,25 @@ void PrintConsoleJson(std::string& out, const ConsoleReport& report, bool pretty
   } else {
     json.Literal("null");
   }
+  json.Key("truncated").Literal(Bool(report.truncated));
   if (!report.error.empty()) json.Key("error").String(report.error);
+  json.EndObject();
+  json.EndArray();
   json.EndObject();
   json.Finish();
 }
 
-void PrintListJson(std::string& out, const std::vector<ListResult>& results, bool pretty) {
-  JsonWriter json(out, pretty);
-  json.BeginObject();
-  json.Key("servers").BeginArray();
-  for (const ListResult& result : results) WriteListEntry(json, result);
-  json.EndArray();
-  json.EndObject();
-  json.Finish();
+ListJson::ListJson(std::string& out, bool pretty) : json_(out, pretty) {
+  json_.BeginObject();
+  json_.Key("servers").BeginArray();
+}
+
+void ListJson::Add(const ListResult& result) {
+  WriteListEntry(json_, result);
+}
+
+void ListJson::Finish() {
+  json_.EndArray();
+  json_.EndObject();
+  json_.Finish();
 }

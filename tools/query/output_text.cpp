@@ -25,16 +25,16 @@ std::string Milliseconds(double ms) {
   return text;
 }
 
-// Characters of a UTF-8 text: its bytes without the continuation bytes.
-std::size_t CharacterCount(std::string_view text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
+std::string Padded(const std::string& text, std::size_t width) {
+  const std::size_t columns = TerminalColumns(text);
+  return text + std::string(width > columns ? width - columns : 0, ' ');
 }
 
-std::string Padded(const std::string& text, std::size_t width) {
-  const std::size_t characters = CharacterCount(text);
-  return text + std::string(width > characters ? width - characters : 0, ' ');
+// An outcome's word with the reason, unless the reason says the word already.
+std::string WordAndReason(Outcome outcome, const std::string& reason) {
+  const std::string word = OutcomeWord(outcome);
+  if (reason.rfind(word, 0) == 0) return TerminalText(reason);
+  return word + " (" + TerminalText(reason) + ")";
 }
 
 const char* YesNo(std::uint8_t flag) {
@@ -101,10 +101,10 @@ void PrintPlayers(std::string& out, const std::vector<PlayerEntry>& players) {
   std::array<std::size_t, 2> widths{};
   for (const auto& row : rows)
     for (std::size_t column = 0; column < widths.size(); ++column)
-      widths[column] = std::max(widths[column], CharacterCount(row[column]));
+      widths[column] = std::max(widths[column], TerminalColumns(row[column]));
   for (const auto& row : rows)
     out += "  " + Padded(row[0], widths[0]) + "  " +
-           std::string(widths[1] - CharacterCount(row[1]), ' ') + row[1] + "  " + row[2] + '\n';
+           std::string(widths[1] - TerminalColumns(row[1]), ' ') + row[1] + "  " + row[2] + '\n';
 }
 
 void PrintRules(std::string& out, const std::vector<RuleEntry>& rules) {
@@ -116,10 +116,9 @@ void PrintRules(std::string& out, const std::vector<RuleEntry>& rules) {
 std::string Missing(const ServerReport& report, const char* part) {
   for (const Problem& problem : report.problems) {
     if (problem.part != part && !problem.part.empty()) continue;
-    const std::string word = OutcomeWord(problem.outcome);
     if (problem.outcome == Outcome::TimedOut || problem.outcome == Outcome::PortRefused)
-      return word;
-    return word + " (" + TerminalText(problem.reason) + ")";
+      return OutcomeWord(problem.outcome);
+    return WordAndReason(problem.outcome, problem.reason);
   }
   return TimeoutText;
 }
@@ -127,22 +126,25 @@ std::string Missing(const ServerReport& report, const char* part) {
 std::string ListOutcome(const ListResult& result) {
   if (result.outcome == Outcome::Answered && result.roundTripMs)
     return Milliseconds(*result.roundTripMs);
-  const std::string word = OutcomeWord(result.outcome);
   if (result.outcome == Outcome::TimedOut || result.outcome == Outcome::PortRefused ||
       result.error.empty())
-    return word;
-  return word + " (" + TerminalText(result.error) + ")";
+    return OutcomeWord(result.outcome);
+  return WordAndReason(result.outcome, result.error);
 }
 
-using ListRow = std::array<std::string, 6>;
+constexpr char NoValue[] = "-";
 
-ListRow ListColumns(const ListResult& result) {
+ListTable::Row ListColumns(const ListResult& result) {
+  const ListTarget& target = result.target;
   const bool answered = result.outcome == Outcome::Answered && result.details;
-  return {TerminalText(result.target.name),
-          TerminalText(result.target.address),
-          answered && result.protocol ? WireProtocolName(*result.protocol) : "-",
-          answered ? TerminalText(result.details->MapName) : "-",
-          answered ? PlayersOfMax(*result.details) : "-",
+  // A text list names a server by its address alone: it has no name of its own to show.
+  const bool named = target.name != target.address;
+  return {named ? TerminalText(target.name) : NoValue,
+          answered ? TerminalText(result.details->ServerName) : NoValue,
+          TerminalText(target.address),
+          answered && result.protocol ? WireProtocolName(*result.protocol) : NoValue,
+          answered ? TerminalText(result.details->MapName) : NoValue,
+          answered ? PlayersOfMax(*result.details) : NoValue,
           ListOutcome(result)};
 }
 
@@ -194,16 +196,44 @@ void PrintConsoleText(std::string& out, const ConsoleReport& report) {
   for (const std::string& line : *report.lines) out += TerminalText(line) + '\n';
 }
 
-void PrintListText(std::string& out, const std::vector<ListResult>& results) {
-  std::vector<ListRow> rows{{"Name", "Address", "Protocol", "Map", "Players", "Round trip"}};
-  for (const ListResult& result : results) rows.push_back(ListColumns(result));
-  std::array<std::size_t, 6> widths{};
-  for (const ListRow& row : rows)
-    for (std::size_t column = 0; column < row.size(); ++column)
-      widths[column] = std::max(widths[column], CharacterCount(row[column]));
-  for (const ListRow& row : rows) {
-    for (std::size_t column = 0; column + 1 < row.size(); ++column)
-      out += Padded(row[column], widths[column]) + "  ";
-    out += row.back() + '\n';
+ListTable::ListTable(std::size_t entries) {
+  rows_.reserve(entries + 1);
+  Remember(Title);
+}
+
+const ListTable::Row ListTable::Title = {"Name", "Server",  "Address",   "Protocol",
+                                         "Map",  "Players", "Round trip"};
+
+void ListTable::Add(const ListResult& result) {
+  Remember(ListColumns(result));
+}
+
+// Cells hold no zero byte (TerminalText leaves no control character), so one separates them.
+void ListTable::Remember(const Row& row) {
+  std::size_t bytes = row.size() - 1;
+  for (std::size_t column = 0; column < row.size(); ++column) {
+    widths_[column] = std::max(widths_[column], TerminalColumns(row[column]));
+    bytes += row[column].size();
   }
+  // A block never grows beyond the room it was given, so the rows in it stay where they are.
+  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < bytes)
+    blocks_.emplace_back().reserve(std::max(BlockBytes, bytes));
+  std::string& block = blocks_.back();
+  const std::size_t start = block.size();
+  for (std::size_t column = 0; column < row.size(); ++column) {
+    if (column > 0) block += '\0';
+    block += row[column];
+  }
+  rows_.emplace_back(block.data() + start, bytes);
+}
+
+void ListTable::AppendLine(std::string& out, std::size_t index) const {
+  std::string_view cells = rows_[index];
+  for (std::size_t column = 0; column + 1 < widths_.size(); ++column) {
+    const std::size_t end = cells.find('\0');
+    out += Padded(std::string(cells.substr(0, end)), widths_[column]) + "  ";
+    cells.remove_prefix(end + 1);
+  }
+  out += cells;
+  out += '\n';
 }
