@@ -1,16 +1,12 @@
 // zerval-query as a child process against the game-server simulator on 127.0.0.1.
 #include <sys/stat.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,52 +23,13 @@
 #include "engine/server_address.h"
 #include "filelimits.h"
 #include "floodpeer.h"
+#include "querytool.h"
 #include "simulator.h"
 #include "store/mytypes.h"
 #include "store/stdfuncs.h"
 #include "udppeer.h"
 
 namespace {
-
-struct QueryRun {
-  int exitCode = -1;
-  QByteArray out;
-  QByteArray err;
-  qint64 elapsedMs = 0;
-};
-
-// Runs zerval-query to its end, with `input` on its standard input and `environment` added to
-// its own. Events are handled meanwhile, so that a FakeServer of the test can answer it.
-QueryRun RunQuery(const QStringList& arguments, const QByteArray& input = {},
-                  const QStringList& environment = {}) {
-  QProcess process;
-  QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-  variables.remove("ZERVAL_RCON_PASSWORD");
-  for (const QString& variable : environment)
-    variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
-  process.setProcessEnvironment(variables);
-  QElapsedTimer clock;
-  clock.start();
-  process.start(ZERVAL_QUERY_BIN, arguments);
-  process.write(input);
-  process.closeWriteChannel();
-  QueryRun run;
-  // The process may end while events are handled; waitForFinished() then answers false.
-  while (process.state() != QProcess::NotRunning && !process.waitForFinished(5)) {
-    if (clock.hasExpired(60000)) {
-      process.kill();
-      process.waitForFinished();
-      return run;
-    }
-    QCoreApplication::processEvents();
-  }
-  if (process.error() == QProcess::FailedToStart) return run;
-  run.elapsedMs = clock.elapsed();
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.out = process.readAllStandardOutput();
-  run.err = process.readAllStandardError();
-  return run;
-}
 
 QString Loopback(std::uint16_t port) {
   return "127.0.0.1:" + QString::number(port);
@@ -220,7 +177,7 @@ class TestQueryCli : public QObject {
         {"--name", "Alpha", "--map", "dm_test", "--players", "3", "--bots", "0", "--rules", "5"});
     QVERIFY(simulator->port() != 0);
 
-    const QueryRun run = RunQuery({Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
     QVERIFY(run.out.contains("Server Name:             Alpha\n"));
@@ -237,7 +194,7 @@ class TestQueryCli : public QObject {
   void printsOneServerAsJson() {
     auto simulator = StartSimulator(
         {"--name", "Alpha", "--players", "2", "--bots", "1", "--rules", "30", "--mod"});
-    const QueryRun run = RunQuery({"--json", Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--json", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     const QJsonObject json = FirstServer(run);
     QCOMPARE(json["address"].toString(), Loopback(simulator->port()));
@@ -254,7 +211,7 @@ class TestQueryCli : public QObject {
     QVERIFY(json["roundTripMs"].toDouble() > 0);
     QVERIFY(!json.contains("error") && !json.contains("a2s"));
 
-    const QueryRun pretty = RunQuery({"--pretty", Loopback(simulator->port())});
+    const QueryRun pretty = RunQueryTool({"--pretty", Loopback(simulator->port())});
     QVERIFY(pretty.out.startsWith("{\n  \"servers\": [\n    {\n      \"target\": "));
     QCOMPARE(FirstServer(pretty)["rules"], json["rules"]);
   }
@@ -277,7 +234,7 @@ class TestQueryCli : public QObject {
     QFETCH(QStringList, faults);
     QFETCH(QByteArray, expected);
     auto simulator = StartSimulator(faults);
-    const QueryRun run = RunQuery({"--timeout", "300", Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--timeout", "300", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.out.contains(expected), run.out.constData());
   }
@@ -299,9 +256,9 @@ class TestQueryCli : public QObject {
     QFETCH(int, exitCode);
     arguments.replaceInStrings("@file", WriteFile("password", "sec ret\nsecond line\n"));
     auto simulator = StartSimulator({"--password", "sec ret", "--players", "2", "--bots", "0"});
-    const QueryRun run =
-        RunQuery(QStringList{"--json", "--rcon", "status", Loopback(simulator->port())} + arguments,
-                 {}, environment);
+    const QueryRun run = RunQueryTool(
+        QStringList{"--json", "--rcon", "status", Loopback(simulator->port())} + arguments, {},
+        environment);
     QCOMPARE(run.exitCode, exitCode);
     const QJsonObject json = FirstServer(run);
     const std::vector<std::string> commands = simulator->commands();
@@ -323,14 +280,14 @@ class TestQueryCli : public QObject {
   void consoleRefusalsAndRenewal() {
     auto banning = StartSimulator({"--password", "secret", "--ban-after", "1"});
     const QStringList wrong{"--rcon", "status", "--password", "wrong", Loopback(banning->port())};
-    QCOMPARE(RunQuery(wrong).exitCode, 3);
-    const QueryRun banned = RunQuery(wrong);
+    QCOMPARE(RunQueryTool(wrong).exitCode, 3);
+    const QueryRun banned = RunQueryTool(wrong);
     QCOMPARE(banned.exitCode, 3);
     QVERIFY2(banned.err.contains("banned"), banned.err.constData());
 
     auto expiring = StartSimulator({"--password", "secret", "--expire-challenge", "1 rcon"});
-    const QueryRun renewed = RunQuery({"--rcon", "say hi", Loopback(expiring->port())}, {},
-                                      {"ZERVAL_RCON_PASSWORD=secret"});
+    const QueryRun renewed = RunQueryTool({"--rcon", "say hi", Loopback(expiring->port())}, {},
+                                          {"ZERVAL_RCON_PASSWORD=secret"});
     QCOMPARE(renewed.exitCode, 0);
     QCOMPARE(renewed.out, QByteArray("Console: hi\n"));
     QCOMPARE(CountCommands(*expiring, "challenge rcon"), 2);
@@ -341,7 +298,7 @@ class TestQueryCli : public QObject {
     auto simulator =
         StartSimulator({"--password", "secret", "--players", "16", "--bots", "16", "--max", "32"});
     const QueryRun run =
-        RunQuery({"--rcon", "status", "--password", "secret", Loopback(simulator->port())});
+        RunQueryTool({"--rcon", "status", "--password", "secret", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     const QList<QByteArray> lines = run.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 7 + 32 + 1);
@@ -351,8 +308,8 @@ class TestQueryCli : public QObject {
 
   void consoleWithoutChallengeSendsNoPassword() {
     auto simulator = StartSimulator({"--password", "secret", "--ignore", "challenge"});
-    const QueryRun run = RunQuery({"--timeout", "300", "--rcon", "status", "--password", "secret",
-                                   Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--timeout", "300", "--rcon", "status", "--password",
+                                       "secret", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.err.contains("no console challenge"));
     QCOMPARE(simulator->commands(), std::vector<std::string>{"challenge rcon"});
@@ -364,7 +321,7 @@ class TestQueryCli : public QObject {
     const std::string text =
         std::string(4, '\xFF') + 'l' + std::string(1400, 'x') + std::string("\n\0\0", 3);
     FloodPeer flood(text, std::chrono::milliseconds(4000), FloodPeer::From::Server);
-    const QueryRun run = RunQuery(
+    const QueryRun run = RunQueryTool(
         {"--timeout", "300", "--rcon", "status", "--password", "pw", Loopback(flood.port())});
     QVERIFY(flood.flooding());
     QVERIFY(run.exitCode == 1 || run.exitCode == 4);
@@ -372,8 +329,8 @@ class TestQueryCli : public QObject {
 
   void consoleWithoutReplyTimesOut() {
     auto simulator = StartSimulator({"--password", "secret", "--ignore", "rcon"});
-    const QueryRun run = RunQuery({"--timeout", "300", "--rcon", "status", "--password", "secret",
-                                   Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--timeout", "300", "--rcon", "status", "--password",
+                                       "secret", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.err.contains("no console reply"));
   }
@@ -390,7 +347,7 @@ class TestQueryCli : public QObject {
                       Entry("silent", Address(silent->port())), Entry("open bracket", "[::1"),
                       Entry("no port", "127.0.0.1:"), Entry("again", Address(fast->port()))});
 
-    const QueryRun run = RunQuery({"--json", "--timeout", "1500", "--list", list});
+    const QueryRun run = RunQueryTool({"--json", "--timeout", "1500", "--list", list});
     QCOMPARE(run.exitCode, 2);
     const QJsonArray servers = JsonOf(run)["servers"].toArray();
     QCOMPARE(servers.size(), 7);
@@ -426,7 +383,8 @@ class TestQueryCli : public QObject {
     for (int i = 0; i < 3; ++i)
       entries.push_back(Entry("server " + std::to_string(i), Address(simulator->port() + i)));
     if (withSilent) entries.push_back(Entry("quiet one", Address(silent->port())));
-    const QueryRun run = RunQuery({"--timeout", "300", "--list", WriteList("lines.zsl", entries)});
+    const QueryRun run =
+        RunQueryTool({"--timeout", "300", "--list", WriteList("lines.zsl", entries)});
     QCOMPARE(run.exitCode, exitCode);
     const QList<QByteArray> lines = run.out.trimmed().split('\n');
     QCOMPARE(lines.size(), int(entries.size()) + 1);
@@ -447,7 +405,8 @@ class TestQueryCli : public QObject {
     TServerList entries;
     for (int i = 0; i < 20; ++i)
       entries.push_back(Entry("s" + std::to_string(i), Address(simulator->port() + i)));
-    const QueryRun run = RunQuery({"--timeout", "400", "--list", WriteList("silent.zsl", entries)});
+    const QueryRun run =
+        RunQueryTool({"--timeout", "400", "--list", WriteList("silent.zsl", entries)});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out.count("timeout"), 20);
     QVERIFY2(run.elapsedMs < 4000, QByteArray::number(run.elapsedMs).constData());
@@ -459,18 +418,18 @@ class TestQueryCli : public QObject {
   void keepsControlCharactersOffTheTerminal() {
     auto simulator = StartSimulator({"--name", "Evil\x1b[2J\u202Ename"});
     const QString list = WriteList("texts.zsl", {Entry("M\xFCller", Address(simulator->port()))});
-    const QueryRun single = RunQuery({Loopback(simulator->port())});
+    const QueryRun single = RunQueryTool({Loopback(simulator->port())});
     QVERIFY(!single.out.contains('\x1b'));
     QVERIFY(single.out.contains("Evil?[2J?name"));
-    const QueryRun listed = RunQuery({"--list", list});
+    const QueryRun listed = RunQueryTool({"--list", list});
     QVERIFY(listed.out.contains("M\xC3\xBCller"));
-    const QueryRun json = RunQuery({"--json", "--list", list});
+    const QueryRun json = RunQueryTool({"--json", "--list", list});
     // JSON escapes the right-to-left override: the same value, safe to show.
     QVERIFY(!json.out.contains("\u202E") && json.out.contains("\\u202E"));
     QCOMPARE(JsonOf(json)["servers"][0]["serverName"].toString(), QString("Evil\x1b[2J\u202Ename"));
     QCOMPARE(JsonOf(json)["servers"][0]["name"].toString(), QString::fromLatin1("M\xFCller"));
     // An address read from a list reaches standard error masked as well.
-    const QueryRun escaped = RunQuery({"--list", "-"}, "bad\x1b[2J:1\n");
+    const QueryRun escaped = RunQueryTool({"--list", "-"}, "bad\x1b[2J:1\n");
     QCOMPARE(escaped.exitCode, 2);
     QVERIFY(!escaped.err.contains('\x1b') && escaped.err.contains("bad?[2J:1"));
   }
@@ -556,7 +515,7 @@ class TestQueryCli : public QObject {
     const FifoWriterVisit unblock(fifo.toStdString());
     arguments.replaceInStrings("@fifo", fifo);
 
-    const QueryRun run = RunQuery(arguments, lines);
+    const QueryRun run = RunQueryTool(arguments, lines);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QVERIFY2(run.err.contains(message), run.err.constData());
@@ -588,7 +547,7 @@ class TestQueryCli : public QObject {
         StartSimulator(SteamServer({"--name", "Today", "--map", "dm_test", "--players", "16",
                                     "--bots", "16", "--max", "32", "--rules", "60"}) +
                        wire);
-    const QueryRun run = RunQuery({"--a2s", "--json", Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--a2s", "--json", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.isEmpty(), run.err.constData());
     const QJsonObject json = FirstServer(run);
@@ -628,7 +587,7 @@ class TestQueryCli : public QObject {
     auto simulator = StartSimulator(SteamServer(
         {"--info-challenge", "--expire-challenge", QString("%1 details").arg(expired)}));
     const QueryRun run =
-        RunQuery({"--a2s", "--retries", "0", "--timeout", "500", Loopback(simulator->port())});
+        RunQueryTool({"--a2s", "--retries", "0", "--timeout", "500", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out.contains("\nDetails: timeout\n"), exitCode != 0);
     QCOMPARE(CountA2sRequests(*simulator, 'T'), 3);
@@ -648,7 +607,7 @@ class TestQueryCli : public QObject {
     QFETCH(QStringList, server);
     QFETCH(QByteArray, expected);
     auto simulator = StartSimulator(server);
-    const QueryRun run = RunQuery({"--a2s", "--timeout", "300", Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--a2s", "--timeout", "300", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.out.contains(expected), run.out.constData());
   }
@@ -670,7 +629,7 @@ class TestQueryCli : public QObject {
       }
       return QByteArray();
     });
-    const QueryRun run = RunQuery({"--a2s", "--json", Loopback(server.port())});
+    const QueryRun run = RunQueryTool({"--a2s", "--json", Loopback(server.port())});
     QCOMPARE(run.exitCode, 0);
     const QJsonArray decoded = FirstServer(run)["rules"].toArray();
     QCOMPARE(decoded.size(), 500);
@@ -706,13 +665,13 @@ class TestQueryCli : public QObject {
       }
       return QByteArray();
     });
-    const QJsonObject classic = FirstServer(RunQuery({"--json", Loopback(server.port())}));
+    const QJsonObject classic = FirstServer(RunQueryTool({"--json", Loopback(server.port())}));
     QCOMPARE(classic["details"]["mod"]["downloadUrl"], QJsonValue(""));
     QCOMPARE(classic["details"]["serverType"].toString(), QString("relay"));
     QCOMPARE(classic["rules"][0]["value"], QJsonValue(""));
     QVERIFY(classic["players"][0]["time"].isNull());
 
-    const QJsonObject a2s = FirstServer(RunQuery({"--a2s", "--json", Loopback(server.port())}));
+    const QJsonObject a2s = FirstServer(RunQueryTool({"--a2s", "--json", Loopback(server.port())}));
     QCOMPARE(a2s["details"]["serverType"].toString(), QString("relay"));
     QCOMPARE(a2s["details"]["os"].toString(), QString("macos"));
     QCOMPARE(a2s["a2s"]["vac"].toBool(), true);
@@ -720,7 +679,7 @@ class TestQueryCli : public QObject {
     QCOMPARE(a2s["a2s"]["steamId"].toString(), QString("10376293541461622785"));
     QCOMPARE(a2s["a2s"]["keywords"].toString(), QString("tag,other"));
 
-    const QJsonObject refused = FirstServer(RunQuery({"--json", Loopback(ClosedPort())}));
+    const QJsonObject refused = FirstServer(RunQueryTool({"--json", Loopback(ClosedPort())}));
     QVERIFY(refused["roundTripMs"].isNull() && refused["details"].isNull());
     QVERIFY(refused["error"].toString().contains("refused"));
   }
@@ -732,7 +691,7 @@ class TestQueryCli : public QObject {
                              QByteArray("\x64\x00\x00\x00\x12\x34\x56\x78", 8) + "BZh9" +
                              QByteArray(40, '\x5A');
     FakeServer server([&piece](const QByteArray&) { return piece; });
-    const QueryRun single = RunQuery({"--a2s", "--timeout", "300", Loopback(server.port())});
+    const QueryRun single = RunQueryTool({"--a2s", "--timeout", "300", Loopback(server.port())});
     QCOMPARE(single.exitCode, 4);
     for (const char* part : {"details", "players", "rules"})
       QVERIFY2(single.err.contains(Loopback(server.port()).toLatin1() + ": " + part +
@@ -740,10 +699,10 @@ class TestQueryCli : public QObject {
                single.err.constData());
 
     const QString list = WriteList("refused.zsl", {Entry("broken", Address(server.port()))});
-    const QueryRun listed = RunQuery({"--a2s", "--timeout", "300", "--list", list});
+    const QueryRun listed = RunQueryTool({"--a2s", "--timeout", "300", "--list", list});
     QCOMPARE(listed.exitCode, 4);
     QVERIFY2(listed.out.contains("unreadable (reply refused: bzip2"), listed.out.constData());
-    const QueryRun json = RunQuery({"--a2s", "--json", "--timeout", "300", "--list", list});
+    const QueryRun json = RunQueryTool({"--a2s", "--json", "--timeout", "300", "--list", list});
     QCOMPARE(JsonOf(json)["servers"][0]["status"].toString(), QString("unreadable"));
     QVERIFY(JsonOf(json)["servers"][0]["error"].toString().startsWith("reply refused: bzip2"));
   }
@@ -765,8 +724,8 @@ class TestQueryCli : public QObject {
     entries.push_back(Entry("classic", Address(classic->port())));
     entries.push_back(Entry("today again", Address(today->port())));
 
-    const QueryRun run = RunQuery({"--a2s", "--json", "--retries", "0", "--timeout", "800",
-                                   "--list", WriteList("a2s.zsl", entries)});
+    const QueryRun run = RunQueryTool({"--a2s", "--json", "--retries", "0", "--timeout", "800",
+                                       "--list", WriteList("a2s.zsl", entries)});
     QCOMPARE(run.exitCode, 1);
     const QJsonArray servers = JsonOf(run)["servers"].toArray();
     const std::vector<std::pair<QString, QString>> expected = {
@@ -806,7 +765,7 @@ class TestQueryCli : public QObject {
     QFETCH(QString, protocol);
     QFETCH(QStringList, asked);
     auto simulator = StartSimulator(server + QStringList{"--name", "Found"});
-    const QueryRun run = RunQuery({"--json", "--timeout", "400", Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--json", "--timeout", "400", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, protocol.isEmpty() ? 1 : 0);
     const QJsonObject json = FirstServer(run);
     QCOMPARE(json["protocol"].toString(), protocol);
@@ -819,7 +778,7 @@ class TestQueryCli : public QObject {
     if (protocol.isEmpty())
       QVERIFY2(run.err.contains(": players: no reply within 400 ms"), run.err.constData());
     else
-      QVERIFY(RunQuery({Loopback(simulator->port())})
+      QVERIFY(RunQueryTool({Loopback(simulator->port())})
                   .out.contains(" ms with the " + protocol.toLatin1() + " protocol\n"));
   }
 
@@ -836,7 +795,7 @@ class TestQueryCli : public QObject {
     const QByteArray list = c + "\n" + a + "\na2s " + a + "\n" + a + "\n" +
                             Loopback(both->port()).toLatin1() + "\n" +
                             Loopback(silent->port()).toLatin1() + "\nclassic " + a + "\na2s " + c;
-    const QueryRun run = RunQuery({"--json", "--timeout", "400", "--list", "-"}, list);
+    const QueryRun run = RunQueryTool({"--json", "--timeout", "400", "--list", "-"}, list);
     QCOMPARE(run.exitCode, 1);
     const QJsonArray servers = JsonOf(run)["servers"].toArray();
     const std::vector<std::pair<QString, QJsonValue>> expected = {
@@ -851,8 +810,8 @@ class TestQueryCli : public QObject {
     const std::uint16_t port = classic->port();
     QVERIFY(classic->stop());
     auto successor = StartSimulator(SteamServer({"--port", QString::number(port)}));
-    QVERIFY(RunQuery({"--list", "-"}, Loopback(port).toLatin1()).out.contains(" a2s "));
-    QCOMPARE(FirstServer(RunQuery({"--json", Loopback(port)}))["protocol"].toString(),
+    QVERIFY(RunQueryTool({"--list", "-"}, Loopback(port).toLatin1()).out.contains(" a2s "));
+    QCOMPARE(FirstServer(RunQueryTool({"--json", Loopback(port)}))["protocol"].toString(),
              QString("a2s"));
   }
 
@@ -873,20 +832,20 @@ class TestQueryCli : public QObject {
     QFETCH(QStringList, asked);
     auto simulator = StartSimulator(server);
     const QueryRun run =
-        RunQuery(option + QStringList{"--timeout", "300", Loopback(simulator->port())});
+        RunQueryTool(option + QStringList{"--timeout", "300", Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(Asked(*simulator), asked);
   }
 
   void helpAndVersion() {
-    const QueryRun run = RunQuery({"--help"});
+    const QueryRun run = RunQueryTool({"--help"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith("Usage: zerval-query"));
     for (const char* text :
          {"--a2s ", "--protocol NAME", "--retries N", "--password-file FILE",
           "ZERVAL_RCON_PASSWORD", "Exit status", "  4  a reply could not be read"})
       QVERIFY2(run.out.contains(text), text);
-    const QueryRun version = RunQuery({"--version"});
+    const QueryRun version = RunQueryTool({"--version"});
     QCOMPARE(version.exitCode, 0);
     QVERIFY(QRegularExpression("^zerval-query \\d+\\.\\d+").match(version.out).hasMatch());
   }
@@ -938,7 +897,7 @@ class TestQueryCli : public QObject {
     auto v6 = StartSimulator({"--name", "Six", "--address", "::1"});
     const QString byName = "localhost:" + QString::number(v4->port());
     const QString byV6 = "[::1]:" + QString::number(v6->port());
-    const QueryRun run = RunQuery({"--json", byName, byV6});
+    const QueryRun run = RunQueryTool({"--json", byName, byV6});
     QCOMPARE(run.exitCode, 0);
     const QJsonArray servers = JsonOf(run)["servers"].toArray();
     QCOMPARE(servers.size(), 2);
@@ -947,7 +906,7 @@ class TestQueryCli : public QObject {
     QCOMPARE(servers[0]["details"]["serverName"].toString(), QString("Four"));
     QCOMPARE(servers[1]["address"].toString(), byV6);
     QCOMPARE(servers[1]["players"].toArray().size(), 8);
-    QCOMPARE(RunQuery({"--list", "-"}, byV6.toLatin1()).exitCode, 0);
+    QCOMPARE(RunQueryTool({"--list", "-"}, byV6.toLatin1()).exitCode, 0);
   }
 
   // One lost request is no false alarm: it goes out again after the interval, in every mode.
@@ -975,7 +934,7 @@ class TestQueryCli : public QObject {
           mode + QStringList{"--timeout", "1000",      "--interval",
                              "100",       "--retries", QString::number(retries)};
       if (!mode.contains("-")) arguments << address;
-      const QueryRun run = RunQuery(arguments, address.toLatin1());
+      const QueryRun run = RunQueryTool(arguments, address.toLatin1());
       QCOMPARE(run.exitCode, retries == 0 ? 1 : 0);
       const int asked = kind == 'T'   ? CountA2sRequests(*simulator, 'T')
                         : kind == 'c' ? CountCommands(*simulator, "challenge rcon")
@@ -988,13 +947,13 @@ class TestQueryCli : public QObject {
   // Nothing listens: the system's report ends the wait at once, well before the time-out.
   void reportsARefusedPortAtOnce() {
     const QString closed = Loopback(ClosedPort());
-    const QueryRun single = RunQuery({"--timeout", "60000", closed});
+    const QueryRun single = RunQueryTool({"--timeout", "60000", closed});
     QCOMPARE(single.exitCode, 1);
     QVERIFY2(single.out.startsWith(closed.toLatin1() + ": refused\n"), single.out.constData());
     auto simulator = StartSimulator({});
     const QueryRun listed =
-        RunQuery({"--timeout", "60000", "--list", "-", Loopback(simulator->port())},
-                 closed.toLatin1() + "\n");
+        RunQueryTool({"--timeout", "60000", "--list", "-", Loopback(simulator->port())},
+                     closed.toLatin1() + "\n");
     QCOMPARE(listed.exitCode, 1);
     QVERIFY2(listed.out.contains(" refused\n") && listed.out.contains(" ms\n"),
              listed.out.constData());
@@ -1011,7 +970,7 @@ class TestQueryCli : public QObject {
     const QString file = WriteFile("servers.txt", text);
     const QString zsl = WriteList("one.zsl", {Entry("listed", Address(classic->port()))});
     for (const QueryRun& run :
-         {RunQuery({"--json", "--list", file}), RunQuery({"--json", "-l", "-"}, text)}) {
+         {RunQueryTool({"--json", "--list", file}), RunQueryTool({"--json", "-l", "-"}, text)}) {
       QCOMPARE(run.exitCode, 0);
       const QJsonArray servers = JsonOf(run)["servers"].toArray();
       QCOMPARE(servers.size(), 3);
@@ -1020,7 +979,7 @@ class TestQueryCli : public QObject {
       QCOMPARE(servers[1]["a2s"]["bots"].toInt(), 2);
       QCOMPARE(servers[2]["serverName"].toString(), QString("Classic"));
     }
-    const QueryRun both = RunQuery({"--list", zsl, "--list=" + file, Loopback(steam->port())});
+    const QueryRun both = RunQueryTool({"--list", zsl, "--list=" + file, Loopback(steam->port())});
     QCOMPARE(both.exitCode, 0);
     QCOMPARE(both.out.count('\n'), 1 + 1 + 3 + 1);
     QVERIFY(both.out.contains("\nlisted "));
@@ -1048,10 +1007,10 @@ class TestQueryCli : public QObject {
     auto simulator = StartSimulator(server);
     const QString address = Loopback(simulator->port());
     if (!mode.contains("-")) mode << address;
-    const QueryRun text = RunQuery(mode, address.toLatin1());
+    const QueryRun text = RunQueryTool(mode, address.toLatin1());
     QCOMPARE(text.exitCode, 4);
     QVERIFY2(text.err.contains("unreadable reply: "), text.err.constData());
-    const QueryRun json = RunQuery(QStringList{"--json"} + mode, address.toLatin1());
+    const QueryRun json = RunQueryTool(QStringList{"--json"} + mode, address.toLatin1());
     QCOMPARE(json.exitCode, 4);
     const QJsonObject entry = FirstServer(json);
     QVERIFY2(entry["error"].toString().contains("unreadable reply: "), json.out.constData());
@@ -1079,10 +1038,10 @@ class TestQueryCli : public QObject {
     });
     const QStringList console{"--rcon", "mp_logmessages 1", "--password", "pw",
                               Loopback(peer.port())};
-    const QueryRun text = RunQuery(console);
+    const QueryRun text = RunQueryTool(console);
     QCOMPARE(text.exitCode, 0);
     QCOMPARE(text.out, lines.isEmpty() ? QByteArray() : lines.join('\n').toLatin1() + '\n');
-    const QJsonObject json = FirstServer(RunQuery(QStringList{"--json"} + console));
+    const QJsonObject json = FirstServer(RunQueryTool(QStringList{"--json"} + console));
     QCOMPARE(json["lines"].toArray(), QJsonArray::fromStringList(lines));
     QCOMPARE(json["truncated"], QJsonValue(false));
   }
@@ -1097,7 +1056,7 @@ class TestQueryCli : public QObject {
                       std::chrono::milliseconds(100));
       QStringList arguments{"--rcon", "status", "--password", "pw", Loopback(flood.port())};
       if (json) arguments.prepend("--json");
-      const QueryRun run = RunQuery(arguments);
+      const QueryRun run = RunQueryTool(arguments);
       QCOMPARE(run.exitCode, 4);
       QVERIFY2(run.err.contains("console output cut"), run.err.constData());
       if (json) QCOMPARE(FirstServer(run)["truncated"], QJsonValue(true));
@@ -1112,7 +1071,7 @@ class TestQueryCli : public QObject {
     const QString list =
         WriteList("names.zsl", {Entry("\xE6\x9D\xB1\xE4\xBA\xAC", Address(simulator->port())),
                                 Entry("abcd", Address(simulator->port() + 1))});
-    const QueryRun run = RunQuery({"--list", list, Loopback(simulator->port())});
+    const QueryRun run = RunQueryTool({"--list", list, Loopback(simulator->port())});
     QCOMPARE(run.exitCode, 0);
     const QList<QByteArray> lines = run.out.split('\n');
     QVERIFY2(lines[0].startsWith("Name  Server   Address"), lines[0].constData());
@@ -1138,7 +1097,7 @@ class TestQueryCli : public QObject {
     extra.replace("@broken", Loopback(broken.port()).toLatin1());
     const QByteArray list = Loopback(answering->port()).toLatin1() + "\n" +
                             Loopback(silent->port()).toLatin1() + "\n" + extra;
-    const QueryRun run = RunQuery({"--timeout", "300", "--list", "-"}, list);
+    const QueryRun run = RunQueryTool({"--timeout", "300", "--list", "-"}, list);
     QCOMPARE(run.exitCode, exitCode);
   }
 };

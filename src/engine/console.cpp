@@ -10,6 +10,7 @@
 
 #include "engine/console_choice.h"
 #include "engine/exchange_driver.h"
+#include "engine/micros.h"
 #include "engine/query_protocol.h"
 #include "engine/reply_reading.h"
 #include "engine/tcp_connection.h"
@@ -25,10 +26,6 @@ constexpr char ChallengeKind = 'c';
 constexpr char ConsoleTextKind = 'l';
 // A request is never given less than this, so one that starts at the deadline still goes out.
 constexpr Micros ShortestWait = 1000;
-
-Micros MicrosOf(std::chrono::milliseconds duration) {
-  return std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
-}
 
 // The request's time-out and its whole exchange end at `deadline`.
 void Bound(ExchangeRequest& request, Micros deadline) {

@@ -8,20 +8,12 @@
 #include <utility>
 
 #include "engine/exchange_driver.h"
+#include "engine/micros.h"
 
 namespace {
 
 // Datagrams taken from the socket before the clock is looked at again.
 constexpr int MaxTakenPerPass = 64;
-
-Clock::time_point AtMicros(Micros micros) {
-  return Clock::time_point(
-      std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(micros)));
-}
-
-Micros MicrosOf(Clock::time_point time) {
-  return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
-}
 
 void Connect(TcpConnection& connection, const ServerAddress& address, ConsoleRace& race) {
   const Micros now = NowMicros();

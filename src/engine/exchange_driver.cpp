@@ -9,26 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "engine/micros.h"
+
 namespace {
 
 // A flood must not keep the clock from being looked at: after this many datagrams from one
 // socket the exchanges' deadlines come first.
 constexpr int MaxTakenPerPass = 64;
 
-Clock::time_point AtMicros(Micros micros) {
-  return Clock::time_point(
-      std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(micros)));
-}
-
-Micros MicrosOf(Clock::time_point time) {
-  return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
-}
-
 }  // namespace
-
-Micros NowMicros() {
-  return MicrosOf(Clock::now());
-}
 
 Failure FailureOf(const Exchange& exchange) {
   if (exchange.portRefused) return {Outcome::PortRefused, "refused (port unreachable)"};

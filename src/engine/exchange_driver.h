@@ -11,13 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "engine/micros.h"
 #include "engine/server_address.h"
 #include "engine/settings.h"
 #include "engine/udp_socket.h"
 #include "protocol/replypolicy.h"
-
-// The reply policy's clock: microseconds on the steady clock.
-Micros NowMicros();
 
 // One exchange with one server: the policy decides, the driver sends and receives for it.
 struct Exchange {

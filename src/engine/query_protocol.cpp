@@ -8,17 +8,10 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/micros.h"
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
 #include "protocol/replypolicy.h"
-
-namespace {
-
-Micros MicrosOf(std::chrono::milliseconds duration) {
-  return std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
-}
-
-}  // namespace
 
 const char* PartName(A2sQuery part) {
   switch (part) {

@@ -9,17 +9,13 @@
 #include <utility>
 
 #include "engine/exchange_driver.h"
+#include "engine/micros.h"
 
 namespace {
 
 // A flood must not keep the clock from being looked at: after this many reads the deadlines
 // come first.
 constexpr int MaxReadsPerPass = 64;
-
-Clock::time_point AtMicros(Micros micros) {
-  return Clock::time_point(
-      std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(micros)));
-}
 
 }  // namespace
 

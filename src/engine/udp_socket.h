@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/micros.h"
 #include "engine/server_address.h"
-
-using Clock = std::chrono::steady_clock;
 
 struct ReceivedDatagram {
   std::string bytes;

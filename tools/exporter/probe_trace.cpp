@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/display_text.h"
+#include "engine/micros.h"
 #include "engine/server_address.h"
 #include "probe_metrics.h"
 #include "protocol/datafuncs.h"
@@ -33,10 +34,6 @@ const char* VerdictText(Verdict verdict) {
       return "ignored: empty";
   }
   return "";
-}
-
-Micros MicrosOf(Clock::time_point time) {
-  return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
 }
 
 }  // namespace
