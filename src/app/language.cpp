@@ -14,19 +14,22 @@ namespace {
 // The language whose numbers the texts use, once a catalogue is installed.
 std::optional<QLocale> chosenLanguage;
 
-// Installed: PREFIX/bin/PROGRAM finds PREFIX/share/zerval/translations; built: the catalogues
-// lie in the build tree's "translations" folder beside the programs.
+}  // namespace
+
 QStringList TranslationFolders() {
   const QDir programFolder(QCoreApplication::applicationDirPath());
   return {programFolder.filePath(QStringLiteral("../share/zerval/translations")),
           programFolder.filePath(QStringLiteral("translations"))};
 }
 
-}  // namespace
-
 QString InstallTranslations(QCoreApplication& application, const QString& program) {
+  return InstallTranslations(application, program, TranslationFolders());
+}
+
+QString InstallTranslations(QCoreApplication& application, const QString& program,
+                            const QStringList& folders) {
   const QLocale system = QLocale::system();
-  for (const QString& folder : TranslationFolders()) {
+  for (const QString& folder : folders) {
     auto* own = new QTranslator(&application);
     if (!own->load(system, program, QStringLiteral("_"), folder)) {
       delete own;
