@@ -88,8 +88,8 @@ void GridCellPainter::paint(QPainter* painter, const QStyleOptionViewItem& optio
                             const QModelIndex& index) const {
   const bool fixed = IsFixed(index);
   painter->save();
-  painter->fillRect(option.rect, fixed ? FixedCellColour(option.palette)
-                                       : option.palette.color(QPalette::Base));
+  painter->fillRect(option.rect,
+                    fixed ? FixedCellColour(option.palette) : option.palette.color(QPalette::Base));
 
   // The view draws one pixel of grid line; a wider line takes the rest from the cell's edges.
   const int extraLine = lineWidth_ - 1;

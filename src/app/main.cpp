@@ -91,8 +91,8 @@ void Tfrm_main::SetupFrame() {
   connect(ui.SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
 
   pop_tray.setObjectName(QStringLiteral("pop_tray"));
-  QAction* restore = pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_restore.png")),
-                                        tr("Restore"));
+  QAction* restore =
+      pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_restore.png")), tr("Restore"));
   restore->setObjectName(QStringLiteral("tray_Restore"));
   pop_tray.addSeparator();
   QAction* close =

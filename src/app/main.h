@@ -48,7 +48,6 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   QPointer<Tfrm_query> waitDialog;
   int openWaitDialogs = 0;
 
-
   // State owned by the window.
   TCurrentServer CurrentServer;
   TOptions Options;

@@ -188,7 +188,8 @@ void Tfrm_main::QueryRconStatus() {
     return;
   }
   if (CurrentServer.RconPassword.empty()) {
-    if (CurrentServer.Log) CurrentServer.Log("Kein Rcon-Passwort: Rcon-Befehl \"status\" nicht gesendet");
+    if (CurrentServer.Log)
+      CurrentServer.Log("Kein Rcon-Passwort: Rcon-Befehl \"status\" nicht gesendet");
     return;
   }
   const std::optional<Datagram> reply = UDPClient.QueryQuiet(

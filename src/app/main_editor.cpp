@@ -48,7 +48,6 @@ constexpr int PingColumnWidth = 40;
 // How long the pointer has to rest on a row before hot tracking selects it.
 constexpr int HotTrackDelayMs = 400;
 
-
 // "description|pattern|description|pattern" as Qt name filters. "*.*" stands for every file,
 // also for names without an extension.
 QStringList NameFilters(const QString& pairs) {

@@ -178,7 +178,7 @@ QString ByteCountText(std::int32_t count) {
 }  // namespace
 
 void Tfrm_main::UpdateByteCounter() {
-  ui.lbl_bytes->setText(tr("Bytes Send: %1 / Bytes Recieved: %2")
-                            .arg(ByteCountText(CurrentServer.BytesSent),
-                                 ByteCountText(CurrentServer.BytesReceived)));
+  ui.lbl_bytes->setText(
+      tr("Bytes Send: %1 / Bytes Recieved: %2")
+          .arg(ByteCountText(CurrentServer.BytesSent), ByteCountText(CurrentServer.BytesReceived)));
 }

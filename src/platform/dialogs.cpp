@@ -17,26 +17,31 @@ class MessageBoxDialogs : public OperatorDialogs {
     // Texts can quote what a server sent; markup in them must show as the characters it is.
     box.setTextFormat(Qt::PlainText);
     if (buttons == DialogButtons::Ok) {
-      box.setEscapeButton(box.addButton(QCoreApplication::translate("OperatorDialogs", "OK"), QMessageBox::AcceptRole));
+      box.setEscapeButton(box.addButton(QCoreApplication::translate("OperatorDialogs", "OK"),
+                                        QMessageBox::AcceptRole));
       box.exec();
       return DialogResult::Ok;
     }
     if (buttons == DialogButtons::SaveDiscardCancel) {
-      QPushButton* save = box.addButton(QCoreApplication::translate("OperatorDialogs", "&Save"), QMessageBox::AcceptRole);
-      QPushButton* discard = box.addButton(QCoreApplication::translate("OperatorDialogs", "&Discard"), QMessageBox::DestructiveRole);
-      box.setEscapeButton(box.addButton(QCoreApplication::translate("OperatorDialogs", "Cancel"), QMessageBox::RejectRole));
+      QPushButton* save = box.addButton(QCoreApplication::translate("OperatorDialogs", "&Save"),
+                                        QMessageBox::AcceptRole);
+      QPushButton* discard = box.addButton(
+          QCoreApplication::translate("OperatorDialogs", "&Discard"), QMessageBox::DestructiveRole);
+      box.setEscapeButton(box.addButton(QCoreApplication::translate("OperatorDialogs", "Cancel"),
+                                        QMessageBox::RejectRole));
       box.setDefaultButton(save);
       box.exec();
       if (box.clickedButton() == save) return DialogResult::Save;
       return box.clickedButton() == discard ? DialogResult::Discard : DialogResult::Cancel;
     }
-    QPushButton* yes = box.addButton(QCoreApplication::translate("OperatorDialogs", "&Yes"), QMessageBox::YesRole);
-    box.setEscapeButton(box.addButton(QCoreApplication::translate("OperatorDialogs", "&No"), QMessageBox::NoRole));
+    QPushButton* yes =
+        box.addButton(QCoreApplication::translate("OperatorDialogs", "&Yes"), QMessageBox::YesRole);
+    box.setEscapeButton(
+        box.addButton(QCoreApplication::translate("OperatorDialogs", "&No"), QMessageBox::NoRole));
     box.setDefaultButton(yes);
     box.exec();
     return box.clickedButton() == yes ? DialogResult::Yes : DialogResult::No;
   }
-
 
   QString ChooseFile(QFileDialog& dialog) override {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

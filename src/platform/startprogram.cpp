@@ -24,8 +24,8 @@ namespace {
 int SecretPipe(const std::string& secret) {
   int ends[2];
   if (secret.size() > MaxSecretBytes || pipe2(ends, O_CLOEXEC) != 0) return -1;
-  const bool written = write(ends[1], secret.data(), secret.size()) ==
-                       static_cast<ssize_t>(secret.size());
+  const bool written =
+      write(ends[1], secret.data(), secret.size()) == static_cast<ssize_t>(secret.size());
   close(ends[1]);
   if (written) return ends[0];
   close(ends[0]);

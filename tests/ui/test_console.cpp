@@ -589,7 +589,8 @@ class TestConsole : public QObject {
     QVERIFY(!w.UDPClient.QueryServer("127.0.0.1", server.port(), "details", nullptr, true));
     QCOMPARE(dialogs.texts(),
              QStringList{"Ziel nicht erreichbar!\nAntworten kamen von einer anderen Adresse: "
-                         "127.0.0.2:" + QString::number(server.port())});
+                         "127.0.0.2:" +
+                         QString::number(server.port())});
   }
 
   // A server answering with a flood of console text: the pane keeps its newest 10,000 lines with

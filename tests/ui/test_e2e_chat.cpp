@@ -55,8 +55,10 @@ class TestE2eChat : public QObject {
 
     // The password goes through an inherited pipe: neither the command line nor the
     // environment, which other users or tools may read, holds it.
-    const QByteArrayList commandLine{QFile::encodeName(CompanionProgramPath()), "--password-fd",
-                                     "3", "-127.0.0.1",
+    const QByteArrayList commandLine{QFile::encodeName(CompanionProgramPath()),
+                                     "--password-fd",
+                                     "3",
+                                     "-127.0.0.1",
                                      "-" + QByteArray::number(simulator.port()),
                                      "-" + QByteArray::fromStdString(w.CurrentServer.Challenge)};
     const auto stopCompanion = qScopeGuard([&] {
@@ -80,8 +82,7 @@ class TestE2eChat : public QObject {
   void secretReachesTheProgramOnItsDescriptor() {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("read"));
-    QVERIFY(StartProgram(QStringLiteral("/bin/sh"),
-                         {"-c", "cat <&3 > '" + out.toStdString() + "'"},
+    QVERIFY(StartProgram(QStringLiteral("/bin/sh"), {"-c", "cat <&3 > '" + out.toStdString() + "'"},
                          std::string("p\xE4ss w")));
     QFile read(out);
     QTRY_VERIFY(read.size() == 6);

@@ -3,8 +3,8 @@
 
 #include <QDir>
 #include <QImage>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -228,9 +228,8 @@ class TestFrame : public QObject {
 
     // Escape closes every box with its most cautious answer.
     const auto escaped = [](DialogButtons buttons) {
-      QTimer::singleShot(0, [] {
-        QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
-      });
+      QTimer::singleShot(
+          0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
       return ShowMessage(DialogKind::Warning, QStringLiteral("?"), buttons);
     };
     QCOMPARE(escaped(DialogButtons::Ok), DialogResult::Ok);
@@ -246,8 +245,10 @@ class TestFrame : public QObject {
     QTest::addColumn<bool>("fromTray");
     QTest::addColumn<bool>("closes");
     QTest::addColumn<bool>("saved");
-    QTest::newRow("save into the standard list") << int(DialogResult::Save) << true << false << true << true;
-    QTest::newRow("save into a chosen file") << int(DialogResult::Save) << false << true << true << true;
+    QTest::newRow("save into the standard list")
+        << int(DialogResult::Save) << true << false << true << true;
+    QTest::newRow("save into a chosen file")
+        << int(DialogResult::Save) << false << true << true << true;
     QTest::newRow("discard") << int(DialogResult::Discard) << true << true << true << false;
     QTest::newRow("cancel") << int(DialogResult::Cancel) << true << false << false << false;
   }
@@ -302,8 +303,8 @@ class TestFrame : public QObject {
       w.SetActivePageIndex(page);
       w.ui.cb_servers->setFocus();
       QList<QWidget*> order{w.ui.cb_servers};
-      for (QTest::keyClick(w.ui.cb_servers, Qt::Key_Tab); QApplication::focusWidget() != w.ui.cb_servers &&
-                                             order.size() < 60;
+      for (QTest::keyClick(w.ui.cb_servers, Qt::Key_Tab);
+           QApplication::focusWidget() != w.ui.cb_servers && order.size() < 60;
            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
         order << QApplication::focusWidget();
       for (int i = 1; i < order.size(); ++i) {
@@ -311,8 +312,9 @@ class TestFrame : public QObject {
           return QRect(widget->mapTo(&w, QPoint(0, 0)), widget->size());
         };
         QVERIFY2(FollowsVisually(place(order[i - 1]), place(order[i])),
-                 qPrintable(QString("page %1: %2 after %3").arg(page).arg(
-                     order[i]->objectName(), order[i - 1]->objectName())));
+                 qPrintable(QString("page %1: %2 after %3")
+                                .arg(page)
+                                .arg(order[i]->objectName(), order[i - 1]->objectName())));
       }
       QCOMPARE(order.last(), static_cast<QWidget*>(w.ui.mem_status));
     }

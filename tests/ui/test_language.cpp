@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHash>
-#include <QSet>
 #include <QKeySequence>
 #include <QLabel>
+#include <QSet>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -78,8 +78,8 @@ QStringList Captions(const QWidget& root) {
 // every button and check box, and every label with a buddy.
 QList<const QWidget*> MnemonicControls(const QWidget& page) {
   QList<const QWidget*> controls;
-  for (const QAbstractButton* button : page.findChildren<QAbstractButton*>(
-           QString(), Qt::FindDirectChildrenOnly))
+  for (const QAbstractButton* button :
+       page.findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly))
     if (!button->text().isEmpty()) controls << button;
   for (const QLabel* label : page.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
     if (label->buddy() != nullptr) controls << label;

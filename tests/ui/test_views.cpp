@@ -415,15 +415,15 @@ void TestViews::gridsFollowThePalette() {
 void TestViews::a2sDetailsRows() {
   Window window;
   Tfrm_main& w = *window.w;
-  const std::string info = Reply('I', std::string(1, '\x11') + Text("Arena Deathmatch") +
-                                          Text("dm_canyon") + Text("arena") + Text("Arena") +
-                                          std::string(2, '\0') + "\x05\x10\x02" + "dl\x00\x01" +
-                                          Text("1.4.2") + "\x20" + Text("ctf,fast"));
+  const std::string info =
+      Reply('I', std::string(1, '\x11') + Text("Arena Deathmatch") + Text("dm_canyon") +
+                     Text("arena") + Text("Arena") + std::string(2, '\0') + "\x05\x10\x02" +
+                     "dl\x00\x01" + Text("1.4.2") + "\x20" + Text("ctf,fast"));
   w.UDPClient.HandleReply(Datagram{info, "127.0.0.1", 27015}, nullptr, true);
   const Rows rows = GridTexts(w.uiDetails.sg_details);
   QCOMPARE(rows.size(), 11);
-  QCOMPARE(rows.mid(7), (Rows{{"Bots", "2"}, {"Version", "1.4.2"}, {"VAC", "Yes"},
-                              {"Keywords", "ctf,fast"}}));
+  QCOMPARE(rows.mid(7),
+           (Rows{{"Bots", "2"}, {"Version", "1.4.2"}, {"VAC", "Yes"}, {"Keywords", "ctf,fast"}}));
   QCOMPARE(rows[0], (QStringList{"Server Name", "Arena Deathmatch"}));
 
   w.UDPClient.HandleReply(Datagram{DetailsReply(PlainDetails()), "127.0.0.1", 27015}, nullptr,

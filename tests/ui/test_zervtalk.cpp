@@ -207,9 +207,9 @@ class TestZervtalk : public QObject {
     QTest::addColumn<QString>("read");  // the password, or the error
     QTest::newRow("as the window writes it") << QByteArray("p\xE4ss w") << "p\u00E4ss w";
     QTest::newRow("a line from a file") << QByteArray("secret\n") << "secret";
-    QTest::newRow("two lines") << QByteArray("a\nb") << "the password holds a line break or a zero byte";
-    QTest::newRow("too long") << QByteArray(300, 'x')
-                              << "the password is longer than 255 bytes";
+    QTest::newRow("two lines") << QByteArray("a\nb")
+                               << "the password holds a line break or a zero byte";
+    QTest::newRow("too long") << QByteArray(300, 'x') << "the password is longer than 255 bytes";
   }
   void passwordFromADescriptor() {
     QFETCH(QByteArray, written);

@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include <QHostAddress>
+#include <QString>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <QString>
 
 #include "store/stdfuncs.h"
 

@@ -19,9 +19,10 @@ std::optional<std::string> Password(const TalkArguments& arguments) {
   if (arguments.passwordFd) {
     password = ReadPasswordFrom(*arguments.passwordFd, error);
   } else if (arguments.passwordOnCommandLine) {
-    std::fputs("zervtalk: warning: the password on the command line is visible to every user of "
-               "this machine; use --password-fd or ZERVAL_RCON_PASSWORD\n",
-               stderr);
+    std::fputs(
+        "zervtalk: warning: the password on the command line is visible to every user of "
+        "this machine; use --password-fd or ZERVAL_RCON_PASSWORD\n",
+        stderr);
     password = arguments.password;
   } else if (qEnvironmentVariableIsSet(PasswordVariable)) {
     password = CheckedPassword(qgetenv(PasswordVariable).toStdString(), error);

@@ -11,10 +11,9 @@
 #include <optional>
 #include <vector>
 
-#include "protocol/saycommand.h"
-
 #include "app/displaytext.h"
 #include "platform/dialogs.h"
+#include "protocol/saycommand.h"
 
 namespace {
 
@@ -107,7 +106,8 @@ void TalkWindow::sendTyped() {
   if (lines.empty()) return;
   ed_say->clear();
   // A pasted text of several lines goes out line by line, which the operator is told.
-  if (lines.size() > 1) lbl_status->setText(tr("The text went out as %n line(s).", "", int(lines.size())));
+  if (lines.size() > 1)
+    lbl_status->setText(tr("The text went out as %n line(s).", "", int(lines.size())));
   for (const SayLine& line : lines) sender_.say(line);
 }
 
