@@ -85,13 +85,6 @@
         <source>Say to everyone on the server</source>
         <translation>An alle auf dem Server sagen</translation>
     </message>
-    <message numerus="yes">
-        <source>The text went out as %n line(s).</source>
-        <translation>
-            <numerusform>Der Text ging als %n Zeile hinaus.</numerusform>
-            <numerusform>Der Text ging als %n Zeilen hinaus.</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Not sent: %1</source>
         <translation>Nicht gesendet: %1</translation>
@@ -111,6 +104,10 @@
     <message>
         <source>Cannot write %1: %2</source>
         <translation>%1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>The text went out as %1 lines.</source>
+        <translation>Der Text ging als %1 Zeilen hinaus.</translation>
     </message>
 </context>
 </TS>

@@ -85,13 +85,6 @@
         <source>Say to everyone on the server</source>
         <translation>Say to everyone on the server</translation>
     </message>
-    <message numerus="yes">
-        <source>The text went out as %n line(s).</source>
-        <translation>
-            <numerusform>The text went out as %n line.</numerusform>
-            <numerusform>The text went out as %n lines.</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Not sent: %1</source>
         <translation>Not sent: %1</translation>
@@ -111,6 +104,10 @@
     <message>
         <source>Cannot write %1: %2</source>
         <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>The text went out as %1 lines.</source>
+        <translation>The text went out as %1 lines.</translation>
     </message>
 </context>
 </TS>

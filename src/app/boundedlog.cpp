@@ -31,6 +31,22 @@ BoundedLog::BoundedLog(QPlainTextEdit& memo, Limits limits, QString droppedNote)
     : QObject(&memo), memo_(memo), limits_(limits), droppedNote_(std::move(droppedNote)) {}
 
 void BoundedLog::Append(const std::string& line) {
+  Keep(line);
+  if (!held_ && !drainScheduled_) Drain();
+}
+
+void BoundedLog::Append(const std::vector<std::string>& lines, bool cut) {
+  // Lines that the limits would drop at once are not even kept: a flood costs only what shows.
+  std::size_t first = lines.size();
+  std::size_t bytes = 0;
+  while (first > 0 && lines.size() - first < limits_.lines && bytes < limits_.characters)
+    bytes += lines[--first].size();
+  dropped_ = dropped_ || cut || first > 0;
+  for (std::size_t i = first; i < lines.size(); ++i) Keep(lines[i]);
+  if (!held_ && !drainScheduled_) Drain();
+}
+
+void BoundedLog::Keep(const std::string& line) {
   pending_.push_back(line.size() > MaxLineBytes ? line.substr(0, MaxLineBytes) + "…" : line);
   pendingBytes_ += pending_.back().size();
   while (pending_.size() > limits_.lines || pendingBytes_ > limits_.characters) {
@@ -38,7 +54,6 @@ void BoundedLog::Append(const std::string& line) {
     pending_.pop_front();
     dropped_ = true;
   }
-  if (!held_ && !drainScheduled_) Drain();
 }
 
 void BoundedLog::Hold(bool held) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <deque>
 #include <string>
+#include <vector>
 
 class QPlainTextEdit;
 
@@ -28,6 +29,9 @@ class BoundedLog : public QObject {
 
   // Wire bytes, shown as the display rules say.
   void Append(const std::string& line);
+  // Many lines at once: only those the limits keep are taken. `cut`: older lines were left out
+  // before.
+  void Append(const std::vector<std::string>& lines, bool cut);
   void Hold(bool held);
   void Clear();
   // Lines waiting for the memo.
@@ -39,6 +43,7 @@ class BoundedLog : public QObject {
   bool TurnBudgetLeft();
   void Trim();
   void ShowDroppedNote();
+  void Keep(const std::string& line);
 
   QPlainTextEdit& memo_;
   Limits limits_;

@@ -54,6 +54,11 @@ Tfrm_main::Tfrm_main(QWidget* parent)
   SetupEditor();
   SetupOptions();
   FormCreate();
+  // The debug strip lies below the pages, and comes after all of them in the tab order.
+  QWidget* last = previousInFocusChain();
+  while (last != this && (last->focusPolicy() & Qt::TabFocus) == 0)
+    last = last->previousInFocusChain();
+  if (last != this && last != ui.mem_status) setTabOrder(last, ui.mem_status);
 }
 
 Tfrm_main::~Tfrm_main() {
@@ -100,8 +105,6 @@ void Tfrm_main::SetupFrame() {
   close->setObjectName(QStringLiteral("tray_Close"));
   connect(restore, &QAction::triggered, this, [this] { tray_RestoreClick(); });
   connect(close, &QAction::triggered, this, [this] { tray_CloseClick(); });
-  // The debug strip lies below the pages, and comes after them in the tab order.
-  if (previousInFocusChain() != ui.mem_status) setTabOrder(previousInFocusChain(), ui.mem_status);
   trayIcon.setIcon(windowIcon());
   trayIcon.setToolTip(QStringLiteral("Zerval"));
   connect(&trayIcon, &QSystemTrayIcon::activated, this,
@@ -196,7 +199,8 @@ void Tfrm_main::FormClose() {
 }
 
 void Tfrm_main::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery() || !ConfirmClose()) {
+  // Ending from the tray menu closes the window too, which then neither hides nor asks again.
+  if (!Ending && (!FormCloseQuery() || !ConfirmClose())) {
     event->ignore();
     return;
   }
@@ -234,7 +238,10 @@ bool Tfrm_main::ConfirmClose() {
   const DialogResult answer =
       ShowMessage(DialogKind::Warning, tr("Die Serverliste wurde geändert. Änderungen speichern?"),
                   DialogButtons::SaveDiscardCancel);
-  if (answer == DialogResult::Discard) return true;
+  if (answer == DialogResult::Discard) {
+    ListChanged = false;
+    return true;
+  }
   if (answer != DialogResult::Save) return false;
   QString fileName = FileToSaveListInto(*this);
   if (fileName.isEmpty()) {
@@ -254,6 +261,7 @@ bool Tfrm_main::ConfirmClose() {
 
 void Tfrm_main::tray_CloseClick() {
   if (!ConfirmClose()) return;
+  Ending = true;
   RemoveTrayIcon();
   QCoreApplication::quit();
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "actionqueue.h"
@@ -58,6 +59,8 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   // last load or save); ListFile names the file it was last loaded from or saved to.
   bool ListChanged = false;
   QString ListFile;
+  // The program ends: the tray menu's "Close" was confirmed.
+  bool Ending = false;
 
   // Controls of the frame and the pages, named as in the layouts.
   Ui::frm_main ui;
@@ -132,6 +135,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
 
   // Remote console and admin actions.
   void AppendConsoleLine(const std::string& line) override;
+  void AppendConsoleReply(std::string_view reply) override;
   // Up and Down in the command edit walk the history; true when the key was one of them.
   bool ed_rconcmdHistoryKey(int key);
   void QueryRconStatus();

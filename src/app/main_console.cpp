@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "displaytext.h"
@@ -20,6 +21,7 @@
 #include "platform/dialogs.h"
 #include "platform/ownaddresses.h"
 #include "platform/startprogram.h"
+#include "protocol/consoletail.h"
 #include "protocol/datafuncs.h"
 #include "protocol/player_class.h"
 
@@ -164,6 +166,13 @@ void Tfrm_main::SetupConsole() {
 
 void Tfrm_main::AppendConsoleLine(const std::string& line) {
   consolePane->Append(line);
+}
+
+// Only the lines the pane keeps are read: a flood of console text costs what shows.
+void Tfrm_main::AppendConsoleReply(std::string_view reply) {
+  const ConsoleTail tail = ConsoleReplyTail(reply, ConsolePaneLimits.lines);
+  if (const std::optional<std::vector<std::string>> lines = ParseRconReply(tail.reply))
+    consolePane->Append(*lines, tail.cut);
 }
 
 bool Tfrm_main::ed_rconcmdHistoryKey(int key) {

@@ -72,6 +72,10 @@ void Tfrm_main::SetupViews() {
   uiPlayers.sg_banoverv->setItemDelegate(new sg_banovervDrawCell(uiPlayers.sg_banoverv));
 
   FixTitleRowAndMoveRowsAndColumns(*uiRules.sg_rules);
+  // The grids only show: Tab goes on to the next control instead of from cell to cell.
+  for (QTableWidget* grid :
+       {uiDetails.sg_details, uiRules.sg_rules, uiPlayers.sg_addplayerinfo, uiPlayers.sg_banoverv})
+    grid->setTabKeyNavigation(false);
 
   QTreeWidget* players = uiPlayers.lv_players;
   players->setColumnWidth(0, NickColumnWidth);

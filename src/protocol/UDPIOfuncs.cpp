@@ -120,6 +120,11 @@ struct UdpExchange::Run {
   }
 };
 
+void ReplyTarget::AppendConsoleReply(std::string_view reply) {
+  if (const auto lines = ParseRconReply(reply))
+    for (const std::string& line : *lines) AppendConsoleLine(line);
+}
+
 std::string HexLine(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
   std::string line(bytes.size() * 3, ' ');
@@ -449,8 +454,7 @@ void UdpExchange::Dispatch(const Datagram& reply, const LogCallback& log, bool d
       break;
     case 'l':
       if (!display) break;
-      if (const auto lines = ParseRconReply(bytes))
-        for (const std::string& line : *lines) target_.AppendConsoleLine(line);
+      target_.AppendConsoleReply(bytes);
       break;
     case 'm': {
       TDetailInfo details;

@@ -12,6 +12,7 @@ class QEventLoop;
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/a2s.h"
@@ -59,6 +60,8 @@ class ReplyTarget {
   virtual void ShowRules(const TRuleList& list) = 0;
   // Appends one line to the console memo.
   virtual void AppendConsoleLine(const std::string& line) = 0;
+  // Appends the lines of one console-text reply, which may be many.
+  virtual void AppendConsoleReply(std::string_view reply);
 };
 
 struct Datagram {

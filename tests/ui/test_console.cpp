@@ -140,13 +140,13 @@ class TestConsole : public QObject {
     ScriptedDialogs dialogs;
     Tfrm_main w;
     const Ui::tb_admin& a = w.uiAdmin;
-    QCOMPARE(a.Label7->text(), QStringLiteral("RCon Command: (ohne rcon eingeben!)"));
+    QCOMPARE(a.Label7->text(), QStringLiteral("RCon &Command: (ohne rcon eingeben!)"));
     QCOMPARE(a.ed_rconcmd->geometry(), QRect(1, 20, 192, 21));
     QCOMPARE(a.btn_sendrconcmd->geometry(), QRect(199, 20, 33, 22));
     QCOMPARE(a.btn_sendrconcmd->toolTip(), QStringLiteral("Send rcon-command"));
     QCOMPARE(a.btn_cht->geometry(), QRect(234, 20, 56, 22));
     QVERIFY(!a.btn_cht->icon().isNull());
-    QCOMPARE(a.btn_clearlog->text(), QStringLiteral("Clear Log "));
+    QCOMPARE(a.btn_clearlog->text(), QStringLiteral("Clear &Log "));
     QCOMPARE(a.mem_rcondata->geometry(), QRect(0, 50, 675, 306));
     QVERIFY(!a.mem_rcondata->isReadOnly());
     QCOMPARE(a.mem_rcondata->lineWrapMode(), QPlainTextEdit::NoWrap);

@@ -19,6 +19,7 @@
 #include "main.h"
 #include "sandbox.h"
 #include "scripteddialogs.h"
+#include "talkarguments.h"
 #include "talkwindow.h"
 
 namespace {
@@ -127,7 +128,7 @@ class TestLanguage : public QObject {
     w.CurrentServer.BytesSent = 2632;
     w.UpdateByteCounter();
     w.ShowTimeoutDialog();
-    TalkWindow talk({"127.0.0.1", 27015, "1", "pw", 0});
+    TalkWindow talk(TalkArgumentsFor("127.0.0.1", 27015, "1", "pw", 0));
     const QStringList shown = Captions(w) + Captions(talk) + dialogs.texts();
     // Under C, compared with the German catalogue: no text of it may show.
     const QString suffix = language.isEmpty() ? QStringLiteral("_de") : "_" + language;
@@ -156,7 +157,7 @@ class TestLanguage : public QObject {
       const QWidget* content = w.ui.pc_Server->widget(page);
       CheckMnemonics(frame + MnemonicControls(*content), content->objectName());
     }
-    TalkWindow talk({"127.0.0.1", 27015, "1", "pw", 0});
+    TalkWindow talk(TalkArgumentsFor("127.0.0.1", 27015, "1", "pw", 0));
     CheckMnemonics(MnemonicControls(talk), talk.objectName());
   }
 };

@@ -418,7 +418,7 @@ void TestViews::a2sDetailsRows() {
   const std::string info =
       Reply('I', std::string(1, '\x11') + Text("Arena Deathmatch") + Text("dm_canyon") +
                      Text("arena") + Text("Arena") + std::string(2, '\0') + "\x05\x10\x02" +
-                     "dl\x00\x01" + Text("1.4.2") + "\x20" + Text("ctf,fast"));
+                     std::string("dl\0\1", 4) + Text("1.4.2") + "\x20" + Text("ctf,fast"));
   w.UDPClient.HandleReply(Datagram{info, "127.0.0.1", 27015}, nullptr, true);
   const Rows rows = GridTexts(w.uiDetails.sg_details);
   QCOMPARE(rows.size(), 11);

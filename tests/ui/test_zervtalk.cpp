@@ -21,6 +21,7 @@
 #include "protocol/saycommand.h"
 #include "scripteddialogs.h"
 #include "simulator.h"
+#include "talkarguments.h"
 #include "talkwindow.h"
 
 namespace {
@@ -53,7 +54,7 @@ struct ChatSetup {
     console.bind(QHostAddress::LocalHost, 0);
     const std::string reply = ask("challenge rcon");
     challenge = reply.size() > 19 ? reply.substr(19, reply.find('\n') - 19) : "";
-    arguments = {"127.0.0.1", simulator.port(), challenge, password, FreeUdpPort()};
+    arguments = TalkArgumentsFor("127.0.0.1", simulator.port(), challenge, password, FreeUdpPort());
     if (logToWindow) {
       for (const std::string& command :
            {"logaddress 127.0.0.1 " + std::to_string(arguments.logPort), std::string("LOG ON"),
@@ -281,7 +282,7 @@ class TestZervtalk : public QObject {
 
   void historyCopyAndSave() {
     ScriptedDialogs dialogs;
-    TalkWindow w({"127.0.0.1", 27015, "1", Password, FreeUdpPort()});
+    TalkWindow w(TalkArgumentsFor("127.0.0.1", 27015, "1", Password, FreeUdpPort()));
     w.takeDatagram(LogDatagram("World triggered \"Round_Start\""));
     for (int i = 0; i < TalkWindow::KeptLines; ++i)
       w.takeDatagram(LogDatagram("Server say \"" + std::to_string(i) + "\""));

@@ -106,8 +106,7 @@ void TalkWindow::sendTyped() {
   if (lines.empty()) return;
   ed_say->clear();
   // A pasted text of several lines goes out line by line, which the operator is told.
-  if (lines.size() > 1)
-    lbl_status->setText(tr("The text went out as %n line(s).", "", int(lines.size())));
+  if (lines.size() > 1) lbl_status->setText(tr("The text went out as %1 lines.").arg(lines.size()));
   for (const SayLine& line : lines) sender_.say(line);
 }
 
