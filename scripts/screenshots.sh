@@ -158,8 +158,11 @@ take_screenshots() {
   done
 
   mkdir -p "$demo/dark/qt6ct"
+  # qt6ct also sets the fonts: the one the layouts are made for.
+  local font='"Liberation Sans,-1,10,0,400,0,0,0,0,0,0,0,0,0,0,1"'
   printf '[Appearance]\ncustom_palette=true\ncolor_scheme_path=%s\nstyle=Fusion\n' \
     /usr/share/qt6ct/colors/darker.conf >"$demo/dark/qt6ct/qt6ct.conf"
+  printf '[Fonts]\ngeneral=%s\nfixed=%s\n' "$font" "$font" >>"$demo/dark/qt6ct/qt6ct.conf"
   again env XDG_CONFIG_HOME="$demo/dark" QT_QPA_PLATFORMTHEME=qt6ct
   click "$server_tab" "${tabs[0]}"
   sleep 0.7

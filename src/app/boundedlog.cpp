@@ -43,7 +43,12 @@ void BoundedLog::Append(const std::vector<std::string>& lines, bool cut) {
     bytes += lines[--first].size();
   dropped_ = dropped_ || cut || first > 0;
   for (std::size_t i = first; i < lines.size(); ++i) Keep(lines[i]);
-  if (!held_ && !drainScheduled_) Drain();
+  if (held_ || drainScheduled_) return;
+  // Many lines come from a call that has worked long already: they wait for the next turn.
+  if (lines.size() - first > ChunkLines)
+    DrainLater();
+  else
+    Drain();
 }
 
 void BoundedLog::Keep(const std::string& line) {

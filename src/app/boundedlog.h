@@ -21,7 +21,7 @@ class BoundedLog : public QObject {
     std::size_t characters;
   };
   // Work on the memo per turn of the message loop; the rest waits for the next turn.
-  static constexpr qint64 SliceMs = 25;
+  static constexpr qint64 SliceMs = 10;
   // A longer line is cut: laying out one huge line would hold the window by itself.
   static constexpr std::size_t MaxLineBytes = 16384;
 

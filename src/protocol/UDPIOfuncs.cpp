@@ -63,7 +63,7 @@ bool IsBroadcast(const QHostAddress& address) {
 constexpr char ChallengeRequest[] = "challenge rcon";
 constexpr char ConsoleLinePrefix[] = "rcon ";
 // While datagrams keep coming, the window still gets its events this often.
-constexpr Micros EventInterval = 50'000;
+constexpr Micros EventInterval = 25'000;
 // A reply on a LAN comes within this; waiting for it without the event loop saves more than
 // the round trip itself, and no window notices a pause this short.
 constexpr Micros ShortWait = 2'000;
