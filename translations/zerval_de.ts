@@ -381,7 +381,7 @@ Soll eine weitere Instanz geöffnet werden?
     </message>
     <message>
         <source>Auto &amp;Query every</source>
-        <translation>Automatisch &amp;abfragen alle</translation>
+        <translation>&amp;Auto-Abfrage alle</translation>
     </message>
     <message>
         <source>seconds</source>
@@ -489,7 +489,7 @@ Soll eine weitere Instanz geöffnet werden?
     </message>
     <message>
         <source>&amp;Add</source>
-        <translation>&amp;Hinzufügen</translation>
+        <translation>&amp;Hinzu</translation>
     </message>
     <message>
         <source>&amp;Modify</source>
@@ -561,7 +561,7 @@ Soll eine weitere Instanz geöffnet werden?
     </message>
     <message>
         <source>Quer&amp;y Server                  on Startup</source>
-        <translation>Serverab&amp;frage                  beim Start</translation>
+        <translation>Ab&amp;frage                  beim Start</translation>
     </message>
     <message>
         <source>Select your IP</source>
