@@ -102,6 +102,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SpeedButton1Click();
   void ClearLog1Click();
   void AddStatusLine(const std::string& line);
+  // The log lines kept while the strip is hidden go into the memo now.
   void ShowHiddenLogLines();
   // Before the program ends: false when the operator keeps it open, or the list could not be
   // saved.
