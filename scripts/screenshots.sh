@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the demo under Xvfb and writes a PNG screenshot of each page of the window (Server,
 # Players, Rules, Admin, Options, About) and of the companion chat program into a folder, default
-# ./screenshots; prints the paths.
+# ./screenshots, with the texts as written (LANG=C); then the Options page in German and in
+# English, and the Server page under a dark palette (Fusion, through the qt6ct platform theme);
+# prints the paths.
 #   screenshots.sh [FOLDER]
 # Zerval queries the first demo server at start; the script then picks the second one, which has
 # a console password, selects a player on the Players page, sends "status" on the Admin page and
@@ -28,6 +30,7 @@ export CHAT_X=262 CHAT_Y=104                 # the Admin page's Chat button
 # Runs inside the X display.
 take_screenshots() {
   local app wid
+  export LANG=C LANGUAGE= LC_ALL= LC_MESSAGES=
   "$bin/zerval" &
   app=$!
   # The number of requests in a simulator's log that match a pattern.
@@ -130,15 +133,52 @@ take_screenshots() {
 
   kill "$talk_pid" "$app"
   wait "$app" 2>/dev/null || true
+
+  # The window again, as the locale or the desktop's palette has it; the first tab reads
+  # "Server" in every language.
+  local server_tab=${tabs[1]}
+  again() {
+    local rules
+    rules=$(requests server1.log '"rules"$')
+    "$@" "$bin/zerval" &
+    app=$!
+    await server1.log '"rules"$' "$rules"
+    wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zerval$' | head -n1)
+    xdotool windowfocus "$wid"
+  }
+  for language in de_DE.UTF-8:8-german en_US.UTF-8:9-english; do
+    again env LANG="${language%%:*}"
+    import -window "$wid" "$demo/tabs.png"
+    read -r -a tabs < <(tab_centres "$demo/tabs.png" "$TABS_TOP")
+    click "${tabs[5]}" "${tabs[0]}"
+    sleep 0.7
+    shoot "${language##*:}-options"
+    kill "$app"
+    wait "$app" 2>/dev/null || true
+  done
+
+  mkdir -p "$demo/dark/qt6ct"
+  # qt6ct also sets the fonts: the one the layouts are made for.
+  local font='"Liberation Sans,-1,10,0,400,0,0,0,0,0,0,0,0,0,0,1"'
+  printf '[Appearance]\ncustom_palette=true\ncolor_scheme_path=%s\nstyle=Fusion\n' \
+    /usr/share/qt6ct/colors/darker.conf >"$demo/dark/qt6ct/qt6ct.conf"
+  printf '[Fonts]\ngeneral=%s\nfixed=%s\n' "$font" "$font" >>"$demo/dark/qt6ct/qt6ct.conf"
+  again env XDG_CONFIG_HOME="$demo/dark" QT_QPA_PLATFORMTHEME=qt6ct
+  click "$server_tab" "${tabs[0]}"
+  sleep 0.7
+  shoot 10-dark-server
+  kill "$app"
+  wait "$app" 2>/dev/null || true
 }
 export bin demo folder
 
-rm -f "$folder"/[1-7]-*.png
+rm -f "$folder"/[1-9]-*.png "$folder"/10-*.png
 # xvfb-run is a POSIX shell script, which drops exported functions: the function goes as code.
 # The window must reach the X server, whatever platform the caller chose for Qt (the test
 # command runs its tests offscreen); the time limit keeps a lost window from stalling the caller.
 QT_QPA_PLATFORM=xcb timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash -c "$(declare -f take_screenshots tab_centres); take_screenshots"
-for page in 1-server 2-players 3-rules 4-admin 5-options 6-about 7-zervtalk; do
+for page in 1-server 2-players 3-rules 4-admin 5-options 6-about 7-zervtalk 8-german-options \
+  9-english-options 10-dark-server; do
   [[ -s "$folder/$page.png" ]] || { echo "no screenshot $folder/$page.png" >&2; exit 1; }
 done

@@ -1,6 +1,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QtTest>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/consoletail.h"
 #include "protocol/datafuncs.h"
 #include "store/mytypes.h"
 
@@ -268,6 +270,7 @@ class TestDataFuncs : public QObject {
   void consoleText_data();
   void consoleText();
   void consoleTextIgnoresItsLastTwoBytes();
+  void consoleReplyTailReadsAsTheLastLines();
   void challenge_data();
   void challenge();
 };
@@ -566,6 +569,25 @@ void TestDataFuncs::challenge() {
   QFETCH(QByteArray, reply);
   QFETCH(QByteArray, challenge);
   QCOMPARE(ExtractChallenge(reply.toStdString()), challenge.toStdString());
+}
+
+// The end of a reply reads as the end of the whole, wherever single characters join lines.
+void TestDataFuncs::consoleReplyTailReadsAsTheLastLines() {
+  QRandomGenerator random(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string reply = "\xFF\xFF\xFF\xFFl";
+    const int segments = random.bounded(1, 40);
+    for (int i = 0; i < segments; ++i)
+      reply += std::string(std::size_t(random.bounded(0, 4)), 'x') + "\n";
+    reply += std::string(2, '\0');
+    const std::size_t kept = std::size_t(random.bounded(1, 6));
+    const ConsoleTail tail = ConsoleReplyTail(reply, kept);
+    const std::vector<std::string> whole = *ParseRconReply(reply);
+    const std::vector<std::string> end = *ParseRconReply(tail.reply);
+    QVERIFY(end.size() <= whole.size());
+    QVERIFY(std::equal(end.begin(), end.end(), whole.end() - std::ptrdiff_t(end.size())));
+    QCOMPARE(tail.cut, end.size() < whole.size());
+  }
 }
 
 QTEST_APPLESS_MAIN(TestDataFuncs)

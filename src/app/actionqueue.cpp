@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <utility>
 
+#include "protocol/UDPIOfuncs.h"
+
 ActionQueue::ActionQueue(QObject& context, std::function<bool()> busy)
     : context_(context), busy_(std::move(busy)) {}
 
@@ -30,7 +32,12 @@ void ActionQueue::Execute(const std::function<void()>& action) {
     running_ = false;
     ResumeLater();
   });
-  action();
+  // A cancelled exchange ends its action there: nothing more is sent for it.
+  try {
+    action();
+  } catch (const ExchangeCancelled&) {
+    return;
+  }
 }
 
 void ActionQueue::ExchangeEnded() {

@@ -6,6 +6,37 @@
 
 #include "displaytext.h"
 #include "platform/dialogs.h"
+#include "protocol/UDPIOfuncs.h"
+
+namespace {
+
+// The fixed starts of the errors that reach the operator; what follows them (a file name, a
+// host) is kept as it is.
+const char* const ErrorTexts[] = {
+    QT_TRANSLATE_NOOP("Errors", "ungültige IP"),
+    QT_TRANSLATE_NOOP("Errors", "ungültiger Host"),
+    QT_TRANSLATE_NOOP("Errors", "Cannot open file"),
+    QT_TRANSLATE_NOOP("Errors", "Cannot read file"),
+    QT_TRANSLATE_NOOP("Errors", "Cannot create file"),
+    QT_TRANSLATE_NOOP("Errors", "Cannot write file"),
+    QT_TRANSLATE_NOOP("Errors", "Invalid server list file"),
+    QT_TRANSLATE_NOOP("Errors", "Host nicht gefunden:"),
+    QT_TRANSLATE_NOOP("Errors", "Es läuft bereits eine Abfrage!"),
+    QT_TRANSLATE_NOOP("Errors", "TPlayerInfo: Zugriff hinter dem Array"),
+    QT_TRANSLATE_NOOP("Errors", "Rcon-Befehle werden nicht an eine Broadcast-Adresse gesendet!"),
+    QT_TRANSLATE_NOOP("Errors", "Unbekannter Fehler"),
+};
+
+QString TranslatedError(const QString& message) {
+  for (const char* text : ErrorTexts) {
+    const QString source = QString::fromUtf8(text);
+    if (message.startsWith(source))
+      return QCoreApplication::translate("Errors", text) + message.mid(source.size());
+  }
+  return message;
+}
+
+}  // namespace
 
 QString ApplicationTitle() {
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
@@ -17,8 +48,8 @@ QString ErrorBoxText(const QString& message) {
 }
 
 void ShowErrorBox(const std::exception& error) {
-  Dialogs().Message(DialogKind::Error, ApplicationTitle(), ErrorBoxText(ToDisplay(error.what())),
-                    DialogButtons::Ok);
+  Dialogs().Message(DialogKind::Error, ApplicationTitle(),
+                    ErrorBoxText(TranslatedError(ToDisplay(error.what()))), DialogButtons::Ok);
 }
 
 ZervalApplication::ZervalApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -38,6 +69,8 @@ ZervalApplication::ZervalApplication(int& argc, char** argv) : QApplication(argc
 bool ZervalApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
+  } catch (const ExchangeCancelled&) {
+    // The operator's own choice: nothing to report.
   } catch (const std::exception& error) {
     ShowErrorBox(error);
   } catch (...) {
@@ -47,7 +80,8 @@ bool ZervalApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 bool ConfirmSecondInstance() {
-  const QString text = QStringLiteral(
+  const QString text = QCoreApplication::translate(
+      "ZervalApplication",
       "Zerval läuft bereits!!!\nSoll eine weitere Instanz geöffnen werden?\n"
       "(Dies kann zu Problemen führen)");
   return ShowMessage(DialogKind::Warning, text, DialogButtons::YesNo) != DialogResult::No;

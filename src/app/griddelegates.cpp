@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTableView>
+#include <cmath>
 
 namespace {
 
@@ -73,12 +74,22 @@ bool GridCellPainter::IsFixed(const QModelIndex& index) const {
   return index.row() < fixedRows_ || index.column() < fixedColumns_;
 }
 
+QColor GridCellPainter::FixedCellColour(const QPalette& palette) {
+  const QColor base = palette.color(QPalette::Base);
+  const QColor text = palette.color(QPalette::Text);
+  const auto mix = [](int from, int to) {
+    return from + static_cast<int>(std::lround((to - from) * FixedCellShade));
+  };
+  return QColor(mix(base.red(), text.red()), mix(base.green(), text.green()),
+                mix(base.blue(), text.blue()));
+}
+
 void GridCellPainter::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
   const bool fixed = IsFixed(index);
   painter->save();
-  painter->fillRect(option.rect, Qt::white);
-  if (fixed) painter->fillRect(option.rect, QColor(FixedCellColour));
+  painter->fillRect(option.rect,
+                    fixed ? FixedCellColour(option.palette) : option.palette.color(QPalette::Base));
 
   // The view draws one pixel of grid line; a wider line takes the rest from the cell's edges.
   const int extraLine = lineWidth_ - 1;
@@ -99,7 +110,7 @@ void GridCellPainter::paint(QPainter* painter, const QStyleOptionViewItem& optio
   }
   painter->setClipRect(cell);
   painter->setFont(option.font);
-  painter->setPen(Qt::black);
+  painter->setPen(option.palette.color(QPalette::Text));
   painter->drawText(QRect(textOrigin, cell.bottomRight()),
                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                     index.data(Qt::DisplayRole).toString());
@@ -140,8 +151,8 @@ void FixTitleRowAndMoveRowsAndColumns(QTableView& grid) {
   auto* header = new TitleRowHeader(&grid);
   header->setDefaultSectionSize(grid.horizontalHeader()->defaultSectionSize());
   header->setFixedHeight(grid.verticalHeader()->defaultSectionSize());
-  // Beyond the last column the header shows the grid's white, as the rows below do.
-  header->setPalette(grid.palette());
+  // Beyond the last column the header shows the grid's base colour, as the rows below do.
+  header->setBackgroundRole(QPalette::Base);
   grid.setHorizontalHeader(header);
   header->show();
   grid.setRowHidden(0, true);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QHeaderView>
+#include <QPalette>
 #include <QPoint>
 #include <QStyledItemDelegate>
 
@@ -10,13 +12,17 @@ class QPainter;
 class QStyleOptionViewItem;
 class QTableView;
 
-// Paints the cells of the window's string grids: every cell white, the fixed cells (title rows
-// and columns) light grey with their text where the concrete painter puts it, other cells with
-// their text one pixel from the left. Text is black, as the cells are white whatever the
-// theme. Selection and focus look like any other cell.
+// Paints the cells of the window's string grids in the palette's colours, so they stay readable
+// in light and dark styles: cells in the base colour with text in the text colour, the fixed
+// cells (title rows and columns) a quarter of the way from the base colour to the text colour,
+// with their text where the concrete painter puts it, other cells with their text one pixel from
+// the left. Selection and focus look like any other cell.
 class GridCellPainter : public QStyledItemDelegate {
  public:
-  static constexpr QRgb FixedCellColour = 0xC0C0C0;
+  // How far a fixed cell's colour lies from the base colour towards the text colour: light grey
+  // 0xC0C0C0 between white and black.
+  static constexpr double FixedCellShade = 63.0 / 255.0;
+  static QColor FixedCellColour(const QPalette& palette);
 
   // lineWidth: the width of the grid lines between cells, 1 or 2 pixels.
   GridCellPainter(int fixedRows, int fixedColumns, int lineWidth, QObject* parent);

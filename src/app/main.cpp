@@ -5,9 +5,9 @@
 #include <QCursor>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
-#include <QStringList>
 
 #include "application.h"
 #include "displaytext.h"
@@ -25,8 +25,15 @@ static void InitResources() {
 namespace {
 
 constexpr int DebugStripHeight = Tfrm_main::ExpandedHeight - Tfrm_main::CompactHeight;
-// The debug log keeps its newest lines only, so a long run cannot eat the memory.
-constexpr std::size_t LogLineLimit = 20000;
+
+// The list's file when it has one, else the standard list when one is set: the file a close
+// saves into without asking. Empty when the operator has to choose one.
+QString FileToSaveListInto(const Tfrm_main& window) {
+  if (!window.ListFile.isEmpty()) return window.ListFile;
+  const std::string standard = Trim(window.Options.StandardListFile.str());
+  if (standard.empty() || standard == "none") return {};
+  return window.OptionsFile(ToDisplay(standard));
+}
 
 }  // namespace
 
@@ -47,6 +54,11 @@ Tfrm_main::Tfrm_main(QWidget* parent)
   SetupEditor();
   SetupOptions();
   FormCreate();
+  // The debug strip lies below the pages, and comes after all of them in the tab order.
+  QWidget* last = previousInFocusChain();
+  while (last != this && (last->focusPolicy() & Qt::TabFocus) == 0)
+    last = last->previousInFocusChain();
+  if (last != this && last != ui.mem_status) setTabOrder(last, ui.mem_status);
 }
 
 Tfrm_main::~Tfrm_main() {
@@ -70,9 +82,13 @@ void Tfrm_main::SetupFrame() {
 
   querytimer.setObjectName(QStringLiteral("querytimer"));
 
-  ui.mem_status->setMaximumBlockCount(static_cast<int>(LogLineLimit));
+  // The debug log keeps its newest lines only, so a long run cannot eat the memory. Laying out a
+  // line costs far more than the exchange that logs it, so while the strip is hidden the lines
+  // are only kept, and the memo gets them when it is shown.
+  debugLog = new BoundedLog(*ui.mem_status, DebugLogLimits, tr("[Ältere Zeilen verworfen]"));
+  debugLog->Hold(true);
   pop_debug.setObjectName(QStringLiteral("pop_debug"));
-  QAction* clearLog = pop_debug.addAction(QStringLiteral("Clear Log"));
+  QAction* clearLog = pop_debug.addAction(tr("Clear Log"));
   clearLog->setObjectName(QStringLiteral("ClearLog1"));
   connect(clearLog, &QAction::triggered, this, [this] { ClearLog1Click(); });
   connect(ui.mem_status, &QWidget::customContextMenuRequested, this,
@@ -80,12 +96,12 @@ void Tfrm_main::SetupFrame() {
   connect(ui.SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
 
   pop_tray.setObjectName(QStringLiteral("pop_tray"));
-  QAction* restore = pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_restore.png")),
-                                        QStringLiteral("Restore"));
+  QAction* restore =
+      pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_restore.png")), tr("Restore"));
   restore->setObjectName(QStringLiteral("tray_Restore"));
   pop_tray.addSeparator();
   QAction* close =
-      pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_close.png")), QStringLiteral("Close"));
+      pop_tray.addAction(QIcon(QStringLiteral(":/images/tray_close.png")), tr("Close"));
   close->setObjectName(QStringLiteral("tray_Close"));
   connect(restore, &QAction::triggered, this, [this] { tray_RestoreClick(); });
   connect(close, &QAction::triggered, this, [this] { tray_CloseClick(); });
@@ -137,6 +153,8 @@ void Tfrm_main::FormShow() {
       // options must still reach their page, and the message must come only once.
       try {
         LoadServerList(ServerList, OptionsFile(listFile));
+        ListFile = OptionsFile(listFile);
+        ListChanged = false;
         FillServerList();
         if (Options.QueryOnStartup) {
           if (Options.StartupServer != -1 &&
@@ -154,7 +172,7 @@ void Tfrm_main::FormShow() {
         ShowErrorBox(error);
       }
     } else {
-      ShowMessage(DialogKind::Error, listFile + QStringLiteral(" nicht gefunden"));
+      ShowMessage(DialogKind::Error, tr("%1 nicht gefunden").arg(listFile));
     }
   }
   ApplyOptionsToUI();
@@ -181,7 +199,8 @@ void Tfrm_main::FormClose() {
 }
 
 void Tfrm_main::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
+  // Ending from the tray menu closes the window too, which then neither hides nor asks again.
+  if (!Ending && (!FormCloseQuery() || !ConfirmClose())) {
     event->ignore();
     return;
   }
@@ -214,49 +233,67 @@ void Tfrm_main::tray_RestoreClick() {
   RemoveTrayIcon();
 }
 
+bool Tfrm_main::ConfirmClose() {
+  if (!ListChanged) return true;
+  const DialogResult answer =
+      ShowMessage(DialogKind::Warning, tr("Die Serverliste wurde geändert. Änderungen speichern?"),
+                  DialogButtons::SaveDiscardCancel);
+  if (answer == DialogResult::Discard) {
+    ListChanged = false;
+    return true;
+  }
+  if (answer != DialogResult::Save) return false;
+  QString fileName = FileToSaveListInto(*this);
+  if (fileName.isEmpty()) {
+    PrepareListFolder(dlgSavefile);
+    fileName = Dialogs().ChooseFile(dlgSavefile);
+  }
+  if (fileName.isEmpty()) return false;
+  // A list that could not be written keeps the program open: nothing is lost.
+  try {
+    SaveListTo(fileName);
+  } catch (const EZerval& error) {
+    ShowErrorBox(error);
+    return false;
+  }
+  return true;
+}
+
 void Tfrm_main::tray_CloseClick() {
+  if (!ConfirmClose()) return;
+  Ending = true;
   RemoveTrayIcon();
   QCoreApplication::quit();
 }
 
 void Tfrm_main::SpeedButton1Click() {
   const bool expand = TagOf(ui.SpeedButton1) != 0;
-  ui.SpeedButton1->setText(expand ? QStringLiteral(" hide Debuginfos")
-                                  : QStringLiteral("show Debuginfos"));
+  ui.SpeedButton1->setText(expand ? tr(" hide &Debuginfos") : tr("show &Debuginfos"));
   ui.mem_status->setVisible(expand);
   ui.Label4->setVisible(expand);
-  if (expand) ShowHiddenLogLines();
+  debugLog->Hold(!expand);
   setFixedSize(ClientWidth, ClientHeight + (expand ? DebugStripHeight : 0));
   SetTag(ui.SpeedButton1, expand ? 0 : 1);
 }
 
 void Tfrm_main::ClearLog1Click() {
-  ui.mem_status->clear();
-  hiddenLogLines.clear();
+  debugLog->Clear();
 }
 
-// Laying out a line in the memo costs far more than the exchange that logs it, so while the
-// debug strip is hidden the lines are only kept, and the memo gets them when it is shown.
 void Tfrm_main::AddStatusLine(const std::string& line) {
-  if (ui.mem_status->isVisibleTo(this)) {
-    ui.mem_status->appendPlainText(ToDisplay(line));
-    return;
-  }
-  hiddenLogLines.push_back(line);
-  if (hiddenLogLines.size() > LogLineLimit) hiddenLogLines.pop_front();
+  debugLog->Append(line);
 }
 
 void Tfrm_main::ShowHiddenLogLines() {
-  if (hiddenLogLines.empty()) return;
-  QStringList lines;
-  lines.reserve(static_cast<qsizetype>(hiddenLogLines.size()));
-  for (const std::string& line : hiddenLogLines) lines << ToDisplay(line);
-  hiddenLogLines.clear();
-  ui.mem_status->appendPlainText(lines.join(u'\n'));
+  debugLog->Hold(false);
+  debugLog->Hold(!ui.mem_status->isVisibleTo(this));
 }
 
 std::shared_ptr<void> Tfrm_main::OpenWaitDialog() {
-  if (!waitDialog) waitDialog = new Tfrm_query(this);
+  if (!waitDialog) {
+    waitDialog = new Tfrm_query(this);
+    connect(waitDialog->ui.btn_cancel, &QPushButton::clicked, this, [this] { UDPClient.Cancel(); });
+  }
   if (openWaitDialogs++ == 0) waitDialog->Open();
   return std::shared_ptr<void>(this, [this](void*) {
     if (--openWaitDialogs == 0 && waitDialog) waitDialog->hide();
@@ -268,5 +305,11 @@ void Tfrm_main::PlayTimeoutSound() {
 }
 
 void Tfrm_main::ShowTimeoutDialog() {
-  ShowMessage(DialogKind::Error, QStringLiteral("Ziel nicht erreichbar!"));
+  QString text = tr("Ziel nicht erreichbar!");
+  // A server on a host of several addresses may answer from another one, which no exchange
+  // takes; the operator learns where the answers came from.
+  if (!UDPClient.OtherSource().empty())
+    text += u'\n' + tr("Antworten kamen von einer anderen Adresse: %1")
+                        .arg(QString::fromStdString(UDPClient.OtherSource()));
+  ShowMessage(DialogKind::Error, text);
 }

@@ -7,11 +7,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "actionqueue.h"
+#include "boundedlog.h"
+#include "commandhistory.h"
 #include "platform/icmpecho.h"
 #include "protocol/UDPIOfuncs.h"
 #include "protocol/player_class.h"
@@ -23,6 +26,7 @@
 #include "ui_ts_details.h"
 #include "ui_ts_players.h"
 #include "ui_ts_rules.h"
+#include "viewcontent.h"
 
 class QTreeWidgetItem;
 class Tfrm_query;
@@ -45,15 +49,18 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   QPointer<Tfrm_query> waitDialog;
   int openWaitDialogs = 0;
 
-  // Debug log lines written while the debug strip was hidden, for the memo once it is shown.
-  std::deque<std::string> hiddenLogLines;
-
   // State owned by the window.
   TCurrentServer CurrentServer;
   TOptions Options;
   TServerList ServerList;
   TPlayerInfo PlayerInfo;
   bool FirstShowDone = false;
+  // The list holds changes that are in no file (added, modified or removed entries since the
+  // last load or save); ListFile names the file it was last loaded from or saved to.
+  bool ListChanged = false;
+  QString ListFile;
+  // The program ends: the tray menu's "Close" was confirmed.
+  bool Ending = false;
 
   // Controls of the frame and the pages, named as in the layouts.
   Ui::frm_main ui;
@@ -95,7 +102,11 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SpeedButton1Click();
   void ClearLog1Click();
   void AddStatusLine(const std::string& line);
+  // The log lines kept while the strip is hidden go into the memo now.
   void ShowHiddenLogLines();
+  // Before the program ends: false when the operator keeps it open, or the list could not be
+  // saved.
+  bool ConfirmClose();
 
   // Server selection and query cycle.
   void cb_serversChange();
@@ -115,6 +126,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void ShowDetails(const TDetailInfo& info) override;
   void ShowPlayers(const TPlayerList& list) override;
   void ShowRules(const TRuleList& list) override;
+  void ShowA2sDetails(const TDetailInfo& info, const A2sInfo& a2s) override;
   void lv_playersSelectItem(QTreeWidgetItem* item, bool selected);
   void ClearPlayerDetails();
   void UpdateByteCounter() override;
@@ -124,6 +136,9 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
 
   // Remote console and admin actions.
   void AppendConsoleLine(const std::string& line) override;
+  void AppendConsoleReply(std::string_view reply) override;
+  // Up and Down in the command edit walk the history; true when the key was one of them.
+  bool ed_rconcmdHistoryKey(int key);
   void QueryRconStatus();
   bool SendRconCommand(const std::string& command);
   void btn_sendrconcmdClick();
@@ -153,6 +168,10 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void ed_rconpwdChange();
   void btn_openserverlistClick();
   void btn_saveslistClick();
+  // Writes the list to `fileName`; it then holds no unsaved changes.
+  void SaveListTo(const QString& fileName);
+  // A list dialog opens in the options' folder while the list has no file yet.
+  void PrepareListFolder(QFileDialog& dialog);
 
   // Options page.
   // The folder of "config.dat" and "zerval.ini": the working directory (empty text) when it
@@ -181,6 +200,13 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   // The operator's actions that start exchanges; those that arrive while an exchange waits run
   // once it is over.
   ActionQueue actions;
+  // The console commands of this session, for Up and Down.
+  CommandHistory commandHistory;
+  // The console memo and the debug memo, bounded against servers that flood them.
+  BoundedLog* consolePane = nullptr;
+  BoundedLog* debugLog = nullptr;
+  static constexpr BoundedLog::Limits ConsolePaneLimits{10000, std::size_t(4) << 20};
+  static constexpr BoundedLog::Limits DebugLogLimits{20000, std::size_t(4) << 20};
 
   // Views and console: column 0 of each lv_players row keeps the player's name bytes, as the
   // players reply gave them, under this role (QByteArray); the shown text is converted for
@@ -196,4 +222,5 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SetupOptions();
   // A kick, or with `banMinutes` a ban, of the player chosen at the click.
   void ActOnChosenPlayer(const std::string& banMinutes);
+  void ShowDetailRows(const std::vector<TitledValue>& rows);
 };

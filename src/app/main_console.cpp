@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "displaytext.h"
@@ -20,6 +21,7 @@
 #include "platform/dialogs.h"
 #include "platform/ownaddresses.h"
 #include "platform/startprogram.h"
+#include "protocol/consoletail.h"
 #include "protocol/datafuncs.h"
 #include "protocol/player_class.h"
 
@@ -40,17 +42,22 @@ std::string SendingLine(const std::string& command) {
 // told.
 bool ConsoleAvailable(const TCurrentServer& server) {
   if (!server.ServerSelected) {
-    ShowMessage(DialogKind::Warning, QStringLiteral("Kein Server gewählt!!!"));
+    ShowMessage(DialogKind::Warning, Tfrm_main::tr("Kein Server gewählt!!!"));
     return false;
   }
   if (!server.RconEnabled) {
-    ShowMessage(DialogKind::Error, QStringLiteral("Kein Rcon password angegeben!"));
+    ShowMessage(DialogKind::Error, Tfrm_main::tr("Kein Rcon password angegeben!"));
+    return false;
+  }
+  // An entry flagged with a password may hold none: no server would take its console lines.
+  if (server.RconPassword.empty()) {
+    ShowMessage(DialogKind::Error, Tfrm_main::tr("Kein Rcon-Passwort für diesen Server gesetzt."));
     return false;
   }
   // A console line carries the password; broadcast, every machine of the network would read it.
   if (IsBroadcastHost(server.HostIP)) {
     ShowMessage(DialogKind::Error,
-                QStringLiteral("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet."));
+                Tfrm_main::tr("Keine Rcon-Befehle an eine Broadcast-Adresse! Nichts gesendet."));
     return false;
   }
   return true;
@@ -80,7 +87,7 @@ ChosenPlayer ChoosePlayer(const QTreeWidget& players, const TPlayerInfo& status,
   chosen.Port = server.Port;
   const QList<QTreeWidgetItem*> selected = players.selectedItems();
   if (selected.isEmpty()) {
-    chosen.Refusal = QStringLiteral("Kein Spieler gewählt!");
+    chosen.Refusal = Tfrm_main::tr("Kein Spieler gewählt!");
     return chosen;
   }
   QTreeWidgetItem* row = selected.first();
@@ -88,21 +95,25 @@ ChosenPlayer ChoosePlayer(const QTreeWidget& players, const TPlayerInfo& status,
       MatchStatusRecord(status, players.indexOfTopLevelItem(row),
                         row->data(0, Tfrm_main::PlayerNameRole).toByteArray().toStdString());
   if (index < 0)
-    chosen.Refusal = QStringLiteral("Spieler nicht in der Statusliste gefunden!");
+    chosen.Refusal = Tfrm_main::tr("Spieler nicht in der Statusliste gefunden!");
   else
     chosen.UserId = status.GetPlayer(index).UserId;
   return chosen;
 }
 
 // Enter in the command edit sends like the Send button; the key then reaches the edit as usual.
+// Up and Down walk the command history instead of reaching the edit.
 class CommandEditKeys : public QObject {
  public:
   explicit CommandEditKeys(Tfrm_main& window) : QObject(&window), window_(window) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress)
-      window_.ed_rconcmdKeyDown(static_cast<QKeyEvent*>(event)->key());
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (window_.ed_rconcmdHistoryKey(key)) return true;
+      window_.ed_rconcmdKeyDown(key);
+    }
     return QObject::eventFilter(watched, event);
   }
 
@@ -117,12 +128,13 @@ struct PlayerMenuItem {
 };
 
 const PlayerMenuItem PlayerMenuItems[] = {
-    {"kick1", "Kick", &Tfrm_main::kick1Click},
-    {"ban1min1", "Ban 1min", &Tfrm_main::ban1min1Click},
-    {"Ban2min1", "Ban 2min", &Tfrm_main::Ban2min1Click},
-    {"Ban5min1", "Ban 5min", &Tfrm_main::Ban5min1Click},
-    {"Ban10min1", "Ban 10min", &Tfrm_main::Ban10min1Click},
-    {"Banpermanent1", "Ban permanent", &Tfrm_main::Banpermanent1Click},
+    {"kick1", QT_TRANSLATE_NOOP("Tfrm_main", "Kick"), &Tfrm_main::kick1Click},
+    {"ban1min1", QT_TRANSLATE_NOOP("Tfrm_main", "Ban 1min"), &Tfrm_main::ban1min1Click},
+    {"Ban2min1", QT_TRANSLATE_NOOP("Tfrm_main", "Ban 2min"), &Tfrm_main::Ban2min1Click},
+    {"Ban5min1", QT_TRANSLATE_NOOP("Tfrm_main", "Ban 5min"), &Tfrm_main::Ban5min1Click},
+    {"Ban10min1", QT_TRANSLATE_NOOP("Tfrm_main", "Ban 10min"), &Tfrm_main::Ban10min1Click},
+    {"Banpermanent1", QT_TRANSLATE_NOOP("Tfrm_main", "Ban permanent"),
+     &Tfrm_main::Banpermanent1Click},
 };
 
 }  // namespace
@@ -133,12 +145,14 @@ void Tfrm_main::SetupConsole() {
   connect(uiAdmin.btn_clearlog, &QAbstractButton::clicked, this, [this] { btn_clearlogClick(); });
   connect(uiAdmin.btn_cht, &QAbstractButton::clicked, this, [this] { btn_chtClick(); });
   uiAdmin.ed_rconcmd->installEventFilter(new CommandEditKeys(*this));
+  consolePane =
+      new BoundedLog(*uiAdmin.mem_rcondata, ConsolePaneLimits, tr("[Ältere Zeilen verworfen]"));
   // Found where the Chat action starts it: beside the program's own file.
   const QFileInfo companion(CompanionProgramPath());
   uiAdmin.btn_cht->setEnabled(companion.isFile() && companion.isExecutable());
 
   for (const PlayerMenuItem& item : PlayerMenuItems) {
-    QAction* action = pop_player.addAction(QString::fromLatin1(item.caption));
+    QAction* action = pop_player.addAction(tr(item.caption));
     action->setObjectName(QString::fromLatin1(item.objectName));
     connect(action, &QAction::triggered, this,
             [this, handler = item.handler] { (this->*handler)(); });
@@ -151,7 +165,27 @@ void Tfrm_main::SetupConsole() {
 }
 
 void Tfrm_main::AppendConsoleLine(const std::string& line) {
-  uiAdmin.mem_rcondata->appendPlainText(ToDisplay(line));
+  consolePane->Append(line);
+}
+
+// Only the lines the pane keeps are read: a flood of console text costs what shows.
+void Tfrm_main::AppendConsoleReply(std::string_view reply) {
+  const ConsoleTail tail = ConsoleReplyTail(reply, ConsolePaneLimits.lines);
+  if (const std::optional<std::vector<std::string>> lines = ParseRconReply(tail.reply))
+    consolePane->Append(*lines, tail.cut);
+}
+
+bool Tfrm_main::ed_rconcmdHistoryKey(int key) {
+  QLineEdit* edit = uiAdmin.ed_rconcmd;
+  std::optional<QString> command;
+  if (key == Qt::Key_Up)
+    command = commandHistory.Older(edit->text());
+  else if (key == Qt::Key_Down)
+    command = commandHistory.Newer();
+  else
+    return false;
+  if (command) edit->setText(*command);
+  return true;
 }
 
 void Tfrm_main::QueryRconStatus() {
@@ -160,6 +194,11 @@ void Tfrm_main::QueryRconStatus() {
   if (IsBroadcastHost(CurrentServer.HostIP)) {
     if (CurrentServer.Log)
       CurrentServer.Log("Broadcast-Adresse: Rcon-Befehl \"status\" nicht gesendet");
+    return;
+  }
+  if (CurrentServer.RconPassword.empty()) {
+    if (CurrentServer.Log)
+      CurrentServer.Log("Kein Rcon-Passwort: Rcon-Befehl \"status\" nicht gesendet");
     return;
   }
   const std::optional<Datagram> reply = UDPClient.QueryQuiet(
@@ -173,7 +212,7 @@ void Tfrm_main::QueryRconStatus() {
 bool Tfrm_main::SendRconCommand(const std::string& command) {
   if (!ConsoleAvailable(CurrentServer)) return false;
   if (CurrentServer.Challenge.empty()) {
-    ShowMessage(DialogKind::Error, QStringLiteral("Interner Error 112"));
+    ShowMessage(DialogKind::Error, tr("Interner Error 112"));
     return false;
   }
   const bool replied =
@@ -185,7 +224,9 @@ bool Tfrm_main::SendRconCommand(const std::string& command) {
 
 void Tfrm_main::btn_sendrconcmdClick() {
   // Taken at the press, and the edit emptied, so the next command can be typed at once.
-  const std::string command = FromDisplay(uiAdmin.ed_rconcmd->text());
+  const QString typed = uiAdmin.ed_rconcmd->text();
+  const std::string command = FromDisplay(typed);
+  commandHistory.Add(typed);
   uiAdmin.ed_rconcmd->clear();
   actions.Run([this, command] { SendConsoleCommand(command); });
 }
@@ -214,7 +255,7 @@ void Tfrm_main::ed_rconcmdKeyDown(int key) {
 }
 
 void Tfrm_main::btn_clearlogClick() {
-  uiAdmin.mem_rcondata->clear();
+  consolePane->Clear();
 }
 
 void Tfrm_main::btn_chtClick() {
@@ -233,7 +274,7 @@ void Tfrm_main::StartChat() {
   const std::vector<std::string> ownAddresses = OwnIPv4Addresses();
   if (ownAddresses.empty()) {
     ShowMessage(DialogKind::Error,
-                QStringLiteral("Keine eigene IP-Adresse gefunden! Der Chat kann nicht starten."));
+                tr("Keine eigene IP-Adresse gefunden! Der Chat kann nicht starten."));
     return;
   }
   const std::string& ownAddress = ownAddresses.size() >= 2 ? ownAddresses[1] : ownAddresses[0];
@@ -243,9 +284,12 @@ void Tfrm_main::StartChat() {
     UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
                           ConsoleLineFor(CurrentServer, command), CurrentServer.Log, false);
 
+  // The password reaches the companion through a pipe it inherits: a command line can be read by
+  // every user of the machine.
   StartProgram(CompanionProgramPath(),
-               {"-" + CurrentServer.HostIP, "-" + std::to_string(CurrentServer.Port),
-                "-" + CurrentServer.Challenge, "-" + CurrentServer.RconPassword});
+               {"--password-fd", std::to_string(SecretDescriptor), "-" + CurrentServer.HostIP,
+                "-" + std::to_string(CurrentServer.Port), "-" + CurrentServer.Challenge},
+               CurrentServer.RconPassword);
 }
 
 void Tfrm_main::kick1Click() {
@@ -278,7 +322,7 @@ void Tfrm_main::ActOnChosenPlayer(const std::string& banMinutes) {
     }
     // The user id names a player of the server listed at the click, and no one elsewhere.
     if (player.HostIP != CurrentServer.HostIP || player.Port != CurrentServer.Port) {
-      ShowMessage(DialogKind::Error, QStringLiteral("Spieler nicht in der Statusliste gefunden!"));
+      ShowMessage(DialogKind::Error, tr("Spieler nicht in der Statusliste gefunden!"));
       return;
     }
     const std::string userId = "#" + std::to_string(player.UserId);

@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelection>
@@ -47,9 +48,6 @@ constexpr int PingColumnWidth = 40;
 // How long the pointer has to rest on a row before hot tracking selects it.
 constexpr int HotTrackDelayMs = 400;
 
-const char* const ListFileFilter = "Zerval Serverlist [*.zsl]|*.zsl|All Files [*.*]|*.*";
-const char* const NoServerText = "kein Server gewählt";
-
 // "description|pattern|description|pattern" as Qt name filters. "*.*" stands for every file,
 // also for names without an extension.
 QStringList NameFilters(const QString& pairs) {
@@ -69,7 +67,8 @@ void PrepareListDialog(QFileDialog& dialog, const QString& title,
   dialog.setAcceptMode(acceptMode);
   // Neither dialog insists that the chosen file exists; the load reports a missing one.
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(NameFilters(QString::fromLatin1(ListFileFilter)));
+  dialog.setNameFilters(
+      NameFilters(Tfrm_main::tr("Zerval Serverlist [*.zsl]|*.zsl|All Files [*.*]|*.*")));
   dialog.setDefaultSuffix(QStringLiteral("zsl"));
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
 }
@@ -82,11 +81,11 @@ bool IsEntryIndex(const TServerList& list, int index) {
 // is missing. Blanks count as text.
 bool NameAndAddressGiven(const QString& name, const QString& address) {
   if (name.isEmpty()) {
-    ShowMessage(DialogKind::Error, QStringLiteral("Kein Servername eingegeben!!!"));
+    ShowMessage(DialogKind::Error, Tfrm_main::tr("Kein Servername eingegeben!!!"));
     return false;
   }
   if (address.isEmpty()) {
-    ShowMessage(DialogKind::Error, QStringLiteral("Kein Server IP eingegeben!!!"));
+    ShowMessage(DialogKind::Error, Tfrm_main::tr("Kein Server IP eingegeben!!!"));
     return false;
   }
   return true;
@@ -181,8 +180,8 @@ void Tfrm_main::SetupEditor() {
           [this] { btn_openserverlistClick(); });
   connect(uiOptions.btn_saveslist, &QPushButton::clicked, this, [this] { btn_saveslistClick(); });
 
-  PrepareListDialog(dlg_openfile, QStringLiteral("Open Serverlist"), QFileDialog::AcceptOpen);
-  PrepareListDialog(dlgSavefile, QStringLiteral("Save Serverlist"), QFileDialog::AcceptSave);
+  PrepareListDialog(dlg_openfile, tr("Open Serverlist"), QFileDialog::AcceptOpen);
+  PrepareListDialog(dlgSavefile, tr("Save Serverlist"), QFileDialog::AcceptSave);
 }
 
 void Tfrm_main::FillServerList() {
@@ -206,6 +205,7 @@ void Tfrm_main::btn_addClick() {
   const QString address = uiOptions.ed_ip->text();
   if (!NameAndAddressGiven(name, address)) return;
   ServerList.push_back(EntryFromTexts(name, address, uiOptions.ed_rconpwd->text()));
+  ListChanged = true;
   AddRow(*uiOptions.lw_serverlist, name, address);
   {
     const QSignalBlocker quiet(ui.cb_servers);
@@ -227,6 +227,7 @@ void Tfrm_main::btn_modClick() {
   if (!IsEntryIndex(ServerList, index)) return;
   ServerList[static_cast<std::size_t>(index)] =
       EntryFromTexts(name, address, uiOptions.ed_rconpwd->text());
+  ListChanged = true;
   QTreeWidgetItem* row = uiOptions.lw_serverlist->topLevelItem(index);
   row->setText(NameColumn, name);
   row->setText(AddressColumn, address);
@@ -245,6 +246,7 @@ void Tfrm_main::btn_removeClick() {
   const int index = TagOf(uiOptions.btn_remove);
   if (!IsEntryIndex(ServerList, index)) return;
   DeleteServer(ServerList, index);
+  ListChanged = true;
   FillServerList();
   uiOptions.ed_servername->clear();
   uiOptions.ed_ip->clear();
@@ -257,7 +259,7 @@ void Tfrm_main::btn_removeClick() {
     {
       const QSignalBlocker quiet(ui.cb_servers);
       ui.cb_servers->setCurrentIndex(-1);
-      ui.cb_servers->setEditText(QString::fromUtf8(NoServerText));
+      ui.cb_servers->setEditText(tr("kein Server gewählt"));
     }
     CurrentServer.RconEnabled = false;
     ui.cb_rconctrl->setChecked(false);
@@ -316,6 +318,7 @@ void Tfrm_main::ed_rconpwdChange() {
 }
 
 void Tfrm_main::btn_openserverlistClick() {
+  PrepareListFolder(dlg_openfile);
   const QString fileName = Dialogs().ChooseFile(dlg_openfile);
   if (fileName.isEmpty()) return;
   // The file is read into a list of its own, which replaces the store only when the whole
@@ -324,10 +327,27 @@ void Tfrm_main::btn_openserverlistClick() {
   TServerList loaded;
   LoadServerList(loaded, fileName);
   ServerList.swap(loaded);
+  ListFile = fileName;
+  ListChanged = false;
   FillServerList();
 }
 
 void Tfrm_main::btn_saveslistClick() {
+  PrepareListFolder(dlgSavefile);
   const QString fileName = Dialogs().ChooseFile(dlgSavefile);
-  if (!fileName.isEmpty()) SaveServerList(ServerList, fileName);
+  if (!fileName.isEmpty()) SaveListTo(fileName);
+}
+
+void Tfrm_main::SaveListTo(const QString& fileName) {
+  SaveServerList(ServerList, fileName);
+  ListFile = fileName;
+  ListChanged = false;
+}
+
+void Tfrm_main::PrepareListFolder(QFileDialog& dialog) {
+  if (!ListFile.isEmpty()) return;
+  // The per-user folder may not exist before the first "Save Options"; a dialog pointed at a
+  // missing folder would fall back to the working directory.
+  if (!OptionsFolder.isEmpty()) QDir().mkpath(OptionsFolder);
+  dialog.setDirectory(OptionsFolder.isEmpty() ? QDir::currentPath() : OptionsFolder);
 }

@@ -184,6 +184,7 @@ void Tfrm_main::ApplyOptionsToUI() {
 }
 
 void Tfrm_main::SpeedButton2Click() {
+  PrepareListFolder(dlg_openfile);
   const QString fileName = Dialogs().ChooseFile(dlg_openfile);
   if (!fileName.isEmpty()) uiOptions.ed_serverfile->setText(fileName);
 }

@@ -23,8 +23,9 @@
 
 namespace {
 
-const char* const NoServerText = "kein Server gewählt";
-const char* const NoServerWarning = "Kein Server gewählt!!!";
+QString NoServerWarning() {
+  return Tfrm_main::tr("Kein Server gewählt!!!");
+}
 constexpr int MillisecondsPerSecond = 1000;
 constexpr std::int32_t MaxUdpPort = 65535;
 
@@ -54,8 +55,11 @@ bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
   if (entry.HasPassword != 0) {
     server.RconEnabled = true;
     server.RconPassword = entry.Password.str();
-    // Console lines never go to a broadcast address, so a challenge would serve nothing there.
-    if (IsBroadcastHost(server.HostIP)) {
+    // Console lines never go to a broadcast address, nor without a password, so a challenge
+    // would serve nothing there; the console actions tell the operator why.
+    if (server.RconPassword.empty()) {
+      if (server.Log) server.Log("Kein Rcon-Passwort: keine Rcon-Challenge angefordert");
+    } else if (IsBroadcastHost(server.HostIP)) {
       if (server.Log) server.Log("Broadcast-Adresse: keine Rcon-Challenge angefordert");
     } else if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false,
                                                 std::string())) {
@@ -111,13 +115,19 @@ void Tfrm_main::SelectServer(int index) {
   CurrentServer.HostIP = address.HostIP;
   CurrentServer.Port = address.Port;
 
-  if (QuerySelection(*this, entry)) {
-    CurrentServer.ServerSelected = true;
-    if (CurrentServer.RconEnabled) QueryRconStatus();
-  } else {
-    // A missing "rules" reply deselects like the other steps: a half-answered server does not
-    // count as selected.
+  // A cancelled selection is no selection either: nothing of it stays current.
+  try {
+    if (QuerySelection(*this, entry)) {
+      CurrentServer.ServerSelected = true;
+      if (CurrentServer.RconEnabled) QueryRconStatus();
+    } else {
+      // A missing "rules" reply deselects like the other steps: a half-answered server does
+      // not count as selected.
+      Deselect();
+    }
+  } catch (const ExchangeCancelled&) {
     Deselect();
+    throw;
   }
   ui.cb_rconctrl->setChecked(CurrentServer.RconEnabled);
 }
@@ -128,7 +138,7 @@ void Tfrm_main::SelectServer(int index) {
 // this is no attempt of the operator to switch the auto query.
 void Tfrm_main::Deselect() {
   ui.cb_servers->setCurrentIndex(-1);
-  ui.cb_servers->setEditText(QString::fromUtf8(NoServerText));
+  ui.cb_servers->setEditText(tr("kein Server gewählt"));
   CurrentServer.RconEnabled = false;
   CurrentServer.ServerSelected = false;
   querytimer.stop();
@@ -150,7 +160,7 @@ void Tfrm_main::pc_ServerChange() {
 void Tfrm_main::QueryPage(int tag) {
   const std::string request = PageRequest(tag);
   if (!CurrentServer.ServerSelected) {
-    ShowMessage(DialogKind::Warning, QString::fromUtf8(NoServerWarning));
+    ShowMessage(DialogKind::Warning, NoServerWarning());
     return;
   }
   if (querytimer.isActive()) return;
@@ -164,7 +174,7 @@ void Tfrm_main::cb_autoQueryClick() {
     // Unchecking the box below runs this handler once more; the Tag lets only one of the two
     // calls warn.
     if (TagOf(box) == 1) {
-      ShowMessage(DialogKind::Warning, QString::fromUtf8(NoServerWarning));
+      ShowMessage(DialogKind::Warning, NoServerWarning());
       SetTag(box, 0);
     } else {
       SetTag(box, 1);

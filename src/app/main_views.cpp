@@ -7,7 +7,6 @@
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QPalette>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
@@ -21,6 +20,7 @@
 
 #include "displaytext.h"
 #include "griddelegates.h"
+#include "language.h"
 #include "main.h"
 #include "protocol/player_class.h"
 #include "viewcontent.h"
@@ -33,15 +33,19 @@ constexpr int FragsColumnWidth = 38;
 constexpr int DetailValueColumnMargin = 9;
 
 // Rows of the player detail grid: a title and the value of the selected player's status record.
-const QStringList PlayerDetailTitles = {"Nick", "ID",   "WonID", "frags",
-                                        "ping", "loss", "time",  "IP"};
+const char* const PlayerDetailTitles[] = {
+    QT_TRANSLATE_NOOP("Tfrm_main", "Nick"),  QT_TRANSLATE_NOOP("Tfrm_main", "ID"),
+    QT_TRANSLATE_NOOP("Tfrm_main", "WonID"), QT_TRANSLATE_NOOP("Tfrm_main", "frags"),
+    QT_TRANSLATE_NOOP("Tfrm_main", "ping"),  QT_TRANSLATE_NOOP("Tfrm_main", "loss"),
+    QT_TRANSLATE_NOOP("Tfrm_main", "time"),  QT_TRANSLATE_NOOP("Tfrm_main", "IP")};
+constexpr int PlayerDetailRows = 8;
 
 QStringList PlayerDetailTexts(const TPlayerRecord& record) {
   return {ToDisplay(record.Nick),
           QString::number(record.UserId),
           ToDisplay(record.WonId),
           QString::number(record.Frags),
-          QString::number(record.Ping) + QStringLiteral("ms"),
+          Tfrm_main::tr("%1ms").arg(record.Ping),
           QString::number(record.Loss),
           ToDisplay(record.Time),
           ToDisplay(record.Address)};
@@ -67,10 +71,11 @@ void Tfrm_main::SetupViews() {
       new sg_addplayerinfoDrawCell(uiPlayers.sg_addplayerinfo));
   uiPlayers.sg_banoverv->setItemDelegate(new sg_banovervDrawCell(uiPlayers.sg_banoverv));
 
-  QPalette rulesPalette = uiRules.sg_rules->palette();
-  rulesPalette.setColor(QPalette::Base, Qt::white);
-  uiRules.sg_rules->setPalette(rulesPalette);
   FixTitleRowAndMoveRowsAndColumns(*uiRules.sg_rules);
+  // The grids only show: Tab goes on to the next control instead of from cell to cell.
+  for (QTableWidget* grid :
+       {uiDetails.sg_details, uiRules.sg_rules, uiPlayers.sg_addplayerinfo, uiPlayers.sg_banoverv})
+    grid->setTabKeyNavigation(false);
 
   QTreeWidget* players = uiPlayers.lv_players;
   players->setColumnWidth(0, NickColumnWidth);
@@ -79,10 +84,10 @@ void Tfrm_main::SetupViews() {
   players->viewport()->setAttribute(Qt::WA_Hover);
   players->viewport()->setCursor(Qt::PointingHandCursor);
 
-  for (int row = 0; row < PlayerDetailTitles.size(); ++row)
-    SetCell(uiPlayers.sg_addplayerinfo, row, 0, PlayerDetailTitles[row]);
-  SetCell(uiPlayers.sg_banoverv, 0, 0, QStringLiteral("WonID / IP"));
-  SetCell(uiPlayers.sg_banoverv, 0, 1, QStringLiteral("Time"));
+  for (int row = 0; row < PlayerDetailRows; ++row)
+    SetCell(uiPlayers.sg_addplayerinfo, row, 0, tr(PlayerDetailTitles[row]));
+  SetCell(uiPlayers.sg_banoverv, 0, 0, tr("WonID / IP"));
+  SetCell(uiPlayers.sg_banoverv, 0, 1, tr("Time"));
   QTableWidget* details = uiPlayers.sg_addplayerinfo;
   details->setColumnWidth(1, details->width() - details->columnWidth(0) - DetailValueColumnMargin);
 
@@ -105,14 +110,23 @@ void Tfrm_main::SetupViews() {
 }
 
 void Tfrm_main::ShowDetails(const TDetailInfo& info) {
-  const std::vector<TitledValue> rows = DetailRows(info);
+  ShowDetailRows(DetailRows(info));
+}
+
+void Tfrm_main::ShowA2sDetails(const TDetailInfo& info, const A2sInfo& a2s) {
+  ShowDetailRows(DetailRows(info, &a2s));
+}
+
+void Tfrm_main::ShowDetailRows(const std::vector<TitledValue>& rows) {
   QTableWidget* grid = uiDetails.sg_details;
   // Without a mod block the grid goes back to seven rows, so no mod rows of an earlier server
   // are shown as this one's.
   grid->setRowCount(static_cast<int>(rows.size()));
   for (std::size_t row = 0; row < rows.size(); ++row) {
-    SetCell(grid, static_cast<int>(row), 0, ToDisplay(rows[row].Title));
-    SetCell(grid, static_cast<int>(row), 1, ToDisplay(rows[row].Value));
+    const TitledValue& shown = rows[row];
+    SetCell(grid, static_cast<int>(row), 0, tr(shown.Title.c_str()));
+    SetCell(grid, static_cast<int>(row), 1,
+            shown.ValueIsOwnText ? tr(shown.Value.c_str()) : ToDisplay(shown.Value));
   }
 }
 
@@ -132,8 +146,8 @@ void Tfrm_main::ShowPlayers(const TPlayerList& list) {
 void Tfrm_main::ShowRules(const TRuleList& list) {
   QTableWidget* grid = uiRules.sg_rules;
   grid->setRowCount(static_cast<int>(list.Items.size()) + 1);
-  SetCell(grid, 0, 0, QStringLiteral("Rule"));
-  SetCell(grid, 0, 1, QStringLiteral("Value"));
+  SetCell(grid, 0, 0, tr("Rule"));
+  SetCell(grid, 0, 1, tr("Value"));
   for (std::size_t i = 0; i < list.Items.size(); ++i) {
     SetCell(grid, static_cast<int>(i) + 1, 0, ToDisplay(list.Items[i].Name));
     SetCell(grid, static_cast<int>(i) + 1, 1, ToDisplay(list.Items[i].Value));
@@ -154,11 +168,21 @@ void Tfrm_main::lv_playersSelectItem(QTreeWidgetItem* item, bool selected) {
 }
 
 void Tfrm_main::ClearPlayerDetails() {
-  for (int row = 0; row < PlayerDetailTitles.size(); ++row)
+  for (int row = 0; row < PlayerDetailRows; ++row)
     SetCell(uiPlayers.sg_addplayerinfo, row, 1, QString());
 }
 
+namespace {
+
+QString ByteCountText(std::int32_t count) {
+  const ByteCount form = ByteCountForm(count);
+  return FormatCount(form.number) + (form.inThousands ? QStringLiteral("k") : QString());
+}
+
+}  // namespace
+
 void Tfrm_main::UpdateByteCounter() {
   ui.lbl_bytes->setText(
-      ToDisplay(ByteCounterCaption(CurrentServer.BytesSent, CurrentServer.BytesReceived)));
+      tr("Bytes Send: %1 / Bytes Recieved: %2")
+          .arg(ByteCountText(CurrentServer.BytesSent), ByteCountText(CurrentServer.BytesReceived)));
 }

@@ -1,47 +1,56 @@
 #include "viewcontent.h"
 
-#include "store/stdfuncs.h"
+#include <QtGlobal>
 
 namespace {
 
-std::string YesNo(std::uint8_t flag) {
-  return flag == 1 ? "Yes" : "No";
+const char* YesNo(std::uint8_t flag) {
+  return flag == 1 ? QT_TRANSLATE_NOOP("Tfrm_main", "Yes") : QT_TRANSLATE_NOOP("Tfrm_main", "No");
 }
 
-std::string ServerKind(const TDetailInfo& info) {
-  const std::string type = info.ServerType == 'd' ? "Dedicated" : "Linsten";
-  const std::string os = info.ServerOS == 'l' ? " / Linux" : " / Windows";
-  return type + os;
+const char* ServerKind(const TDetailInfo& info) {
+  const bool dedicated = info.ServerType == 'd';
+  if (info.ServerOS == 'l')
+    return dedicated ? QT_TRANSLATE_NOOP("Tfrm_main", "Dedicated / Linux")
+                     : QT_TRANSLATE_NOOP("Tfrm_main", "Linsten / Linux");
+  return dedicated ? QT_TRANSLATE_NOOP("Tfrm_main", "Dedicated / Windows")
+                   : QT_TRANSLATE_NOOP("Tfrm_main", "Linsten / Windows");
 }
 
 }  // namespace
 
-std::vector<TitledValue> DetailRows(const TDetailInfo& info) {
+std::vector<TitledValue> DetailRows(const TDetailInfo& info, const A2sInfo* a2s) {
   std::vector<TitledValue> rows = {
-      {"Server Name", info.ServerName},
-      {"Server IP", info.ServerAddress},
-      {"Game", info.GameName},
-      {"running Map", info.MapName},
-      {"Player connected / max",
+      {QT_TRANSLATE_NOOP("Tfrm_main", "Server Name"), info.ServerName},
+      {QT_TRANSLATE_NOOP("Tfrm_main", "Server IP"), info.ServerAddress},
+      {QT_TRANSLATE_NOOP("Tfrm_main", "Game"), info.GameName},
+      {QT_TRANSLATE_NOOP("Tfrm_main", "running Map"), info.MapName},
+      {QT_TRANSLATE_NOOP("Tfrm_main", "Player connected / max"),
        std::to_string(info.PlayerCount) + "/" + std::to_string(info.MaxPlayers)},
-      {"Password", YesNo(info.HasPassword)},
-      {"Server Type / OS", ServerKind(info)},
+      {QT_TRANSLATE_NOOP("Tfrm_main", "Password"), YesNo(info.HasPassword), true},
+      {QT_TRANSLATE_NOOP("Tfrm_main", "Server Type / OS"), ServerKind(info), true},
   };
   if (info.IsMod == 1) {
-    rows.push_back({"Mod URL / Download URL", info.ModInfoUrl + " / " + info.ModDownloadUrl});
-    rows.push_back({"Mod Size", std::to_string(info.ModSize)});
-    rows.push_back({"Mod Version", std::to_string(info.ModVersion)});
-    rows.push_back({"\"Serveronly\" Mod", YesNo(info.ModServerOnly)});
-    rows.push_back({"Clientside Mod", YesNo(info.ModClientDll)});
+    rows.push_back({QT_TRANSLATE_NOOP("Tfrm_main", "Mod URL / Download URL"),
+                    info.ModInfoUrl + " / " + info.ModDownloadUrl});
+    rows.push_back({QT_TRANSLATE_NOOP("Tfrm_main", "Mod Size"), std::to_string(info.ModSize)});
+    rows.push_back(
+        {QT_TRANSLATE_NOOP("Tfrm_main", "Mod Version"), std::to_string(info.ModVersion)});
+    rows.push_back(
+        {QT_TRANSLATE_NOOP("Tfrm_main", "\"Serveronly\" Mod"), YesNo(info.ModServerOnly), true});
+    rows.push_back(
+        {QT_TRANSLATE_NOOP("Tfrm_main", "Clientside Mod"), YesNo(info.ModClientDll), true});
+  }
+  if (a2s) {
+    rows.push_back({QT_TRANSLATE_NOOP("Tfrm_main", "Bots"), std::to_string(a2s->bots)});
+    rows.push_back({QT_TRANSLATE_NOOP("Tfrm_main", "Version"), a2s->version.value_or("")});
+    rows.push_back({QT_TRANSLATE_NOOP("Tfrm_main", "VAC"), YesNo(a2s->vac.value_or(0)), true});
+    rows.push_back({QT_TRANSLATE_NOOP("Tfrm_main", "Keywords"), a2s->keywords.value_or("")});
   }
   return rows;
 }
 
-std::string ByteCountForm(std::int32_t count) {
-  if (count <= 100000) return FormatThousands(count);
-  return FormatThousands(count / 1000) + "k";
-}
-
-std::string ByteCounterCaption(std::int32_t sent, std::int32_t received) {
-  return "Bytes Send: " + ByteCountForm(sent) + " / Bytes Recieved: " + ByteCountForm(received);
+ByteCount ByteCountForm(std::int32_t count) {
+  if (count <= 100000) return {count, false};
+  return {count / 1000, true};
 }

@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,12 +17,27 @@ class MessageBoxDialogs : public OperatorDialogs {
     // Texts can quote what a server sent; markup in them must show as the characters it is.
     box.setTextFormat(Qt::PlainText);
     if (buttons == DialogButtons::Ok) {
-      box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+      box.setEscapeButton(box.addButton(QCoreApplication::translate("OperatorDialogs", "OK"),
+                                        QMessageBox::AcceptRole));
       box.exec();
       return DialogResult::Ok;
     }
-    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-    box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    if (buttons == DialogButtons::SaveDiscardCancel) {
+      QPushButton* save = box.addButton(QCoreApplication::translate("OperatorDialogs", "&Save"),
+                                        QMessageBox::AcceptRole);
+      QPushButton* discard = box.addButton(
+          QCoreApplication::translate("OperatorDialogs", "&Discard"), QMessageBox::DestructiveRole);
+      box.setEscapeButton(box.addButton(QCoreApplication::translate("OperatorDialogs", "Cancel"),
+                                        QMessageBox::RejectRole));
+      box.setDefaultButton(save);
+      box.exec();
+      if (box.clickedButton() == save) return DialogResult::Save;
+      return box.clickedButton() == discard ? DialogResult::Discard : DialogResult::Cancel;
+    }
+    QPushButton* yes =
+        box.addButton(QCoreApplication::translate("OperatorDialogs", "&Yes"), QMessageBox::YesRole);
+    box.setEscapeButton(
+        box.addButton(QCoreApplication::translate("OperatorDialogs", "&No"), QMessageBox::NoRole));
     box.setDefaultButton(yes);
     box.exec();
     return box.clickedButton() == yes ? DialogResult::Yes : DialogResult::No;
@@ -47,7 +63,8 @@ void SetDialogs(OperatorDialogs* dialogs) {
 }
 
 DialogResult ShowMessage(DialogKind kind, const QString& text, DialogButtons buttons) {
-  const QString title =
-      kind == DialogKind::Warning ? QStringLiteral("Warning") : QStringLiteral("Error");
+  const QString title = kind == DialogKind::Warning
+                            ? QCoreApplication::translate("OperatorDialogs", "Warning")
+                            : QCoreApplication::translate("OperatorDialogs", "Error");
   return Dialogs().Message(kind, title, text, buttons);
 }

@@ -5,11 +5,12 @@
 class QFileDialog;
 
 enum class DialogKind { Warning, Error };
-enum class DialogButtons { Ok, YesNo };
-enum class DialogResult { Ok, Yes, No };
+enum class DialogButtons { Ok, YesNo, SaveDiscardCancel };
+enum class DialogResult { Ok, Yes, No, Save, Discard, Cancel };
 
 // Every modal dialog the operator answers goes through here, so tests can script the answers
-// and see exactly which dialogs appeared.
+// and see exactly which dialogs appeared. Escape closes each with its most cautious answer:
+// OK, No, Cancel.
 class OperatorDialogs {
  public:
   virtual ~OperatorDialogs() = default;

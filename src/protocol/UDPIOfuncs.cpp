@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QHostInfo>
 #include <QNetworkInterface>
+#include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -62,7 +63,7 @@ bool IsBroadcast(const QHostAddress& address) {
 constexpr char ChallengeRequest[] = "challenge rcon";
 constexpr char ConsoleLinePrefix[] = "rcon ";
 // While datagrams keep coming, the window still gets its events this often.
-constexpr Micros EventInterval = 100'000;
+constexpr Micros EventInterval = 25'000;
 // A reply on a LAN comes within this; waiting for it without the event loop saves more than
 // the round trip itself, and no window notices a pause this short.
 constexpr Micros ShortWait = 2'000;
@@ -90,6 +91,8 @@ struct UdpExchange::Run {
   bool anySource = false;
   // Where the reply came from, and the replies kept for the next exchange.
   Datagram replySource;
+  // The first other address that sent from the asked port, "address:port".
+  std::string otherSource;
   // Whether the wait shows the wait dialog, and the dialog once it shows.
   bool waitDialog = false;
   std::shared_ptr<void> dialog;
@@ -116,6 +119,11 @@ struct UdpExchange::Run {
            (sourcePort == port && source.isEqual(address, QHostAddress::TolerantConversion));
   }
 };
+
+void ReplyTarget::AppendConsoleReply(std::string_view reply) {
+  if (const auto lines = ParseRconReply(reply))
+    for (const std::string& line : *lines) AppendConsoleLine(line);
+}
 
 std::string HexLine(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
@@ -247,6 +255,8 @@ void UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, 
       if (intake.log == LogDetail::Full) run.Log(HexLine(datagram.Bytes));
       break;
   }
+  if (!fromServer && datagram.SourcePort == run.port && run.otherSource.empty())
+    run.otherSource = datagram.SourceAddress + ":" + std::to_string(datagram.SourcePort);
   if (intake.verdict == Verdict::Reply || intake.verdict == Verdict::Hold) {
     run.replySource.SourceAddress = datagram.SourceAddress;
     run.replySource.SourcePort = datagram.SourcePort;
@@ -276,7 +286,15 @@ void UdpExchange::WaitForDatagram(Run& run, Micros until) {
   connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
   connect(&socket_, &QUdpSocket::readyRead, &loop, &QEventLoop::quit);
   timer.start(static_cast<int>((wait + 999) / 1000));
-  if (!socket_.hasPendingDatagrams()) loop.exec();
+  waitLoop_ = &loop;
+  const auto forget = qScopeGuard([this] { waitLoop_ = nullptr; });
+  if (!socket_.hasPendingDatagrams() && !cancelled_) loop.exec();
+}
+
+void UdpExchange::Cancel() {
+  if (!busy_) return;
+  cancelled_ = true;
+  if (waitLoop_) waitLoop_->quit();
 }
 
 void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
@@ -290,7 +308,7 @@ void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
   }
   Micros lastEvents = NowMicros();
   // The time is checked after every datagram, so no stream of them keeps the exchange waiting.
-  while (policy.state() == ReplyPolicy::State::Waiting) {
+  while (policy.state() == ReplyPolicy::State::Waiting && !cancelled_) {
     const Micros now = NowMicros();
     policy.Advance(now);
     SendOutgoing(run, policy);
@@ -315,6 +333,7 @@ void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
 
 std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
   ReplyPolicy policy(run.request, NowMicros());
+  cancelled_ = false;
   run.replySource = Datagram{{}, run.addressText, run.port};
   SendOutgoing(run, policy);
   run.waitDialog = waitDialog;
@@ -330,6 +349,13 @@ std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
   ui_.UpdateByteCounter();
   run.dialog.reset();
   run.FlushLog();
+  if (cancelled_) {
+    cancelled_ = false;
+    // Quiet exchanges write no lines of their own; the operator's cancel is still logged.
+    const LogCallback& log = run.log ? run.log : server_.Log;
+    if (log) log("cancelled");
+    throw ExchangeCancelled();
+  }
   if (policy.state() != ReplyPolicy::State::Replied) return std::nullopt;
   return Datagram{policy.Reply(), run.replySource.SourceAddress, run.replySource.SourcePort};
 }
@@ -339,9 +365,12 @@ std::optional<Datagram> UdpExchange::QueryQuiet(const std::string& host, std::in
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
   Run run = Prepare(host, port, command, nullptr);
   std::optional<Datagram> reply;
-  {
+  try {
     BusyScope busy(busy_);
     reply = Exchange(run, waitDialog);
+  } catch (const ExchangeCancelled&) {
+    emit Idle();
+    throw;
   }
   emit Idle();
   return reply;
@@ -369,14 +398,18 @@ bool UdpExchange::Query(const std::string& host, std::int32_t port, const std::s
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
   Run run = Prepare(host, port, command, log);
   std::optional<Datagram> reply;
-  {
+  try {
     BusyScope busy(busy_);
     reply = Exchange(run, waitDialog);
     if (!reply) {
+      otherSource_ = run.otherSource;
       ui_.PlayTimeoutSound();
       ui_.ShowTimeoutDialog();
       if (log) log("TimeOut!!!");
     }
+  } catch (const ExchangeCancelled&) {
+    emit Idle();
+    throw;
   }
   emit Idle();
   if (!reply) return false;
@@ -410,7 +443,10 @@ void UdpExchange::Dispatch(const Datagram& reply, const LogCallback& log, bool d
       ParseA2sInfo(bytes, details);
       // The server that answered is the one asked: an exchange takes no other datagrams.
       details.ServerAddress = reply.SourceAddress + ":" + std::to_string(reply.SourcePort);
-      target_.ShowDetails(details);
+      if (const std::optional<A2sInfo> info = DecodeA2sInfo(bytes))
+        target_.ShowA2sDetails(details, *info);
+      else
+        target_.ShowDetails(details);
       break;
     }
     case 'c':
@@ -418,8 +454,7 @@ void UdpExchange::Dispatch(const Datagram& reply, const LogCallback& log, bool d
       break;
     case 'l':
       if (!display) break;
-      if (const auto lines = ParseRconReply(bytes))
-        for (const std::string& line : *lines) target_.AppendConsoleLine(line);
+      target_.AppendConsoleReply(bytes);
       break;
     case 'm': {
       TDetailInfo details;

@@ -3,14 +3,19 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QUdpSocket>
+
+class QEventLoop;
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "protocol/a2s.h"
 #include "protocol/replypolicy.h"
 #include "store/mytypes.h"
 
@@ -48,16 +53,28 @@ class ReplyTarget {
  public:
   virtual ~ReplyTarget() = default;
   virtual void ShowDetails(const TDetailInfo& info) = 0;
+  // An A2S info reply ('I'): the details and what only that reply holds. Shown as details alone
+  // where nothing more is wanted.
+  virtual void ShowA2sDetails(const TDetailInfo& info, const A2sInfo&) { ShowDetails(info); }
   virtual void ShowPlayers(const TPlayerList& list) = 0;
   virtual void ShowRules(const TRuleList& list) = 0;
   // Appends one line to the console memo.
   virtual void AppendConsoleLine(const std::string& line) = 0;
+  // Appends the lines of one console-text reply, which may be many.
+  virtual void AppendConsoleReply(std::string_view reply);
 };
 
 struct Datagram {
   std::string Bytes;
   std::string SourceAddress;
   std::uint16_t SourcePort = 0;
+};
+
+// The operator cancelled the exchange that waited: it ends at once, without a time-out message,
+// and takes the rest of the action that started it with it.
+class ExchangeCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "cancelled"; }
 };
 
 // Which query requests "details", "players" and "rules" go out as: the text commands of the
@@ -124,6 +141,13 @@ class UdpExchange : public QObject {
   QueryProtocol Protocol() const { return protocol_; }
   void SetProtocol(QueryProtocol protocol) { protocol_ = protocol; }
   bool IsBusy() const { return busy_; }
+  // Ends the exchange that waits now: it logs "cancelled" and raises ExchangeCancelled to its
+  // caller. Nothing happens when none waits.
+  void Cancel();
+  // Where datagrams came from during the last exchange that timed out, when that was another
+  // address than the asked one with the asked port (a server on a host of several addresses
+  // that answers from another one); empty when none did.
+  const std::string& OtherSource() const { return otherSource_; }
 
  signals:
   // An exchange has ended and none waits. It comes from inside the exchange's call: a handler
@@ -158,6 +182,9 @@ class UdpExchange : public QObject {
   int receiveTimeout_ = 5000;
   QueryProtocol protocol_ = QueryProtocol::Classic;
   bool busy_ = false;
+  bool cancelled_ = false;
+  QEventLoop* waitLoop_ = nullptr;
+  std::string otherSource_;
   // Replies taken from the socket, counted and logged, but left for the next exchange.
   std::deque<Datagram> held_;
 };

@@ -27,7 +27,8 @@ class ScriptedDialogs : public OperatorDialogs {
     shown.push_back({kind, title, text, buttons});
     if (onMessage) onMessage(shown.back());
     if (buttons == DialogButtons::Ok) return DialogResult::Ok;
-    if (answers.empty()) return DialogResult::Yes;
+    if (answers.empty())
+      return buttons == DialogButtons::YesNo ? DialogResult::Yes : DialogResult::Cancel;
     const DialogResult answer = answers.front();
     answers.pop_front();
     return answer;
@@ -48,7 +49,7 @@ class ScriptedDialogs : public OperatorDialogs {
   }
 
   std::vector<Shown> shown;
-  std::deque<DialogResult> answers;  // for Yes/No dialogs
+  std::deque<DialogResult> answers;  // for Yes/No and Save/Discard/Cancel dialogs
   std::deque<QString> files;         // chosen files; empty text = cancelled
   std::vector<QFileDialog*> fileDialogs;
   std::function<void(const Shown&)> onMessage;  // runs while the "modal" dialog is open

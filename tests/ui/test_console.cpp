@@ -2,18 +2,27 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUdpSocket>
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "floodpeer.h"
+#include "frmquery.h"
 #include "main.h"
 #include "platform/ownaddresses.h"
 #include "platform/startprogram.h"
@@ -27,6 +36,14 @@ namespace {
 using Commands = std::vector<std::string>;
 
 const std::string Password = "pw 2";  // a blank inside goes out unquoted
+
+// The longest the window's message loop may wait while a server floods it. Sanitizers make every
+// step several times slower.
+#ifdef __SANITIZE_ADDRESS__
+constexpr qint64 MaxStallMs = 300;
+#else
+constexpr qint64 MaxStallMs = 100;
+#endif
 
 std::string ChallengeReply(const std::string& challenge) {
   return Reply('c', "hallenge rcon " + challenge + "\n") + '\0';
@@ -87,14 +104,18 @@ UdpPeer::Script ConsoleServer(const std::string& challenge, std::vector<std::str
   };
 }
 
-void UseServer(Tfrm_main& w, const UdpPeer& peer, const std::string& challenge) {
+void UseServer(Tfrm_main& w, std::uint16_t port, const std::string& challenge) {
   w.CurrentServer.HostIP = "127.0.0.1";
-  w.CurrentServer.Port = peer.port();
+  w.CurrentServer.Port = port;
   w.CurrentServer.ServerSelected = true;
   w.CurrentServer.RconEnabled = true;
   w.CurrentServer.RconPassword = Password;
   w.CurrentServer.Challenge = challenge;
   w.UDPClient.SetReceiveTimeout(300);
+}
+
+void UseServer(Tfrm_main& w, const UdpPeer& peer, const std::string& challenge) {
+  UseServer(w, peer.port(), challenge);
 }
 
 QStringList MemoLines(const QPlainTextEdit* memo) {
@@ -127,13 +148,13 @@ class TestConsole : public QObject {
     ScriptedDialogs dialogs;
     Tfrm_main w;
     const Ui::tb_admin& a = w.uiAdmin;
-    QCOMPARE(a.Label7->text(), QStringLiteral("RCon Command: (ohne rcon eingeben!)"));
+    QCOMPARE(a.Label7->text(), QStringLiteral("RCon &Command: (ohne rcon eingeben!)"));
     QCOMPARE(a.ed_rconcmd->geometry(), QRect(1, 20, 192, 21));
     QCOMPARE(a.btn_sendrconcmd->geometry(), QRect(199, 20, 33, 22));
     QCOMPARE(a.btn_sendrconcmd->toolTip(), QStringLiteral("Send rcon-command"));
     QCOMPARE(a.btn_cht->geometry(), QRect(234, 20, 56, 22));
     QVERIFY(!a.btn_cht->icon().isNull());
-    QCOMPARE(a.btn_clearlog->text(), QStringLiteral("Clear Log "));
+    QCOMPARE(a.btn_clearlog->text(), QStringLiteral("Clear &Log "));
     QCOMPARE(a.mem_rcondata->geometry(), QRect(0, 50, 675, 306));
     QVERIFY(!a.mem_rcondata->isReadOnly());
     QCOMPARE(a.mem_rcondata->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -485,6 +506,132 @@ class TestConsole : public QObject {
     w.ShowHiddenLogLines();
     QVERIFY(w.ui.mem_status->toPlainText().isEmpty());
     QVERIFY(w.uiAdmin.mem_rcondata->toPlainText().isEmpty());
+  }
+
+  // Up and Down walk the commands sent in this session, the newest 100, back to what was being
+  // typed; none of them is written anywhere.
+  void commandHistory() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("3"));
+    Tfrm_main w;
+    UseServer(w, server, "3");
+    QLineEdit* edit = w.uiAdmin.ed_rconcmd;
+    for (int i = 1; i <= 102; ++i) {
+      edit->setText(QString("say %1 secret%1").arg(i));
+      QTest::keyClick(edit, Qt::Key_Return);
+    }
+    edit->setText(QStringLiteral("half typed"));
+    const auto press = [edit](Qt::Key key, int times) {
+      for (int i = 0; i < times; ++i) QTest::keyClick(edit, key);
+      return edit->text();
+    };
+    QCOMPARE(press(Qt::Key_Up, 1), QStringLiteral("say 102 secret102"));
+    QCOMPARE(press(Qt::Key_Up, 99), QStringLiteral("say 3 secret3"));
+    QCOMPARE(press(Qt::Key_Up, 1), QStringLiteral("say 3 secret3"));
+    QCOMPARE(press(Qt::Key_Down, 1), QStringLiteral("say 4 secret4"));
+    QCOMPARE(press(Qt::Key_Down, 99), QStringLiteral("half typed"));
+    QCOMPARE(press(Qt::Key_Down, 1), QStringLiteral("half typed"));
+    QDirIterator files(workDir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+      QFile file(files.next());
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      QVERIFY2(!file.readAll().contains("secret"), qPrintable(file.fileName()));
+    }
+  }
+
+  // Cancel on the wait dialog ends the exchange at once: no time-out message, nothing more of
+  // that action (the status after the players), while the action kept behind it still runs.
+  void cancelEndsTheWaitAndItsAction() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    Tfrm_main w;
+    UseServer(w, server, "5");
+    w.UDPClient.SetReceiveTimeout(5000);
+    const UdpPeer::Script console = ConsoleServer("5");
+    server.setScript([&](const UdpPeer::Request& request) -> Commands {
+      if (request.command() != "players") return console(request);
+      w.uiAdmin.ed_rconcmd->setText(QStringLiteral("say kept"));
+      w.btn_sendrconcmdClick();
+      QTimer::singleShot(100, &w, [&w] { w.waitDialog->ui.btn_cancel->click(); });
+      return {};
+    });
+    QElapsedTimer clock;
+    clock.start();
+    w.btn_refreshClick();
+    QTRY_COMPARE(server.commands(), (Commands{"players", "rcon 5 pw 2 say kept"}));
+    QVERIFY(clock.elapsed() < 3000);
+    QVERIFY(dialogs.shown.empty());
+    QVERIFY(!w.waitDialog->isVisible());
+    w.ShowHiddenLogLines();
+    QVERIFY(MemoLines(w.ui.mem_status).contains(QStringLiteral("cancelled")));
+  }
+
+  // Say why: an entry flagged with a password but holding none sends nothing and says so, the
+  // command staying in the edit; a time-out while the server answered from another of its
+  // addresses names that address.
+  void sayWhy() {
+    ScriptedDialogs dialogs;
+    UdpPeer server;
+    server.setScript(ConsoleServer("5"));
+    Tfrm_main w;
+    UseServer(w, server, "");
+    w.CurrentServer.RconPassword.clear();
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("status"));
+    w.btn_sendrconcmdClick();
+    w.btn_chtClick();
+    QVERIFY(server.commands().empty());
+    const QString noPassword = QStringLiteral("Kein Rcon-Passwort für diesen Server gesetzt.");
+    QCOMPARE(dialogs.texts(), (QStringList{noPassword, noPassword}));
+    QCOMPARE(w.uiAdmin.ed_rconcmd->text(), QStringLiteral("status"));
+
+    QUdpSocket otherAddress;
+    QVERIFY(otherAddress.bind(QHostAddress(QStringLiteral("127.0.0.2")), server.port()));
+    server.setScript([&otherAddress](const UdpPeer::Request& request) -> Commands {
+      const std::string reply = Reply('m', "x");
+      otherAddress.writeDatagram(reply.data(), qint64(reply.size()), request.from,
+                                 request.fromPort);
+      return {};
+    });
+    dialogs.shown.clear();
+    QVERIFY(!w.UDPClient.QueryServer("127.0.0.1", server.port(), "details", nullptr, true));
+    QCOMPARE(dialogs.texts(),
+             QStringList{"Ziel nicht erreichbar!\nAntworten kamen von einer anderen Adresse: "
+                         "127.0.0.2:" +
+                         QString::number(server.port())});
+  }
+
+  // A server answering with a flood of console text: the pane keeps its newest 10,000 lines with
+  // a note that older ones were dropped, and the window's message loop never stalls.
+  void floodedPaneStaysBoundedAndTheWindowResponsive() {
+    ScriptedDialogs dialogs;
+    std::string lines;
+    while (lines.size() < 7900) lines += "ab\n";
+    FloodPeer flood(Reply('l', lines), std::chrono::milliseconds(1500), FloodPeer::From::Server);
+    Tfrm_main w;
+    UseServer(w, flood.port(), "5");
+    w.show();
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestStall = 0;
+    QTimer tick;
+    tick.setInterval(5);
+    connect(&tick, &QTimer::timeout, [&] {
+      longestStall = std::max(longestStall, clock.elapsed() - last);
+      last = clock.elapsed();
+    });
+    clock.start();
+    tick.start();
+    w.uiAdmin.ed_rconcmd->setText(QStringLiteral("status"));
+    w.btn_sendrconcmdClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!flood.flooding() && w.consolePane->Pending() == 0, 10000);
+    tick.stop();
+
+    const QTextDocument& pane = *w.uiAdmin.mem_rcondata->document();
+    QCOMPARE(pane.blockCount(), int(Tfrm_main::ConsolePaneLimits.lines));
+    QVERIFY(std::size_t(pane.characterCount()) <= Tfrm_main::ConsolePaneLimits.characters);
+    QCOMPARE(pane.firstBlock().text(), QStringLiteral("[Ältere Zeilen verworfen]"));
+    QVERIFY2(longestStall < MaxStallMs, qPrintable(QString("stalled %1 ms").arg(longestStall)));
   }
 
   void chatSetsUpTheServerLog() {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <vector>
 
@@ -52,18 +53,41 @@ class TestE2eChat : public QObject {
     window.Choose(0);
     QTRY_VERIFY_WITH_TIMEOUT(w.CurrentServer.ServerSelected && !w.UDPClient.IsBusy(), 10000);
 
-    const QByteArrayList commandLine{QFile::encodeName(CompanionProgramPath()), "-127.0.0.1",
+    // The password goes through an inherited pipe: neither the command line nor the
+    // environment, which other users or tools may read, holds it.
+    const QByteArrayList commandLine{QFile::encodeName(CompanionProgramPath()),
+                                     "--password-fd",
+                                     "3",
+                                     "-127.0.0.1",
                                      "-" + QByteArray::number(simulator.port()),
-                                     "-" + QByteArray::fromStdString(w.CurrentServer.Challenge),
-                                     "-" + QByteArray::fromStdString(password)};
+                                     "-" + QByteArray::fromStdString(w.CurrentServer.Challenge)};
     const auto stopCompanion = qScopeGuard([&] {
       for (const pid_t pid : ProcessesRunning(commandLine)) kill(pid, SIGTERM);
     });
     w.uiAdmin.btn_cht->click();
     QTRY_VERIFY_WITH_TIMEOUT(!ProcessesRunning(commandLine).empty(), 10000);
+    const pid_t companion = ProcessesRunning(commandLine).front();
+    QFile environment("/proc/" + QString::number(companion) + "/environ");
+    QVERIFY(environment.open(QIODevice::ReadOnly));
+    QVERIFY(!environment.readAll().contains(QByteArray::fromStdString(password)));
+    // It read the password and runs on; without one it would have ended at once.
+    QTest::qWait(500);
+    QCOMPARE(ProcessesRunning(commandLine), std::vector<pid_t>{companion});
     const Commands sent = simulator.commands();
     QCOMPARE(sent.back().substr(0, sent.back().find(" logaddress ")),
              "rcon " + w.CurrentServer.Challenge + " " + password);
+  }
+
+  // A started program reads the secret it was given on its descriptor.
+  void secretReachesTheProgramOnItsDescriptor() {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("read"));
+    QVERIFY(StartProgram(QStringLiteral("/bin/sh"), {"-c", "cat <&3 > '" + out.toStdString() + "'"},
+                         std::string("p\xE4ss w")));
+    QFile read(out);
+    QTRY_VERIFY(read.size() == 6);
+    QVERIFY(read.open(QIODevice::ReadOnly));
+    QCOMPARE(read.readAll(), QByteArray("p\xE4ss w"));
   }
 };
 

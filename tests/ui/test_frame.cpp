@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -31,6 +32,23 @@ struct QuitRequests : QObject {
     return false;
   }
 };
+
+// The window with one server added on the Options page, so the list holds an unsaved change.
+void AddServer(Tfrm_main& w) {
+  w.uiOptions.ed_servername->setText(QStringLiteral("Arena"));
+  w.uiOptions.ed_ip->setText(QStringLiteral("127.0.0.1:1"));
+  w.UDPClient.SetReceiveTimeout(100);
+  w.btn_addClick();
+}
+
+// Whether `next` may follow `previous` in the tab order: below it, further right on the same
+// row, or at the top of a column of its own to the right.
+bool FollowsVisually(const QRect& previous, const QRect& next) {
+  constexpr int Slack = 4;
+  const bool sameRow = next.top() < previous.bottom() && previous.top() < next.bottom();
+  return next.top() >= previous.bottom() - Slack || (sameRow && next.left() > previous.left()) ||
+         next.left() >= previous.right() - Slack;
+}
 
 // Runs `step` in the application's own message loop, where a request to quit takes effect.
 void RunInMessageLoop(const std::function<void()>& step) {
@@ -99,14 +117,14 @@ class TestFrame : public QObject {
     Tfrm_main w;
     w.show();
     QPushButton* button = w.ui.SpeedButton1;
-    QCOMPARE(button->text(), QStringLiteral("show Debuginfos"));
+    QCOMPARE(button->text(), QStringLiteral("show &Debuginfos"));
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(button->text(), QStringLiteral(" hide Debuginfos"));
+    QCOMPARE(button->text(), QStringLiteral(" hide &Debuginfos"));
     QVERIFY(w.ui.mem_status->isVisible() && w.ui.Label4->isVisible());
     QCOMPARE(w.height(), 456 + 96);
     QCOMPARE(Tfrm_main::TagOf(button), 0);
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(button->text(), QStringLiteral("show Debuginfos"));
+    QCOMPARE(button->text(), QStringLiteral("show &Debuginfos"));
     QVERIFY(!w.ui.mem_status->isVisible() && !w.ui.Label4->isVisible());
     QCOMPARE(w.height(), 456);
     QCOMPARE(Tfrm_main::TagOf(button), 1);
@@ -208,6 +226,105 @@ class TestFrame : public QObject {
     w.show();
     RunInMessageLoop([&w] { w.close(); });
     QCOMPARE(quit.count, 2);
+
+    // Escape closes every box with its most cautious answer.
+    const auto escaped = [](DialogButtons buttons) {
+      QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Escape);
+      });
+      return ShowMessage(DialogKind::Warning, QStringLiteral("?"), buttons);
+    };
+    QCOMPARE(escaped(DialogButtons::Ok), DialogResult::Ok);
+    QCOMPARE(escaped(DialogButtons::YesNo), DialogResult::No);
+    QCOMPARE(escaped(DialogButtons::SaveDiscardCancel), DialogResult::Cancel);
+  }
+
+  // Closing, from the window or the tray, asks before a list with unsaved changes is lost:
+  // Save writes the standard list (or the chosen file), Discard closes, Cancel keeps it open.
+  void closeAsksAboutAnUnsavedList_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("standardList");
+    QTest::addColumn<bool>("fromTray");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("save into the standard list")
+        << int(DialogResult::Save) << true << false << true << true;
+    QTest::newRow("save into a chosen file")
+        << int(DialogResult::Save) << false << true << true << true;
+    QTest::newRow("discard") << int(DialogResult::Discard) << true << true << true << false;
+    QTest::newRow("cancel") << int(DialogResult::Cancel) << true << false << false << false;
+  }
+  void closeAsksAboutAnUnsavedList() {
+    QFETCH(int, answer);
+    QFETCH(bool, standardList);
+    QFETCH(bool, fromTray);
+    QFETCH(bool, closes);
+    QFETCH(bool, saved);
+    const QString listFile = workDir.filePath(QStringLiteral("arena.zsl"));
+    QFile::remove(listFile);
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.show();
+    if (standardList) w.Options.StandardListFile = listFile.toStdString();
+    RunInMessageLoop([&w] { w.close(); });
+    QVERIFY(dialogs.shown.empty());
+    w.show();
+    AddServer(w);
+    dialogs.shown.clear();
+    dialogs.answers = {DialogResult(answer)};
+    dialogs.files = {listFile};
+    QuitRequests quit;
+    qApp->installEventFilter(&quit);
+    if (fromTray) w.hide();
+    RunInMessageLoop([&w, fromTray] { fromTray ? w.tray_CloseClick() : void(w.close()); });
+
+    QCOMPARE(dialogs.shown.front().buttons, DialogButtons::SaveDiscardCancel);
+    QCOMPARE(quit.count, closes ? 1 : 0);
+    QCOMPARE(QFile::exists(listFile), saved);
+    // The save dialog of a list without a file opens in the options' folder.
+    QCOMPARE(dialogs.fileDialogs.size(), std::size_t(saved && !standardList ? 1 : 0));
+    if (!dialogs.fileDialogs.empty())
+      QCOMPARE(dialogs.fileDialogs[0]->directory().absolutePath(),
+               QDir(UserOptionsFolder(workDir)).absolutePath());
+    if (saved) {
+      TServerList list;
+      LoadServerList(list, listFile);
+      QCOMPARE(list.size(), std::size_t(1));
+      QVERIFY(!w.ListChanged);
+    }
+  }
+
+  // On every page, Tab walks the controls in the order they are seen: top to bottom, left to
+  // right, column by column, the debug strip last.
+  void tabOrderFollowsTheLayout() {
+    ScriptedDialogs dialogs;
+    Tfrm_main w;
+    w.show();
+    w.SpeedButton1Click();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    for (int page = 0; page < 6; ++page) {
+      w.SetActivePageIndex(page);
+      w.ui.cb_servers->setFocus();
+      // The editable combo box gives the focus to its own edit.
+      const auto atStart = [&w] {
+        return w.ui.cb_servers->isAncestorOf(QApplication::focusWidget());
+      };
+      QList<QWidget*> order{w.ui.cb_servers};
+      for (QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+           !atStart() && order.size() < 60;
+           QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
+        order << QApplication::focusWidget();
+      for (int i = 1; i < order.size(); ++i) {
+        const auto place = [&w](const QWidget* widget) {
+          return QRect(widget->mapTo(&w, QPoint(0, 0)), widget->size());
+        };
+        QVERIFY2(FollowsVisually(place(order[i - 1]), place(order[i])),
+                 qPrintable(QString("page %1: %2 after %3")
+                                .arg(page)
+                                .arg(order[i]->objectName(), order[i - 1]->objectName())));
+      }
+      QCOMPARE(order.last(), static_cast<QWidget*>(w.ui.mem_status));
+    }
   }
 
   void trayMenuItems() {

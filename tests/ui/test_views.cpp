@@ -1,18 +1,22 @@
 // The result views: the details, players and rules pages, the player details, the byte counter
 // and the painted grids.
 #include <QApplication>
+#include <QColor>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QPalette>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "griddelegates.h"
 #include "main.h"
 #include "queryreplies.h"
 
@@ -121,7 +125,9 @@ class TestViews : public QObject {
   void gridsAsCreated();
   void paintedCells_data();
   void paintedCells();
-  void gridTextIsBlackInAnyTheme();
+  void gridsFollowThePalette_data();
+  void gridsFollowThePalette();
+  void a2sDetailsRows();
   void rulesTitleRowStaysAndRowsAndColumnsMove();
 };
 
@@ -352,32 +358,77 @@ void TestViews::paintedCells() {
   QCOMPARE(edge == inside, !wideLines);
 }
 
-// The cells are white whatever the theme, so their text is black: a dark theme's light text
-// colour would leave the values invisible.
-void TestViews::gridTextIsBlackInAnyTheme() {
+void TestViews::gridsFollowThePalette_data() {
+  QTest::addColumn<bool>("dark");
+  QTest::newRow("light") << false;
+  QTest::newRow("dark") << true;
+}
+
+// In Fusion, with its light palette or a dark one, the cells take the palette's base colour,
+// the title cells a shade towards the text colour, and the text stands out on both.
+void TestViews::gridsFollowThePalette() {
+  QFETCH(bool, dark);
   const QPalette original = QApplication::palette();
-  QPalette dark = original;
-  for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
-    dark.setColor(role, QColor(0x20, 0x20, 0x20));
-  for (const QPalette::ColorRole role :
-       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
-    dark.setColor(role, QColor(0xF0, 0xF0, 0xF0));
-  QApplication::setPalette(dark);
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QPalette palette = QApplication::style()->standardPalette();
+  if (dark) {
+    palette.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
+    palette.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText})
+      palette.setColor(role, QColor(0xF0, 0xF0, 0xF0));
+  }
+  QApplication::setPalette(palette);
   Window window;
   Tfrm_main& w = *window.w;
   TDetailInfo details;
   details.ServerName = "Night";
   w.ShowDetails(details);
   w.ShowRules(Rules(1));
-  ShowPageOf(w, w.uiDetails.sg_details);
-  const int detailsValue = DarkPixels(*w.uiDetails.sg_details, 0, 1);
-  ShowPageOf(w, w.uiRules.sg_rules);
-  const int rulesTitle = DarkPixels(*w.uiRules.sg_rules, 0, 1);
-  const int rulesValue = DarkPixels(*w.uiRules.sg_rules, 1, 1);
+  struct Cell {
+    QTableWidget* grid;
+    int row;
+    int column;
+    bool fixed;
+  };
+  const Cell cells[] = {{w.uiDetails.sg_details, 0, 1, false},
+                        {w.uiRules.sg_rules, 0, 1, true},
+                        {w.uiRules.sg_rules, 1, 1, false},
+                        {w.uiPlayers.sg_addplayerinfo, 0, 0, true}};
+  for (const Cell& cell : cells) {
+    ShowPageOf(w, cell.grid);
+    const QImage image = CellSurface(*cell.grid, cell.row)->grab().toImage();
+    const QRect rect = CellRect(*cell.grid, cell.row, cell.column).adjusted(0, 0, -2, -2);
+    const QColor background = image.pixelColor(rect.bottomRight());
+    QCOMPARE(background, cell.fixed ? GridCellPainter::FixedCellColour(palette)
+                                    : palette.color(QPalette::Base));
+    int ink = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+      for (int x = rect.left(); x <= rect.right(); ++x)
+        ink += std::abs(qGray(image.pixel(x, y)) - qGray(background.rgb())) > 100 ? 1 : 0;
+    QVERIFY2(ink > 5, qPrintable(cell.grid->objectName()));
+  }
   QApplication::setPalette(original);
-  QVERIFY(detailsValue > 5);
-  QVERIFY(rulesTitle > 5);
-  QVERIFY(rulesValue > 5);
+}
+
+// A server that answered an A2S info reply gets rows for its bots, version, anti-cheat flag
+// and keywords; a classic details reply shows the classic rows only.
+void TestViews::a2sDetailsRows() {
+  Window window;
+  Tfrm_main& w = *window.w;
+  const std::string info =
+      Reply('I', std::string(1, '\x11') + Text("Arena Deathmatch") + Text("dm_canyon") +
+                     Text("arena") + Text("Arena") + std::string(2, '\0') + "\x05\x10\x02" +
+                     std::string("dl\0\1", 4) + Text("1.4.2") + "\x20" + Text("ctf,fast"));
+  w.UDPClient.HandleReply(Datagram{info, "127.0.0.1", 27015}, nullptr, true);
+  const Rows rows = GridTexts(w.uiDetails.sg_details);
+  QCOMPARE(rows.size(), 11);
+  QCOMPARE(rows.mid(7),
+           (Rows{{"Bots", "2"}, {"Version", "1.4.2"}, {"VAC", "Yes"}, {"Keywords", "ctf,fast"}}));
+  QCOMPARE(rows[0], (QStringList{"Server Name", "Arena Deathmatch"}));
+
+  w.UDPClient.HandleReply(Datagram{DetailsReply(PlainDetails()), "127.0.0.1", 27015}, nullptr,
+                          true);
+  QCOMPARE(GridTexts(w.uiDetails.sg_details).size(), 7);
 }
 
 // Row 0 of the rules grid (the titles) stays in place while the rows scroll; the operator

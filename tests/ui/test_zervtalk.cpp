@@ -1,5 +1,7 @@
 // The companion chat program: its reading of log lines and of its command line, and its window
 // against the simulator on 127.0.0.1.
+#include <unistd.h>
+
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
@@ -16,8 +18,10 @@
 
 #include "arguments.h"
 #include "chatview.h"
+#include "protocol/saycommand.h"
 #include "scripteddialogs.h"
 #include "simulator.h"
+#include "talkarguments.h"
 #include "talkwindow.h"
 
 namespace {
@@ -50,7 +54,7 @@ struct ChatSetup {
     console.bind(QHostAddress::LocalHost, 0);
     const std::string reply = ask("challenge rcon");
     challenge = reply.size() > 19 ? reply.substr(19, reply.find('\n') - 19) : "";
-    arguments = {"127.0.0.1", simulator.port(), challenge, password, FreeUdpPort()};
+    arguments = TalkArgumentsFor("127.0.0.1", simulator.port(), challenge, password, FreeUdpPort());
     if (logToWindow) {
       for (const std::string& command :
            {"logaddress 127.0.0.1 " + std::to_string(arguments.logPort), std::string("LOG ON"),
@@ -147,8 +151,13 @@ class TestZervtalk : public QObject {
     QTest::newRow("log port first, password with minus")
         << QStringList{"--log-port=4001", "-127.0.0.1", "-27015", "-7", "--x"}
         << "127.0.0.1|27015|7|-x|4001";
-    QTest::newRow("too few") << QStringList{"-127.0.0.1", "-27015", "-7"}
-                             << "four arguments are needed";
+    QTest::newRow("password elsewhere")
+        << QStringList{"--password-fd", "3", "-127.0.0.1", "-27015", "-7"}
+        << "127.0.0.1|27015|7||3305";
+    QTest::newRow("too few") << QStringList{"-127.0.0.1", "-27015"}
+                             << "HOST, PORT and CHALLENGE are needed";
+    QTest::newRow("bad descriptor") << QStringList{"--password-fd", "x", "-127.0.0.1", "-1", "-7"}
+                                    << "--password-fd wants a descriptor number";
     QTest::newRow("no IPv4 host") << QStringList{"-example.org", "-27015", "-7", "-pw"}
                                   << "HOST must be an IPv4 address, not \"example.org\"";
     QTest::newRow("port out of range") << QStringList{"-127.0.0.1", "-70000", "-7", "-pw"}
@@ -170,6 +179,53 @@ class TestZervtalk : public QObject {
     QCOMPARE(shown, read);
   }
 
+  // Each line of a text becomes one quoted "say": no line break, ';' or double quote of the
+  // text can end the command and start another on the server's console.
+  void sayCommands_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("commands");
+    QTest::newRow("plain") << QByteArray("gg all") << QStringList{"say \"gg all\""};
+    QTest::newRow("quotes and semicolons")
+        << QByteArray("he said \"hi\"; quit") << QStringList{"say \"he said 'hi' quit\""};
+    QTest::newRow("pasted lines") << QByteArray("first\r\nsecond; status\n\nthird\r")
+                                  << QStringList{"say \"first\"", "say \"second status\"",
+                                                 "say \"third\""};
+    QTest::newRow("nothing to say") << QByteArray(" ;\n\t") << QStringList{};
+  }
+  void sayCommands() {
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, commands);
+    QStringList built;
+    for (const SayLine& line : SayCommands(text.toStdString()))
+      built << QString::fromStdString(line.command);
+    QCOMPARE(built, commands);
+  }
+
+  // The password comes through a descriptor or the environment, one line end left off; one that
+  // no console line could carry is refused.
+  void passwordFromADescriptor_data() {
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("read");  // the password, or the error
+    QTest::newRow("as the window writes it") << QByteArray("p\xE4ss w") << "p\u00E4ss w";
+    QTest::newRow("a line from a file") << QByteArray("secret\n") << "secret";
+    QTest::newRow("two lines") << QByteArray("a\nb")
+                               << "the password holds a line break or a zero byte";
+    QTest::newRow("too long") << QByteArray(300, 'x') << "the password is longer than 255 bytes";
+  }
+  void passwordFromADescriptor() {
+    QFETCH(QByteArray, written);
+    QFETCH(QString, read);
+    int ends[2];
+    QCOMPARE(pipe(ends), 0);
+    QCOMPARE(write(ends[1], written.constData(), std::size_t(written.size())),
+             ssize_t(written.size()));
+    close(ends[1]);
+    std::string error;
+    const std::optional<std::string> password = ReadPasswordFrom(ends[0], error);
+    QCOMPARE(password ? QString::fromLatin1(password->c_str()) : QString::fromStdString(error),
+             read);
+  }
+
   // A bot's line shows; a typed line goes out as "say" and comes back through the log; a log
   // datagram from another address than the server's is not shown.
   void chatFromTheSimulator() {
@@ -187,10 +243,17 @@ class TestZervtalk : public QObject {
 
     setup.say(QStringLiteral("hello \"there\""));
     QVERIFY(w.ed_say->text().isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(ShownLines(w).last().endsWith("  [Console] hello \"there\""), 10000);
-    const std::vector<std::string> commands = setup.simulator.commands();
-    QCOMPARE(commands.back(), "rcon " + setup.challenge + " pw say hello \"there\"");
+    QTRY_VERIFY_WITH_TIMEOUT(ShownLines(w).last().endsWith("  [Console] hello 'there'"), 10000);
+    QCOMPARE(setup.simulator.commands().back(),
+             "rcon " + setup.challenge + " pw say \"hello 'there'\"");
     QVERIFY(!w.shownText().contains("spoofed"));
+
+    // A pasted text of two lines goes out as two lines, and the operator is told.
+    w.ed_say->setText(QStringLiteral("one\ntwo; status"));
+    w.sendTyped();
+    QCOMPARE(w.lbl_status->text(), QStringLiteral("The text went out as 2 lines."));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownLines(w).last().endsWith("  [Console] two status"), 10000);
+    QCOMPARE(setup.sayLines(), 3L);
   }
 
   // A wrong password is shown and never tried again; an expired challenge is renewed once.
@@ -212,14 +275,14 @@ class TestZervtalk : public QObject {
     expired.say(QStringLiteral("still here"));
     QTRY_COMPARE_WITH_TIMEOUT(expired.sayLines(), 2L, 10000);
     const std::string renewed = expired.simulator.commands().back();
-    QVERIFY(renewed.find(" pw say still here") != std::string::npos);
-    QVERIFY(renewed != "rcon " + expired.challenge + " pw say still here");
+    QVERIFY(renewed.find(" pw say \"still here\"") != std::string::npos);
+    QVERIFY(renewed != "rcon " + expired.challenge + " pw say \"still here\"");
     QVERIFY(expired.window->ed_say->text().isEmpty());
   }
 
   void historyCopyAndSave() {
     ScriptedDialogs dialogs;
-    TalkWindow w({"127.0.0.1", 27015, "1", Password, FreeUdpPort()});
+    TalkWindow w(TalkArgumentsFor("127.0.0.1", 27015, "1", Password, FreeUdpPort()));
     w.takeDatagram(LogDatagram("World triggered \"Round_Start\""));
     for (int i = 0; i < TalkWindow::KeptLines; ++i)
       w.takeDatagram(LogDatagram("Server say \"" + std::to_string(i) + "\""));

@@ -197,6 +197,14 @@ std::string Padded(std::string text, std::size_t width) {
 // Made-up commands that fill the list to the size of a real server's.
 constexpr int ListedCommands = 170;
 
+// What "say" says: its arguments, without the double quotes around them, as game servers take
+// them off.
+std::string SaidText(const std::string& arguments) {
+  if (arguments.size() >= 2 && arguments.front() == '"' && arguments.back() == '"')
+    return arguments.substr(1, arguments.size() - 2);
+  return arguments;
+}
+
 }  // namespace
 
 ConsoleLine ReadConsoleLine(const std::string& line, const std::string& password) {
@@ -245,8 +253,9 @@ std::string RunConsoleCommand(GameState& state, const std::string& command, std:
   if (name == "log") return Log(state, words);
   if (name == "logaddress") return LogAddress(state, words);
   if (name == "say") {
-    state.logEvents.push_back({ServerSayLine(Arguments(command)), true});
-    return "Console: " + Arguments(command);
+    const std::string text = SaidText(Arguments(command));
+    state.logEvents.push_back({ServerSayLine(text), true});
+    return "Console: " + text;
   }
   if (SimCvar* cvar = FindCvar(state, name)) return Cvar(*cvar, Arguments(command));
   return "Unknown command: " + words[0];

@@ -1,8 +1,14 @@
 #include "chatview.h"
 
+#include <QCoreApplication>
+
 #include "app/displaytext.h"
 
 namespace {
+
+QString Text(const char* source) {
+  return QCoreApplication::translate("ChatView", source);
+}
 
 // One line per entry: line breaks and other control characters a peer sends become blanks.
 QString Shown(const std::string& bytes) {
@@ -23,13 +29,13 @@ ChatEntry ShowLogLine(const LogLine& line) {
     case ChatKind::Say:
       return {time + name + ": " + said, true};
     case ChatKind::SayTeam:
-      return {time + "(team) " + name + ": " + said, true};
+      return {time + Text(QT_TRANSLATE_NOOP("ChatView", "(team) %1: %2")).arg(name, said), true};
     case ChatKind::ConsoleSay:
-      return {time + "[Console] " + said, true};
+      return {time + Text(QT_TRANSLATE_NOOP("ChatView", "[Console] %1")).arg(said), true};
     case ChatKind::Entered:
-      return {time + name + " entered the game", true};
+      return {time + Text(QT_TRANSLATE_NOOP("ChatView", "%1 entered the game")).arg(name), true};
     case ChatKind::Left:
-      return {time + name + " left the game", true};
+      return {time + Text(QT_TRANSLATE_NOOP("ChatView", "%1 left the game")).arg(name), true};
     case ChatKind::Other:
       break;
   }

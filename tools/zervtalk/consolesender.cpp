@@ -43,12 +43,12 @@ ConsoleSender::ConsoleSender(const TalkArguments& arguments, QObject* parent)
   socket_.bind(QHostAddress::AnyIPv4, 0);
 }
 
-void ConsoleSender::say(const std::string& text) {
+void ConsoleSender::say(const SayLine& line) {
   if (!stoppedBecause_.isEmpty()) {
-    emit refused(text, stoppedBecause_);
+    emit refused(line.text, stoppedBecause_);
     return;
   }
-  waiting_.push_back(text);
+  waiting_.push_back(line);
   if (!policy_) startNext();
 }
 
@@ -57,7 +57,7 @@ void ConsoleSender::startNext() {
   current_ = waiting_.front();
   waiting_.pop_front();
   ExchangeRequest request;
-  request.console = ConsoleLine{challenge_, password_, "say " + current_};
+  request.console = ConsoleLine{challenge_, password_, current_.command};
   request.timeout = Timeout;
   policy_.emplace(std::move(request), now());
   carryOut();
@@ -81,7 +81,7 @@ void ConsoleSender::carryOut() {
     if (socket_.writeDatagram(datagram.data(), qint64(datagram.size()), server_, port_) < 0) {
       policy_.reset();
       wake_.stop();
-      emit refused(current_, socket_.errorString());
+      emit refused(current_.text, socket_.errorString());
       startNext();
       return;
     }
@@ -101,7 +101,7 @@ void ConsoleSender::finish() {
   policy_.reset();
   if (policy.RenewedChallenge() && !policy.RenewedChallenge()->empty())
     challenge_ = *policy.RenewedChallenge();
-  const std::string text = std::exchange(current_, {});
+  const std::string text = std::exchange(current_, {}).text;
   if (policy.state() == ReplyPolicy::State::TimedOut) {
     emit refused(text, "no answer from " + server_.toString() + ":" + QString::number(port_));
   } else {
@@ -111,7 +111,7 @@ void ConsoleSender::finish() {
         stoppedBecause_ = OneLine(policy.Reply());
         emit refused(text, stoppedBecause_);
         for (; !waiting_.empty(); waiting_.pop_front())
-          emit refused(waiting_.front(), stoppedBecause_);
+          emit refused(waiting_.front().text, stoppedBecause_);
         return;
       case ConsoleAnswer::ChallengeExpired:
         emit refused(text, OneLine(policy.Reply()));

@@ -12,9 +12,11 @@
 
 #include "arguments.h"
 #include "protocol/replypolicy.h"
+#include "protocol/saycommand.h"
 
-// Says typed lines on the server through its remote console: "say TEXT" as the console line
-// "rcon CHALLENGE PASSWORD say TEXT", one line at a time, in the order typed. The exchange's
+// Says typed lines on the server through its remote console: each line's "say" (saycommand.h)
+// as the console line "rcon CHALLENGE PASSWORD say \"TEXT\"", one line at a time, in the order
+// typed. The exchange's
 // reply policy decides what the server's answer is, and renews an expired challenge once; the
 // renewed challenge serves the lines after it. A wrong password or a ban stops all sending:
 // every further line would only count towards a ban.
@@ -26,7 +28,7 @@ class ConsoleSender : public QObject {
   static constexpr Micros Timeout = 5'000'000;
 
   explicit ConsoleSender(const TalkArguments& arguments, QObject* parent = nullptr);
-  void say(const std::string& text);
+  void say(const SayLine& line);
 
  signals:
   void delivered();
@@ -48,8 +50,8 @@ class ConsoleSender : public QObject {
   QUdpSocket socket_;
   QTimer wake_;
   QElapsedTimer clock_;
-  std::deque<std::string> waiting_;
-  std::string current_;
+  std::deque<SayLine> waiting_;
+  SayLine current_;
   std::optional<ReplyPolicy> policy_;  // while a line is under way
   QString stoppedBecause_;             // empty while lines may go out
 };

@@ -9,9 +9,11 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 #include <optional>
+#include <vector>
 
 #include "app/displaytext.h"
 #include "platform/dialogs.h"
+#include "protocol/saycommand.h"
 
 namespace {
 
@@ -25,10 +27,10 @@ TalkWindow::TalkWindow(const TalkArguments& arguments, QWidget* parent)
     : QWidget(parent),
       mem_chat(new QPlainTextEdit(this)),
       ed_say(new QLineEdit(this)),
-      btn_send(new QPushButton(QStringLiteral("Send"), this)),
-      cb_showall(new QCheckBox(QStringLiteral("show all"), this)),
-      btn_copy(new QPushButton(QStringLiteral("Copy"), this)),
-      btn_save(new QPushButton(QStringLiteral("Save…"), this)),
+      btn_send(new QPushButton(tr("&Send"), this)),
+      cb_showall(new QCheckBox(tr("show &all"), this)),
+      btn_copy(new QPushButton(tr("&Copy"), this)),
+      btn_save(new QPushButton(tr("Sa&ve…"), this)),
       lbl_status(new QLabel(this)),
       receiver_(QHostAddress(QString::fromStdString(arguments.host)), arguments.logPort),
       sender_(arguments) {
@@ -44,12 +46,11 @@ TalkWindow::TalkWindow(const TalkArguments& arguments, QWidget* parent)
   connect(cb_showall, &QCheckBox::toggled, this, &TalkWindow::showHistory);
   connect(btn_copy, &QPushButton::clicked, this, &TalkWindow::copyChat);
   connect(btn_save, &QPushButton::clicked, this, &TalkWindow::saveChat);
-  listeningText_ =
-      receiver_.listening()
-          ? QString("Listening for the server's log on UDP port %1").arg(arguments.logPort)
-          : QString("No chat: UDP port %1 cannot be opened (%2). Sending works.")
-                .arg(arguments.logPort)
-                .arg(receiver_.errorText());
+  listeningText_ = receiver_.listening()
+                       ? tr("Listening for the server's log on UDP port %1").arg(arguments.logPort)
+                       : tr("No chat: UDP port %1 cannot be opened (%2). Sending works.")
+                             .arg(arguments.logPort)
+                             .arg(receiver_.errorText());
   lbl_status->setText(listeningText_);
 }
 
@@ -64,7 +65,7 @@ void TalkWindow::layOut() {
   mem_chat->setReadOnly(true);
   mem_chat->setMaximumBlockCount(KeptLines);
   mem_chat->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  ed_say->setPlaceholderText(QStringLiteral("Say to everyone on the server"));
+  ed_say->setPlaceholderText(tr("Say to everyone on the server"));
   btn_send->setAutoDefault(false);
 
   auto* sayRow = new QHBoxLayout;
@@ -101,15 +102,17 @@ void TalkWindow::showHistory() {
 }
 
 void TalkWindow::sendTyped() {
-  const QString typed = ed_say->text();
-  if (typed.trimmed().isEmpty()) return;
+  const std::vector<SayLine> lines = SayCommands(FromDisplay(ed_say->text()));
+  if (lines.empty()) return;
   ed_say->clear();
-  sender_.say(FromDisplay(typed));
+  // A pasted text of several lines goes out line by line, which the operator is told.
+  if (lines.size() > 1) lbl_status->setText(tr("The text went out as %1 lines.").arg(lines.size()));
+  for (const SayLine& line : lines) sender_.say(line);
 }
 
 void TalkWindow::lineRefused(const std::string& text, const QString& reason) {
   if (ed_say->text().isEmpty()) ed_say->setText(ToDisplay(text));
-  lbl_status->setText("Not sent: " + reason);
+  lbl_status->setText(tr("Not sent: %1").arg(reason));
 }
 
 QString TalkWindow::shownText() const {
@@ -124,9 +127,9 @@ void TalkWindow::copyChat() {
 }
 
 void TalkWindow::saveChat() {
-  QFileDialog dialog(this, QStringLiteral("Save the chat"));
+  QFileDialog dialog(this, tr("Save the chat"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters({QStringLiteral("Text files (*.txt)"), QStringLiteral("All files (*)")});
+  dialog.setNameFilters({tr("Text files (*.txt)"), tr("All files (*)")});
   dialog.setDefaultSuffix(QStringLiteral("txt"));
   const QString fileName = Dialogs().ChooseFile(dialog);
   if (fileName.isEmpty()) return;
@@ -135,5 +138,5 @@ void TalkWindow::saveChat() {
   if (!text.isEmpty()) text += u'\n';
   if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text.toUtf8()) < 0 ||
       !file.commit())
-    ShowMessage(DialogKind::Error, "Cannot write " + fileName + ": " + file.errorString());
+    ShowMessage(DialogKind::Error, tr("Cannot write %1: %2").arg(fileName, file.errorString()));
 }
