@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "protocol/splitreply.h"
+
 namespace {
 
 // A flood must not keep the clock from being looked at: after this many datagrams from one
@@ -34,8 +36,8 @@ Failure FailureOf(const Exchange& exchange) {
   if (!exchange.sendFailure.empty())
     return {Outcome::SendFailed, "cannot send: " + exchange.sendFailure};
   // What came was a split reply that could not be put together.
-  if (!exchange.policy.Refusal().empty())
-    return {Outcome::Unreadable, "reply refused: " + exchange.policy.Refusal()};
+  if (exchange.policy.Refusal())
+    return {Outcome::Unreadable, "reply refused: " + ReasonInEnglish(*exchange.policy.Refusal())};
   const Micros allowed = exchange.policy.request.budget;
   return {Outcome::TimedOut, "no reply within " + std::to_string(allowed / 1000) + " ms"};
 }
@@ -117,7 +119,9 @@ void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
     return;
   }
   const std::size_t index = waiting.front();
-  exchanges_[index].policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt));
+  ReplyPolicy& policy = exchanges_[index].policy;
+  if (policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt)).inflated)
+    policy.Advance(NowMicros());
   Flush(index);
   Schedule(index);
 }

@@ -85,6 +85,9 @@ struct Intake {
   LogDetail log = LogDetail::Nothing;
   // Whether the datagram counts towards the received bytes (fresh from the server and taken).
   bool counted = false;
+  // It completed a compressed reply, and inflating that took time: the caller looks at the
+  // clock (Advance) before it takes the next datagram.
+  bool inflated = false;
 };
 
 class ReplyPolicy {
@@ -137,12 +140,15 @@ class ReplyPolicy {
   std::optional<Micros> RoundTrip() const { return roundTrip_; }
   // A new challenge that the renewal obtained; the caller stores it.
   const std::optional<std::string>& RenewedChallenge() const { return renewedChallenge_; }
-  // Why the last split reply that was refused was refused; empty when none was.
-  const std::string& Refusal() const { return refusal_; }
+  // Why the last split reply that was refused was refused; none when none was.
+  const std::optional<SplitRefusal>& Refusal() const { return refusal_; }
   // Datagrams sent so far, the request included.
   int SentCount() const { return sent_; }
   // Bytes kept now: pieces of split replies, console text, datagrams held.
   std::size_t BytesKept() const;
+  // Bytes that compressed replies claimed and were inflated, at most
+  // SplitReassembler::MaxInflatedBytes.
+  std::size_t BytesInflated() const { return pieces_.BytesInflated(); }
 
  private:
   enum class Phase { Awaiting, JoiningConsole, AwaitingChallenge };
@@ -152,6 +158,8 @@ class ReplyPolicy {
   void StartPhase(Phase phase, Micros now);
   void Note(std::string line);
   LogDetail LogFor(std::size_t size);
+  bool TakesPieces() const;
+  void TakePiece(std::string_view piece, Micros now, Intake& intake);
   Verdict TakeWhole(std::string reply, Micros now);
   Verdict Hold(std::string reply);
   Verdict JoinConsoleText(std::string reply, Micros now);
@@ -192,5 +200,5 @@ class ReplyPolicy {
   std::vector<std::string> notes_;
   std::string reply_;
   std::optional<std::string> renewedChallenge_;
-  std::string refusal_;
+  std::optional<SplitRefusal> refusal_;
 };
