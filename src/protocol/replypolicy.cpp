@@ -219,7 +219,8 @@ Verdict ReplyPolicy::Hold(std::string reply) {
   return Verdict::Hold;
 }
 
-// Console output may come in several datagrams, back to back; nothing marks the last one.
+// Console output may come in several datagrams, back to back; nothing marks the last one, but a
+// status listing shows when it is whole.
 Verdict ReplyPolicy::JoinConsoleText(std::string reply, Micros now) {
   if (ReplyKind(reply) != KindConsoleText) {
     const Verdict verdict = Hold(std::move(reply));
@@ -232,12 +233,15 @@ Verdict ReplyPolicy::JoinConsoleText(std::string reply, Micros now) {
   }
   const bool full = reply.size() >= LongConsoleReply;
   consoleBytes_ += reply.size();
+  listing_.Feed(ConsoleText(reply));
   consoleParts_.push_back(std::move(reply));
   // A lone "Bad rcon_password." may be followed by "Bad challenge.": the challenge expired.
   const bool refusalMayGoOn =
       request.console && consoleBytes_ <= 2 * LongestRefusal &&
       AnswerOf(JoinConsoleReplies(consoleParts_)) == ConsoleAnswer::WrongPassword;
-  if (!full && !refusalMayGoOn) {
+  const StatusListingWatch::State listing = listing_.state();
+  const bool mayGoOn = full || refusalMayGoOn || listing == StatusListingWatch::State::Open;
+  if (!mayGoOn || listing == StatusListingWatch::State::Whole) {
     FinishConsoleText(now);
     return Verdict::Reply;
   }
@@ -255,6 +259,7 @@ void ReplyPolicy::FinishConsoleText(Micros now) {
                                                 : JoinConsoleReplies(consoleParts_);
   consoleParts_.clear();
   consoleBytes_ = 0;
+  listing_ = StatusListingWatch();
   phase_ = Phase::Awaiting;
   Complete(std::move(reply), now);
 }

@@ -9,6 +9,7 @@
 
 #include "protocol/a2s.h"
 #include "protocol/splitreply.h"
+#include "protocol/statuswatch.h"
 
 // What one exchange takes as its reply, decided without a socket or a clock of its own: the
 // caller feeds in the datagrams that arrived and the time, and sends, waits, keeps or hands on
@@ -101,7 +102,8 @@ class ReplyPolicy {
   static constexpr std::size_t MaxForeignLogged = 4;
   static constexpr std::size_t MaxConsoleText = std::size_t(1) << 20;
   static constexpr std::size_t MaxHeldBytes = std::size_t(1) << 20;
-  // Console text of this many bytes or more may go on in a further datagram.
+  // Console text of this many bytes or more may go on in a further datagram; so may a status
+  // listing until its closing line has come, and then it ends at once (StatusListingWatch).
   static constexpr std::size_t LongConsoleReply = 1000;
   // How long a console reply that may go on waits for its next datagram: four round trips of
   // this exchange, within these bounds.
@@ -194,6 +196,7 @@ class ReplyPolicy {
   SplitReassembler pieces_;
   std::vector<std::string> consoleParts_;
   std::size_t consoleBytes_ = 0;
+  StatusListingWatch listing_;
   std::vector<std::string> outgoing_;
   std::vector<std::string> held_;
   std::size_t heldBytes_ = 0;
