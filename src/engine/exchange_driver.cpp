@@ -38,8 +38,10 @@ Failure FailureOf(const Exchange& exchange) {
   // What came was a split reply that could not be put together.
   if (exchange.policy.Refusal())
     return {Outcome::Unreadable, "reply refused: " + ReasonInEnglish(*exchange.policy.Refusal())};
+  // Rounded: a part that starts a few microseconds after its server's first one gets what is
+  // left of the time-out.
   const Micros allowed = exchange.policy.request.budget;
-  return {Outcome::TimedOut, "no reply within " + std::to_string(allowed / 1000) + " ms"};
+  return {Outcome::TimedOut, "no reply within " + std::to_string((allowed + 500) / 1000) + " ms"};
 }
 
 std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& address,
@@ -119,9 +121,10 @@ void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
     return;
   }
   const std::size_t index = waiting.front();
-  ReplyPolicy& policy = exchanges_[index].policy;
-  if (policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt)).inflated)
-    policy.Advance(NowMicros());
+  const Intake intake =
+      exchanges_[index].policy.Receive(datagram.bytes, true, MicrosOf(datagram.receivedAt));
   Flush(index);
   Schedule(index);
+  // Inflating took time: every exchange whose end came meanwhile ends before any takes more.
+  if (intake.inflated) AdvanceDue(NowMicros());
 }

@@ -86,13 +86,17 @@ std::vector<ServerReport> QueryServers(const std::vector<std::string>& targets,
                                         : UdpSocket::ClassicBufferSize));
   }
   // Every socket is ready before the first request goes out, so the requests follow each other
-  // closely.
+  // closely. The time-out is all that a server may take: a part that starts later, after the
+  // work that earlier replies brought, gets what is left of it.
   for (std::size_t i = 0; i < targets.size(); ++i) {
     if (!reports[i].address) continue;
-    for (std::size_t p = 0; p < parts.size(); ++p)
+    const Micros start = NowMicros();
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+      ExchangeRequest request = PartRequest(parts[p], settings.protocol, settings);
+      request.budget = std::max<Micros>(1, request.budget - (NowMicros() - start));
       servers[i].exchanges.push_back(
-          driver.Start(*servers[i].sockets[p], *reports[i].address,
-                       PartRequest(parts[p], settings.protocol, settings)));
+          driver.Start(*servers[i].sockets[p], *reports[i].address, std::move(request)));
+    }
   }
   driver.Run();
   for (std::size_t i = 0; i < targets.size(); ++i) {
