@@ -56,7 +56,7 @@ std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& addres
     if (!exchange.Done()) exchange.policy.Receive(reply, true, NowMicros(), true);
   Flush(index);
   Schedule(index);
-  TakeWaiting();
+  TakeWaiting(socket);
   return index;
 }
 
@@ -64,7 +64,11 @@ void ExchangeDriver::Run() {
   for (;;) {
     AdvanceDue(NowMicros());
     if (wakes_.empty()) return;
-    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(wakes_.top().first))) TakeWaiting();
+    // Only the sockets that have something: a server's query keeps a socket per part, and
+    // asking each of hundreds in turn would cost more than the replies.
+    if (!UdpSocket::WaitAnyReadable(sockets_, AtMicros(wakes_.top().first))) continue;
+    for (UdpSocket* socket : sockets_)
+      if (socket->Readable()) TakeWaiting(*socket);
   }
 }
 
@@ -96,13 +100,11 @@ void ExchangeDriver::AdvanceDue(Micros now) {
   while (!wakes_.empty() && exchanges_[wakes_.top().second].Done()) wakes_.pop();
 }
 
-void ExchangeDriver::TakeWaiting() {
-  for (UdpSocket* socket : sockets_) {
-    for (int taken = 0; taken < MaxTakenPerPass; ++taken) {
-      std::optional<ReceivedDatagram> datagram = socket->TryReceive();
-      if (!datagram) break;
-      Take(*socket, *datagram);
-    }
+void ExchangeDriver::TakeWaiting(UdpSocket& socket) {
+  for (int taken = 0; taken < MaxTakenPerPass; ++taken) {
+    std::optional<ReceivedDatagram> datagram = socket.TryReceive();
+    if (!datagram) break;
+    Take(socket, *datagram);
   }
 }
 
