@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench), runs every benchmark program (the window's
-# offscreen), the side-by-side comparison with qstat, the cost of finding a server's protocol,
-# the console status listing through zerval-query over UDP and over TCP, the memory of a long
-# list and the exporter's load run, and prints every ratio and result again at the end.
+# offscreen), the side-by-side comparisons with qstat and GameDig, the cost of finding a server's
+# protocol, the console status listing through zerval-query over UDP and over TCP, the memory of
+# a long list and the exporter's load run, and prints every ratio and result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -31,6 +31,10 @@ done
 echo
 echo "== Side by side with qstat"
 bash "$root/bench/qstat_compare.sh" "$build" 2>&1 | tee -a "$log"
+
+echo
+echo "== Side by side with GameDig"
+bash "$root/bench/gamedig_compare.sh" "$build" 2>&1 | tee -a "$log"
 
 echo
 echo "== First contact: finding a server's query protocol"

@@ -36,7 +36,10 @@ void FeedPieces(std::string_view rest) {
     if (outcome.status == SplitOutcome::Status::Complete &&
         outcome.reply.size() > SplitReassembler::MaxReplySize)
       __builtin_trap();
-    if (outcome.status == SplitOutcome::Status::Refused && outcome.reason.empty()) __builtin_trap();
+    if (outcome.status == SplitOutcome::Status::Refused &&
+        (ReasonInEnglish(outcome.refusal).empty() || ReasonInGerman(outcome.refusal).empty()))
+      __builtin_trap();
+    if (reassembler.BytesInflated() > SplitReassembler::MaxInflatedBytes) __builtin_trap();
   }
 }
 

@@ -24,6 +24,30 @@ std::string Challenge(const std::string& challenge) {
 const std::string Details = Reply('m', std::string("1.2.3.4:5\0name\0", 15));
 const std::string Expired = Console("Bad rcon_password.\nBad challenge.\n");
 
+// The lines of a 32-player status listing; one player is named "5 users".
+Strings StatusLines() {
+  Strings lines = {"hostname:  Arena One",
+                   "version :  47/1.0.2.0 secure",
+                   "tcp/ip  :  127.0.0.1:27015",
+                   "map     :  dm_canyon at: 0 x, 0 y, 0 z",
+                   "players :  32 active (max 32)",
+                   "",
+                   "#      name userid uniqueid frag time ping loss adr"};
+  for (int i = 1; i <= 32; ++i)
+    lines.push_back("#" + std::to_string(i) + " \"" +
+                    (i == 5 ? "5 users" : "Fragger " + std::to_string(i)) + "\" " +
+                    std::to_string(100 + i) + " STEAM_0:1:" + std::to_string(4000 + i) +
+                    " 7 12:34 40 0 127.0.0.1:27005");
+  lines.push_back("32 users");
+  return lines;
+}
+
+std::string Joined(const Strings& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
 ExchangeRequest ConsoleRequest(const std::string& command = "status") {
   ExchangeRequest request;
   request.console = ConsoleLine{"111", "pw", command};
@@ -91,6 +115,37 @@ class TestReplyPolicy : public QObject {
     quiet.At(first + quietMs * Ms);
     QVERIFY(!quiet.Waiting());
     QCOMPARE(quiet.ReplyLines(), Strings{std::string(1200, 'a')});
+  }
+
+  // A status listing ends with its closing line, without a quiet time, wherever the server cut
+  // it; one cut short before its closing line waits the quiet time like other long output.
+  void statusListingEndsWithItsClosingLine() {
+    const Strings lines = StatusLines();
+    const std::string text = Joined(lines);
+    std::vector<std::size_t> cuts;
+    for (std::size_t at = text.find('\n'); at + 1 < text.size(); at = text.find('\n', at + 1))
+      cuts.push_back(at + 1);
+    const std::size_t closing = text.rfind("32 users");
+    for (const std::size_t cut : {closing + 1, closing + 6, closing + 8}) cuts.push_back(cut);
+    for (const std::size_t cut : cuts) {
+      Drive d(ConsoleRequest());
+      d.Feed(Console(text.substr(0, cut)), Ms);
+      QVERIFY2(d.Waiting(), text.substr(0, cut).c_str());
+      d.Feed(Console(text.substr(cut)), 2 * Ms);
+      QVERIFY2(!d.Waiting(), text.substr(cut).c_str());
+      QCOMPARE(d.ReplyLines(), lines);
+    }
+
+    Drive whole(ConsoleRequest());
+    whole.Feed(Console(text), Ms);
+    QCOMPARE(whole.ReplyLines(), lines);
+
+    Drive cutShort(ConsoleRequest());
+    cutShort.Feed(Console(text.substr(0, closing)), Ms);
+    cutShort.At(Ms + ReplyPolicy::MinConsoleQuiet - 1);
+    QVERIFY(cutShort.Waiting());
+    cutShort.At(Ms + ReplyPolicy::MinConsoleQuiet);
+    QCOMPARE(cutShort.ReplyLines(), Strings(lines.begin(), lines.end() - 1));
   }
 
   // A datagram of another kind ends the joining at once and is kept for the next exchange.

@@ -1,19 +1,24 @@
 // Split replies: the reassembler on pieces of every layout, and the exchange taking them.
 #include <bzlib.h>
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "protocol/UDPIOfuncs.h"
+#include "protocol/replypolicy.h"
 #include "protocol/splitreply.h"
 #include "udppeer.h"
 
 Q_DECLARE_METATYPE(std::string)
 Q_DECLARE_METATYPE(std::vector<int>)
+Q_DECLARE_METATYPE(SplitRefusal::Reason)
 
 namespace {
 
@@ -99,7 +104,7 @@ Pieces ThreePieces(const std::string& layout, const std::string& reply, std::uin
 struct Feed {
   int completed = 0;
   std::string reply;
-  std::vector<std::string> refusals;
+  std::vector<SplitRefusal::Reason> refusals;
 };
 
 Feed FeedAll(SplitReassembler& reassembler, const Pieces& pieces) {
@@ -110,7 +115,7 @@ Feed FeedAll(SplitReassembler& reassembler, const Pieces& pieces) {
       ++feed.completed;
       feed.reply = outcome.reply;
     } else if (outcome.status == SplitOutcome::Status::Refused) {
-      feed.refusals.push_back(outcome.reason);
+      feed.refusals.push_back(outcome.refusal.reason);
     }
   }
   return feed;
@@ -120,6 +125,34 @@ Pieces Reordered(const Pieces& pieces, const std::vector<int>& order) {
   Pieces result;
   for (const int index : order) result.push_back(pieces.at(static_cast<std::size_t>(index)));
   return result;
+}
+
+// A whole compressed reply in one piece, of 65 bytes, that claims 1 MiB and inflates to it, with
+// a wrong CRC32: each costs a client a megabyte of work.
+std::string InflatingPiece(std::uint32_t id) {
+  static const std::string zeros = Bzip2(std::string(SplitReassembler::MaxReplySize, '\0'));
+  return SplitHeader + Le32(id | 0x80000000u) + std::string("\x01\x00\xE0\x04", 4) +
+         Le32(SplitReassembler::MaxReplySize) + Le32(0) + zeros;
+}
+
+Pieces HostilePieces() {
+  Pieces pieces;
+  for (std::uint32_t id = 1; id <= 250; ++id) pieces.push_back(InflatingPiece(id));
+  return pieces;
+}
+
+struct ToolRun {
+  int exitCode = -1;
+  QString err;
+};
+
+// Runs zerval-query, handling events meanwhile so that a UdpPeer of the test can answer it.
+ToolRun RunQueryTool(const QStringList& arguments) {
+  QProcess process;
+  process.start(ZERVAL_QUERY_BIN, arguments);
+  while (process.state() != QProcess::NotRunning && !process.waitForFinished(2))
+    QCoreApplication::processEvents();
+  return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
 }
 
 // Shows where rules replies go; everything else of the window is a quiet stand-in.
@@ -165,7 +198,7 @@ class TestSplitReply : public QObject {
     QCOMPARE(pieces.size(), std::size_t(3));
     SplitReassembler reassembler;
     const Feed feed = FeedAll(reassembler, Reordered(pieces, order));
-    QCOMPARE(feed.refusals, std::vector<std::string>());
+    QVERIFY(feed.refusals.empty());
     QCOMPARE(feed.completed, 1);
     QCOMPARE(feed.reply, reply);
   }
@@ -209,19 +242,20 @@ class TestSplitReply : public QObject {
   }
 
   void compressedReplyChecked_data() {
+    using Reason = SplitRefusal::Reason;
     QTest::addColumn<int>("fault");
-    QTest::addColumn<std::string>("reason");
-    QTest::newRow("wrong crc") << 0 << std::string("CRC32");
-    QTest::newRow("damaged stream") << 1 << std::string("bzip2");
-    QTest::newRow("size claimed too small") << 2 << std::string("bzip2");
-    QTest::newRow("size claimed too large") << 3 << std::string("Größe");
-    QTest::newRow("giant size claimed") << 4 << std::string("unzulässig");
-    QTest::newRow("zero size claimed") << 5 << std::string("unzulässig");
+    QTest::addColumn<Reason>("reason");
+    QTest::newRow("wrong crc") << 0 << Reason::ChecksumMismatch;
+    QTest::newRow("damaged stream") << 1 << Reason::Bzip2Damaged;
+    QTest::newRow("size claimed too small") << 2 << Reason::Bzip2Damaged;
+    QTest::newRow("size claimed too large") << 3 << Reason::SizeMismatch;
+    QTest::newRow("giant size claimed") << 4 << Reason::ClaimedSize;
+    QTest::newRow("zero size claimed") << 5 << Reason::ClaimedSize;
   }
 
   void compressedReplyChecked() {
     QFETCH(int, fault);
-    QFETCH(std::string, reason);
+    QFETCH(SplitRefusal::Reason, reason);
     const std::string reply = LongRulesReply();
     Pieces pieces = SourcePieces(reply, 9, 200, true);
     std::string& first = pieces[0];
@@ -251,8 +285,7 @@ class TestSplitReply : public QObject {
     SplitReassembler reassembler;
     const Feed feed = FeedAll(reassembler, pieces);
     QCOMPARE(feed.completed, 0);
-    QCOMPARE(feed.refusals.size(), std::size_t(1));
-    QVERIFY2(feed.refusals[0].find(reason) != std::string::npos, feed.refusals[0].c_str());
+    QCOMPARE(feed.refusals, std::vector<SplitRefusal::Reason>{reason});
     // The refused reply is done with: its pieces again change nothing.
     QCOMPARE(FeedAll(reassembler, pieces).refusals.size(), std::size_t(0));
   }
@@ -333,6 +366,77 @@ class TestSplitReply : public QObject {
     }
     QCOMPARE(peer.requests.back().bytes, steam ? std::string("\xFF\xFF\xFF\xFFV\x21\x22\x23\x24")
                                                : std::string("\xFF\xFF\xFF\xFFrules\0", 10));
+  }
+
+  // Only a query's reply is put together from pieces, and only a Steam-era one is inflated.
+  void piecesOnlyForTheQueryAsked_data() {
+    QTest::addColumn<std::string>("command");
+    QTest::addColumn<bool>("replied");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("steam rules") << std::string() << true << false;
+    QTest::newRow("classic rules") << std::string("rules") << false << true;
+    QTest::newRow("console line") << std::string("rcon 1 pw status") << false << false;
+    QTest::newRow("challenge") << std::string("challenge rcon") << false << false;
+  }
+
+  void piecesOnlyForTheQueryAsked() {
+    QFETCH(std::string, command);
+    QFETCH(bool, replied);
+    QFETCH(bool, refused);
+    const std::string reply = LongRulesReply();
+    ExchangeRequest request;
+    request.command = command;
+    if (command.empty()) request.a2s = A2sQuery::Rules;
+    ReplyPolicy policy(request, 0);
+    for (const std::string& piece : ThreePieces("source compressed", reply, 5))
+      policy.Receive(piece, true, 1000);
+    QCOMPARE(policy.state() == ReplyPolicy::State::Replied, replied);
+    QCOMPARE(policy.BytesInflated(), replied ? reply.size() : 0);
+    QCOMPARE(policy.Refusal().has_value(), refused);
+    if (replied) QCOMPARE(policy.Reply(), reply);
+    if (refused) QCOMPARE(policy.Refusal()->reason, SplitRefusal::Reason::CompressionNotAsked);
+  }
+
+  // A server that answers with 250 compressed ids, each claiming 1 MiB: an exchange inflates
+  // 4 MiB at most, and the window and zerval-query both end by their deadline, the tool
+  // saying why in English.
+  void inflatingStaysWithinBudget() {
+    ExchangeRequest request;
+    request.a2s = A2sQuery::Rules;
+    ReplyPolicy policy(request, 0);
+    int inflated = 0;
+    for (const std::string& piece : HostilePieces())
+      inflated += policy.Receive(piece, true, 1000).inflated;
+    QCOMPARE(inflated, 4);
+    QCOMPARE(policy.BytesInflated(), SplitReassembler::MaxInflatedBytes);
+    QCOMPARE(policy.Refusal()->reason, SplitRefusal::Reason::InflateBudgetSpent);
+
+    // From its first request on, which is after the tool has started.
+    QElapsedTimer clock;
+    std::optional<qint64> firstRequestMs;
+    UdpPeer peer;
+    peer.setScript([&](const UdpPeer::Request&) {
+      if (!firstRequestMs) firstRequestMs = clock.elapsed();
+      return HostilePieces();
+    });
+    TCurrentServer server;
+    RulesTarget target;
+    UdpExchange exchange(server, target, target);
+    exchange.SetReceiveTimeout(300);
+    exchange.SetProtocol(QueryProtocol::Steam);
+    clock.start();
+    QVERIFY(!exchange.QueryServer("127.0.0.1", peer.port(), "rules", nullptr, true));
+    QVERIFY2(clock.elapsed() < 350, QByteArray::number(clock.elapsed()));
+
+    firstRequestMs.reset();
+    clock.start();
+    const ToolRun run = RunQueryTool({"--a2s", "--retries", "0", "--timeout", "300",
+                                      "127.0.0.1:" + QString::number(peer.port())});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(clock.elapsed() - *firstRequestMs < 350,
+             QByteArray::number(clock.elapsed() - *firstRequestMs));
+    QVERIFY2(run.err.contains(": reply refused: compressed replies beyond 4194304 bytes"),
+             qPrintable(run.err));
   }
 
   // Today's servers may send a datagram of up to 64 KiB unsplit; the older protocol cuts at

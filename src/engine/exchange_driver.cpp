@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/micros.h"
+#include "protocol/splitreply.h"
 
 namespace {
 
@@ -24,10 +25,12 @@ Failure FailureOf(const Exchange& exchange) {
   if (!exchange.sendFailure.empty())
     return {Outcome::SendFailed, "cannot send: " + exchange.sendFailure};
   // What came was a split reply that could not be put together.
-  if (!exchange.policy.Refusal().empty())
-    return {Outcome::Unreadable, "reply refused: " + exchange.policy.Refusal()};
+  if (exchange.policy.Refusal())
+    return {Outcome::Unreadable, "reply refused: " + ReasonInEnglish(*exchange.policy.Refusal())};
+  // Rounded: a part that starts a few microseconds after its server's first one gets what is
+  // left of the time-out.
   const Micros allowed = exchange.policy.request.budget;
-  return {Outcome::TimedOut, "no reply within " + std::to_string(allowed / 1000) + " ms"};
+  return {Outcome::TimedOut, "no reply within " + std::to_string((allowed + 500) / 1000) + " ms"};
 }
 
 std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& address,
@@ -42,7 +45,7 @@ std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& addres
     if (!exchange.Done()) exchange.policy.Receive(reply, true, NowMicros(), true);
   Flush(index);
   Schedule(index);
-  TakeWaiting();
+  TakeWaiting(socket);
   return index;
 }
 
@@ -55,7 +58,11 @@ void ExchangeDriver::Run(const std::function<std::optional<Micros>()>& between) 
     const Micros wake = wakes_.empty()
                             ? *wanted
                             : std::min(wakes_.top().first, wanted.value_or(wakes_.top().first));
-    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(wake))) TakeWaiting();
+    // Only the sockets that have something: a server's query keeps a socket per part, and
+    // asking each of hundreds in turn would cost more than the replies.
+    if (!UdpSocket::WaitAnyReadable(sockets_, AtMicros(wake))) continue;
+    for (UdpSocket* socket : sockets_)
+      if (socket->Readable()) TakeWaiting(*socket);
   }
 }
 
@@ -95,13 +102,11 @@ void ExchangeDriver::DropEnded() {
   while (!wakes_.empty() && exchanges_[wakes_.top().second].Done()) wakes_.pop();
 }
 
-void ExchangeDriver::TakeWaiting() {
-  for (UdpSocket* socket : sockets_) {
-    for (int taken = 0; taken < MaxTakenPerPass; ++taken) {
-      std::optional<ReceivedDatagram> datagram = socket->TryReceive();
-      if (!datagram) break;
-      Take(*socket, *datagram);
-    }
+void ExchangeDriver::TakeWaiting(UdpSocket& socket) {
+  for (int taken = 0; taken < MaxTakenPerPass; ++taken) {
+    std::optional<ReceivedDatagram> datagram = socket.TryReceive();
+    if (!datagram) break;
+    Take(socket, *datagram);
   }
 }
 
@@ -141,4 +146,6 @@ void ExchangeDriver::Take(UdpSocket& socket, ReceivedDatagram& datagram) {
   if (intake.verdict == Verdict::Reply && !exchange.answeredAt) exchange.answeredAt = at;
   Flush(index);
   Schedule(index);
+  // Inflating took time: every exchange whose end came meanwhile ends before any takes more.
+  if (intake.inflated) AdvanceDue(NowMicros());
 }

@@ -67,9 +67,9 @@ class ExchangeObserver {
 class ExchangeDriver {
  public:
   // Starts an exchange and sends its request at once. The replies that an earlier exchange held
-  // for the next one come first; then the datagrams already waiting are taken: with many
-  // exchanges the first replies arrive while later requests still go out, and taking them keeps
-  // the receive buffer from overflowing. The index names it in this driver.
+  // for the next one come first; then the datagrams already waiting on its socket are taken: with
+  // many exchanges on one socket the first replies arrive while later requests still go out, and
+  // taking them keeps the receive buffer from overflowing. The index names it in this driver.
   std::size_t Start(UdpSocket& socket, const ServerAddress& address, ExchangeRequest request,
                     const std::vector<std::string>& held = {});
   // Returns when every exchange is done. `between`, when given, runs after every step (datagrams
@@ -88,7 +88,7 @@ class ExchangeDriver {
 
   void Flush(std::size_t index);
   void Schedule(std::size_t index);
-  void TakeWaiting();
+  void TakeWaiting(UdpSocket& socket);
   void Take(UdpSocket& socket, ReceivedDatagram& datagram);
   void AdvanceDue(Micros now);
   void DropEnded();

@@ -39,8 +39,7 @@ const Exchange& FirstContact::Deciding() const {
   if (const std::optional<WireProtocol> found = race_.Found()) return ExchangeOf(*found);
   for (const WireProtocol protocol : BothProtocols) {
     const Exchange& exchange = ExchangeOf(protocol);
-    if (exchange.policy.state() == ReplyPolicy::State::Replied ||
-        !exchange.policy.Refusal().empty())
+    if (exchange.policy.state() == ReplyPolicy::State::Replied || exchange.policy.Refusal())
       return exchange;
   }
   return ExchangeOf(WireProtocol::Classic);

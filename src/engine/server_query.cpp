@@ -68,9 +68,13 @@ void AskParts(ExchangeDriver& driver, ServerRun& run, const ServerAddress& addre
   for (std::size_t p = 0; p < parts.size(); ++p) {
     if (!sockets[p]) continue;
     ExchangeRequest request = PartRequest(parts[p], protocol, settings);
-    // After a first contact the parts have what is left of the server's time.
+    // After a first contact the parts have what is left of the server's time. The time-out is
+    // all that a server may take: a part that starts later, after the work that earlier replies
+    // brought, gets what is left of it.
     if (run.contact)
       request.timeout = request.budget = std::max(run.deadline - run.partsStart, ShortestWait);
+    else
+      request.budget = std::max(run.deadline - NowMicros(), ShortestWait);
     run.exchanges[p] = driver.Start(*sockets[p], address, std::move(request));
   }
 }

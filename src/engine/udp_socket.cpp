@@ -50,7 +50,7 @@ bool IsReportedError(int error) {
 }  // namespace
 
 UdpSocket::UdpSocket(int family, std::size_t bufferSize)
-    : family_(family), buffer_(bufferSize, '\0') {
+    : family_(family), buffer_(new char[bufferSize]), bufferSize_(bufferSize) {
   fd_ = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw EZerval(SystemError("cannot open a UDP socket"));
   const int on = 1;
@@ -128,7 +128,7 @@ std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
     ReceivedDatagram datagram;
     socklen_t fromLength = sizeof datagram.source.storage;
     const ssize_t count =
-        ::recvfrom(fd_, buffer_.data(), buffer_.size(), 0,
+        ::recvfrom(fd_, buffer_.get(), bufferSize_, 0,
                    reinterpret_cast<sockaddr*>(&datagram.source.storage), &fromLength);
     if (count < 0) {
       if (errno == EINTR) continue;
@@ -139,7 +139,7 @@ std::optional<ReceivedDatagram> UdpSocket::TryReceive() {
     }
     if (count == 0 || datagram.source.Family() != family_) continue;
     datagram.source.length = fromLength;
-    datagram.bytes.assign(buffer_.data(), static_cast<std::size_t>(count));
+    datagram.bytes.assign(buffer_.get(), static_cast<std::size_t>(count));
     datagram.receivedAt = Clock::now();
     return datagram;
   }
@@ -150,8 +150,10 @@ bool UdpSocket::WaitAnyReadable(const std::vector<UdpSocket*>& sockets,
   std::vector<pollfd> entries;
   for (const UdpSocket* socket : sockets) entries.push_back(pollfd{socket->fd_, POLLIN, 0});
   const bool ready = PollUntil(entries, deadline);
-  for (std::size_t i = 0; i < sockets.size(); ++i)
+  for (std::size_t i = 0; i < sockets.size(); ++i) {
     if (entries[i].revents & POLLERR) sockets[i]->errorReported_ = true;
+    sockets[i]->readable_ = entries[i].revents != 0;
+  }
   return ready;
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,10 +43,12 @@ class UdpSocket {
   // and other error reports are skipped.
   std::optional<ReceivedDatagram> TryReceive();
   // Waits until a datagram or report is waiting on any of `sockets` or `deadline` has passed;
-  // true when one is.
+  // true when one is. Readable() then tells which.
   static bool WaitAnyReadable(const std::vector<UdpSocket*>& sockets, Clock::time_point deadline);
   // For a poll() of its own together with other descriptors; TryReceive takes what it finds.
   int Descriptor() const { return fd_; }
+  // Whether the last WaitAnyReadable found something waiting here.
+  bool Readable() const { return readable_; }
 
  private:
   bool Wait(short events, Clock::time_point deadline);
@@ -53,8 +56,12 @@ class UdpSocket {
 
   int family_;
   int fd_ = -1;
-  std::string buffer_;
+  // Not cleared: a query keeps hundreds of sockets, and clearing 64 KiB each costs more than
+  // their replies.
+  std::unique_ptr<char[]> buffer_;
+  std::size_t bufferSize_;
   // An ICMP report may wait on the error queue: a call returned its error, or poll() said so.
   // Only then is the queue read, which saves a system call per datagram.
   bool errorReported_ = false;
+  bool readable_ = false;
 };

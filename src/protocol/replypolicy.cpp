@@ -1,6 +1,7 @@
 #include "protocol/replypolicy.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,6 +22,8 @@ constexpr Micros ShortestRetryInterval = 1'000;
 constexpr std::size_t ReceiveLineBytes = 64;
 // A refusal is a line or two; longer console text is never one.
 constexpr std::size_t LongestRefusal = 64;
+// The text commands whose replies may come in pieces.
+constexpr std::string_view QueryCommands[] = {"details", "players", "rules"};
 
 // The text of a console-text reply: from offset 5 to its end, without trailing zero bytes.
 std::string_view ConsoleText(std::string_view reply) {
@@ -78,7 +81,7 @@ std::string JoinConsoleReplies(const std::vector<std::string>& replies) {
 }
 
 ReplyPolicy::ReplyPolicy(ExchangeRequest exchangeRequest, Micros now)
-    : request(std::move(exchangeRequest)), start_(now) {
+    : request(std::move(exchangeRequest)), start_(now), pieces_(request.a2s.has_value()) {
   request.timeout = Bounded(request.timeout);
   const Micros budget = request.budget > 0 ? Bounded(request.budget) : 3 * request.timeout;
   hardDeadline_ = start_ + budget;
@@ -139,24 +142,42 @@ Intake ReplyPolicy::Receive(std::string_view bytes, bool fromServer, Micros now,
   ++taken_;
   if (!sendRoundTrip_) sendRoundTrip_ = now - lastSend_;
   Intake intake{Verdict::Reply, LogFor(bytes.size()), true};
-  if (!IsSplitPiece(bytes)) {
+  if (IsSplitPiece(bytes))
+    TakePiece(bytes, now, intake);
+  else
     intake.verdict = TakeWhole(std::string(bytes), now);
-    return intake;
+  return intake;
+}
+
+// Only a query's reply comes in pieces; a console line or a challenge is never answered so, and
+// pieces that come while its answer is awaited must cost no inflating.
+bool ReplyPolicy::TakesPieces() const {
+  if (phase_ != Phase::Awaiting || request.console) return false;
+  return request.a2s || std::find(std::begin(QueryCommands), std::end(QueryCommands),
+                                  request.command) != std::end(QueryCommands);
+}
+
+void ReplyPolicy::TakePiece(std::string_view piece, Micros now, Intake& intake) {
+  if (!TakesPieces()) {
+    Note("Teilstück ohne passende Anfrage verworfen");
+    intake.verdict = Verdict::Drop;
+    return;
   }
-  SplitOutcome outcome = pieces_.Add(bytes);
+  const std::size_t inflatedBefore = pieces_.BytesInflated();
+  SplitOutcome outcome = pieces_.Add(piece);
+  intake.inflated = pieces_.BytesInflated() != inflatedBefore;
   switch (outcome.status) {
     case SplitOutcome::Status::Incomplete:
       break;
     case SplitOutcome::Status::Refused:
-      refusal_ = outcome.reason;
-      Note("Geteilte Antwort verworfen: " + outcome.reason);
+      refusal_ = outcome.refusal;
+      Note("Geteilte Antwort verworfen: " + ReasonInGerman(outcome.refusal));
       intake.verdict = Verdict::Drop;
       break;
     case SplitOutcome::Status::Complete:
       intake.verdict = TakeWhole(std::move(outcome.reply), now);
       break;
   }
-  return intake;
 }
 
 Verdict ReplyPolicy::TakeWhole(std::string reply, Micros now) {
@@ -199,7 +220,8 @@ Verdict ReplyPolicy::Hold(std::string reply) {
   return Verdict::Hold;
 }
 
-// Console output may come in several datagrams, back to back; nothing marks the last one.
+// Console output may come in several datagrams, back to back; nothing marks the last one, but a
+// status listing shows when it is whole.
 Verdict ReplyPolicy::JoinConsoleText(std::string reply, Micros now) {
   if (ReplyKind(reply) != KindConsoleText) {
     const Verdict verdict = Hold(std::move(reply));
@@ -213,12 +235,15 @@ Verdict ReplyPolicy::JoinConsoleText(std::string reply, Micros now) {
   }
   const bool full = reply.size() >= LongConsoleReply;
   consoleBytes_ += reply.size();
+  listing_.Feed(ConsoleText(reply));
   consoleParts_.push_back(std::move(reply));
   // A lone "Bad rcon_password." may be followed by "Bad challenge.": the challenge expired.
   const bool refusalMayGoOn =
       request.console && consoleBytes_ <= 2 * LongestRefusal &&
       AnswerOf(JoinConsoleReplies(consoleParts_)) == ConsoleAnswer::WrongPassword;
-  if (!full && !refusalMayGoOn) {
+  const StatusListingWatch::State listing = listing_.state();
+  const bool mayGoOn = full || refusalMayGoOn || listing == StatusListingWatch::State::Open;
+  if (!mayGoOn || listing == StatusListingWatch::State::Whole) {
     FinishConsoleText(now);
     return Verdict::Reply;
   }
@@ -236,6 +261,7 @@ void ReplyPolicy::FinishConsoleText(Micros now) {
                                                 : JoinConsoleReplies(consoleParts_);
   consoleParts_.clear();
   consoleBytes_ = 0;
+  listing_ = StatusListingWatch();
   phase_ = Phase::Awaiting;
   Complete(std::move(reply), now);
 }

@@ -9,6 +9,7 @@
 
 #include "protocol/a2s.h"
 #include "protocol/splitreply.h"
+#include "protocol/statuswatch.h"
 
 // What one exchange takes as its reply, decided without a socket or a clock of its own: the
 // caller feeds in the datagrams that arrived and the time, and sends, waits, keeps or hands on
@@ -85,6 +86,9 @@ struct Intake {
   LogDetail log = LogDetail::Nothing;
   // Whether the datagram counts towards the received bytes (fresh from the server and taken).
   bool counted = false;
+  // It completed a compressed reply, and inflating that took time: the caller looks at the
+  // clock (Advance) before it takes the next datagram.
+  bool inflated = false;
 };
 
 class ReplyPolicy {
@@ -98,7 +102,8 @@ class ReplyPolicy {
   static constexpr std::size_t MaxForeignLogged = 4;
   static constexpr std::size_t MaxConsoleText = std::size_t(1) << 20;
   static constexpr std::size_t MaxHeldBytes = std::size_t(1) << 20;
-  // Console text of this many bytes or more may go on in a further datagram.
+  // Console text of this many bytes or more may go on in a further datagram; so may a status
+  // listing until its closing line has come, and then it ends at once (StatusListingWatch).
   static constexpr std::size_t LongConsoleReply = 1000;
   // How long a console reply that may go on waits for its next datagram: four round trips of
   // this exchange, within these bounds.
@@ -137,8 +142,8 @@ class ReplyPolicy {
   std::optional<Micros> RoundTrip() const { return roundTrip_; }
   // A new challenge that the renewal obtained; the caller stores it.
   const std::optional<std::string>& RenewedChallenge() const { return renewedChallenge_; }
-  // Why the last split reply that was refused was refused; empty when none was.
-  const std::string& Refusal() const { return refusal_; }
+  // Why the last split reply that was refused was refused; none when none was.
+  const std::optional<SplitRefusal>& Refusal() const { return refusal_; }
   // More console text came than one exchange takes (MaxConsoleText, MaxDatagrams): the reply
   // holds it only up to there.
   bool ConsoleTextCut() const { return consoleTextCut_; }
@@ -146,6 +151,9 @@ class ReplyPolicy {
   int SentCount() const { return sent_; }
   // Bytes kept now: pieces of split replies, console text, datagrams held.
   std::size_t BytesKept() const;
+  // Bytes that compressed replies claimed and were inflated, at most
+  // SplitReassembler::MaxInflatedBytes.
+  std::size_t BytesInflated() const { return pieces_.BytesInflated(); }
 
  private:
   enum class Phase { Awaiting, JoiningConsole, AwaitingChallenge };
@@ -155,6 +163,8 @@ class ReplyPolicy {
   void StartPhase(Phase phase, Micros now);
   void Note(std::string line);
   LogDetail LogFor(std::size_t size);
+  bool TakesPieces() const;
+  void TakePiece(std::string_view piece, Micros now, Intake& intake);
   Verdict TakeWhole(std::string reply, Micros now);
   Verdict Hold(std::string reply);
   Verdict JoinConsoleText(std::string reply, Micros now);
@@ -190,11 +200,12 @@ class ReplyPolicy {
   std::vector<std::string> consoleParts_;
   std::size_t consoleBytes_ = 0;
   bool consoleTextCut_ = false;
+  StatusListingWatch listing_;
   std::vector<std::string> outgoing_;
   std::vector<std::string> held_;
   std::size_t heldBytes_ = 0;
   std::vector<std::string> notes_;
   std::string reply_;
   std::optional<std::string> renewedChallenge_;
-  std::string refusal_;
+  std::optional<SplitRefusal> refusal_;
 };

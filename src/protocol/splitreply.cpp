@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,10 +100,13 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 }
 
 // The CRC32 of zip and PNG, which the compressed replies carry.
-std::uint32_t Crc32(std::string_view bytes) {
+// A megabyte is checked per inflated reply, so the loop stays plain even in unoptimised builds.
+std::uint32_t Crc32(const char* bytes, std::size_t size) {
   static constexpr std::array<std::uint32_t, 256> table = MakeCrcTable();
+  const std::uint32_t* entries = table.data();
   std::uint32_t crc = 0xFFFFFFFFu;
-  for (const char c : bytes) crc = table[(crc ^ static_cast<std::uint8_t>(c)) & 0xFF] ^ (crc >> 8);
+  for (const char* end = bytes + size; bytes != end; ++bytes)
+    crc = entries[(crc ^ static_cast<std::uint8_t>(*bytes)) & 0xFF] ^ (crc >> 8);
   return crc ^ 0xFFFFFFFFu;
 }
 
@@ -116,10 +120,10 @@ std::uint32_t PlaceKey(const PieceHeader& header) {
          static_cast<std::uint32_t>(header.number);
 }
 
-SplitOutcome Refused(std::string reason) {
+SplitOutcome Refused(SplitRefusal::Reason reason, std::int64_t figure = 0) {
   SplitOutcome outcome;
   outcome.status = Status::Refused;
-  outcome.reason = std::move(reason);
+  outcome.refusal = SplitRefusal{reason, figure};
   return outcome;
 }
 
@@ -130,32 +134,71 @@ SplitOutcome Completed(std::string reply) {
   return outcome;
 }
 
-// Decompresses into exactly the size the first piece claims, so a forged claim can cost no more
-// than MaxReplySize, and checks the result against the claimed CRC32.
-SplitOutcome Decompress(std::string compressed, const PieceHeader& first) {
-  if (first.decompressedSize == 0 || first.decompressedSize > SplitReassembler::MaxReplySize)
-    return Refused("Größe der gepackten Antwort unzulässig (" +
-                   std::to_string(first.decompressedSize) + " Bytes)");
-  std::string reply(first.decompressedSize, '\0');
-  unsigned int size = first.decompressedSize;
-  const int result = BZ2_bzBuffToBuffDecompress(reply.data(), &size, compressed.data(),
-                                                static_cast<unsigned int>(compressed.size()), 0, 0);
-  if (result != BZ_OK)
-    return Refused("bzip2-Daten fehlerhaft (Fehler " + std::to_string(result) + ")");
-  if (size != first.decompressedSize) return Refused("entpackte Größe stimmt nicht");
-  if (Crc32(reply) != first.crc) return Refused("Prüfsumme (CRC32) stimmt nicht");
-  return Completed(std::move(reply));
+}  // namespace
+
+std::string ReasonInEnglish(const SplitRefusal& refusal) {
+  const std::string figure = std::to_string(refusal.figure);
+  switch (refusal.reason) {
+    case SplitRefusal::Reason::NotAPiece:
+      return "not a piece of a split reply";
+    case SplitRefusal::Reason::PieceTooShort:
+      return "piece too short";
+    case SplitRefusal::Reason::ReplyTooLarge:
+      return "reply larger than " + std::to_string(SplitReassembler::MaxReplySize) + " bytes";
+    case SplitRefusal::Reason::TooManyPieces:
+      return "more than " + std::to_string(SplitReassembler::MaxPiecesPerReply) + " pieces";
+    case SplitRefusal::Reason::CompressionNotAsked:
+      return "compressed reply to a request of the classic protocol";
+    case SplitRefusal::Reason::ClaimedSize:
+      return "compressed reply claims an inadmissible size (" + figure + " bytes)";
+    case SplitRefusal::Reason::InflateBudgetSpent:
+      return "compressed replies beyond " + std::to_string(SplitReassembler::MaxInflatedBytes) +
+             " bytes in one exchange";
+    case SplitRefusal::Reason::Bzip2Damaged:
+      return "bzip2 data damaged (error " + figure + ")";
+    case SplitRefusal::Reason::SizeMismatch:
+      return "inflated size does not match";
+    case SplitRefusal::Reason::ChecksumMismatch:
+      return "checksum (CRC32) does not match";
+  }
+  return {};
 }
 
-}  // namespace
+std::string ReasonInGerman(const SplitRefusal& refusal) {
+  const std::string figure = std::to_string(refusal.figure);
+  switch (refusal.reason) {
+    case SplitRefusal::Reason::NotAPiece:
+      return "kein Teilstück einer Antwort";
+    case SplitRefusal::Reason::PieceTooShort:
+      return "Teilstück zu kurz";
+    case SplitRefusal::Reason::ReplyTooLarge:
+      return "Antwort größer als " + std::to_string(SplitReassembler::MaxReplySize) + " Bytes";
+    case SplitRefusal::Reason::TooManyPieces:
+      return "mehr als " + std::to_string(SplitReassembler::MaxPiecesPerReply) + " Teilstücke";
+    case SplitRefusal::Reason::CompressionNotAsked:
+      return "gepackte Antwort auf eine Anfrage des klassischen Protokolls";
+    case SplitRefusal::Reason::ClaimedSize:
+      return "Größe der gepackten Antwort unzulässig (" + figure + " Bytes)";
+    case SplitRefusal::Reason::InflateBudgetSpent:
+      return "gepackte Antworten über " + std::to_string(SplitReassembler::MaxInflatedBytes) +
+             " Bytes in einer Abfrage";
+    case SplitRefusal::Reason::Bzip2Damaged:
+      return "bzip2-Daten fehlerhaft (Fehler " + figure + ")";
+    case SplitRefusal::Reason::SizeMismatch:
+      return "entpackte Größe stimmt nicht";
+    case SplitRefusal::Reason::ChecksumMismatch:
+      return "Prüfsumme (CRC32) stimmt nicht";
+  }
+  return {};
+}
 
 bool IsSplitPiece(std::string_view datagram) {
   return datagram.substr(0, SplitMarker.size()) == SplitMarker;
 }
 
 SplitOutcome SplitReassembler::Add(std::string_view piece) {
-  if (!IsSplitPiece(piece)) return Refused("kein Teilstück einer Antwort");
-  if (piece.size() < PackedHeaderSize) return Refused("Teilstück zu kurz");
+  if (!IsSplitPiece(piece)) return Refused(SplitRefusal::Reason::NotAPiece);
+  if (piece.size() < PackedHeaderSize) return Refused(SplitRefusal::Reason::PieceTooShort);
   const std::uint32_t id = ReadUInt32(piece, IdOffset);
   if (std::find(finished_.begin(), finished_.end(), id) != finished_.end()) return {};
   PendingReply& reply = PendingFor(id);
@@ -179,9 +222,9 @@ SplitOutcome SplitReassembler::Add(std::string_view piece) {
   }
   if (!takesPlace) return {};
   if (reply.storedBytes + piece.size() > MaxReplySize)
-    return Finish(id, Refused("Antwort größer als " + std::to_string(MaxReplySize) + " Bytes"));
+    return Finish(id, Refused(SplitRefusal::Reason::ReplyTooLarge));
   if (reply.pieces.size() >= MaxPiecesPerReply)
-    return Finish(id, Refused("mehr als " + std::to_string(MaxPiecesPerReply) + " Teilstücke"));
+    return Finish(id, Refused(SplitRefusal::Reason::TooManyPieces));
 
   const std::size_t stored = reply.pieces.size();
   reply.pieces.emplace_back(piece);
@@ -236,9 +279,32 @@ SplitOutcome SplitReassembler::Assemble(const PendingReply& reply, Layout layout
     joined.append(
         std::string_view(piece).substr(ReadPiece(piece, layout, compressed)->payloadOffset));
   }
-  if (compressed) return Decompress(std::move(joined), first);
+  if (compressed) return Inflate(std::move(joined), first.decompressedSize, first.crc);
   return Completed(std::move(joined));
 }
+
+// Inflates into exactly the size claimed, so a forged claim costs no more than that size, within
+// the budget of all inflating, and checks the result against the claimed CRC32.
+SplitOutcome SplitReassembler::Inflate(std::string compressed, std::uint32_t claimedSize,
+                                       std::uint32_t claimedCrc) {
+  if (!inflate_) return Refused(SplitRefusal::Reason::CompressionNotAsked);
+  if (claimedSize == 0 || claimedSize > MaxReplySize)
+    return Refused(SplitRefusal::Reason::ClaimedSize, claimedSize);
+  if (inflated_ + claimedSize > MaxInflatedBytes)
+    return Refused(SplitRefusal::Reason::InflateBudgetSpent);
+  inflated_ += claimedSize;
+  // Not cleared first: bzip2 writes every byte that is looked at.
+  const std::unique_ptr<char[]> inflated(new char[claimedSize]);
+  unsigned int size = claimedSize;
+  const int result = BZ2_bzBuffToBuffDecompress(inflated.get(), &size, compressed.data(),
+                                                static_cast<unsigned int>(compressed.size()), 0, 0);
+  if (result != BZ_OK) return Refused(SplitRefusal::Reason::Bzip2Damaged, result);
+  if (size != claimedSize) return Refused(SplitRefusal::Reason::SizeMismatch);
+  if (Crc32(inflated.get(), size) != claimedCrc)
+    return Refused(SplitRefusal::Reason::ChecksumMismatch);
+  return Completed(std::string(inflated.get(), size));
+}
+
 SplitOutcome SplitReassembler::Finish(std::uint32_t id, SplitOutcome outcome) {
   pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
                                 [id](const PendingReply& reply) { return reply.id == id; }),

@@ -25,13 +25,35 @@
 // reads as one of it only when its size field holds FF FF.
 bool IsSplitPiece(std::string_view datagram);
 
+// Why a piece, or the reply it completed, was refused. The tools say it in English, the window
+// in German.
+struct SplitRefusal {
+  enum class Reason {
+    NotAPiece,
+    PieceTooShort,
+    ReplyTooLarge,
+    TooManyPieces,
+    CompressionNotAsked,  // a compressed reply to a request whose protocol has none
+    ClaimedSize,          // the size claimed for the inflated reply is 0 or too large
+    InflateBudgetSpent,
+    Bzip2Damaged,
+    SizeMismatch,
+    ChecksumMismatch,
+  };
+  Reason reason = Reason::NotAPiece;
+  // ClaimedSize: the size claimed; Bzip2Damaged: bzip2's error code.
+  std::int64_t figure = 0;
+};
+std::string ReasonInEnglish(const SplitRefusal& refusal);
+std::string ReasonInGerman(const SplitRefusal& refusal);
+
 struct SplitOutcome {
   enum class Status { Incomplete, Complete, Refused };
   Status status = Status::Incomplete;
   // Complete: the whole reply, as if one datagram had brought it.
   std::string reply;
-  // Refused: why the piece, or the reply it completed, was refused.
-  std::string reason;
+  // Refused: why.
+  SplitRefusal refusal;
 };
 
 // Puts the pieces of split replies together, in whatever order they come. Pieces of different
@@ -40,18 +62,27 @@ struct SplitOutcome {
 // pieces. Memory stays bounded whatever the headers claim: each reply keeps at most
 // MaxReplySize bytes and MaxPiecesPerReply pieces, a compressed one may claim at most that size,
 // and at most MaxPendingReplies replies are kept at a time (a further id pushes out the oldest).
+// Inflating costs time in proportion to the size claimed, so one reassembler inflates at most
+// MaxInflatedBytes in all and refuses every compressed reply beyond them.
 class SplitReassembler {
  public:
   static constexpr std::size_t MaxReplySize = std::size_t(1) << 20;
+  static constexpr std::size_t MaxInflatedBytes = std::size_t(4) << 20;
   // A reply has at most 255 pieces; each layout may read a piece as another one.
   static constexpr std::size_t MaxPiecesPerReply = 512;
   static constexpr std::size_t MaxPendingReplies = 4;
   enum class Layout { Packed, Source, OlderSource };
   static constexpr std::size_t LayoutCount = 3;
 
+  // `inflate`: compressed replies are inflated; without it they are refused, as only the
+  // Steam-era protocol compresses.
+  explicit SplitReassembler(bool inflate = true) : inflate_(inflate) {}
+
   SplitOutcome Add(std::string_view piece);
   // Bytes of pieces kept for replies not yet complete.
   std::size_t BytesStored() const;
+  // Bytes that compressed replies claimed and were given to inflate so far.
+  std::size_t BytesInflated() const { return inflated_; }
 
  private:
   // Where the pieces of one reply stand when read in one layout.
@@ -71,9 +102,12 @@ class SplitReassembler {
   };
 
   PendingReply& PendingFor(std::uint32_t id);
-  static SplitOutcome Assemble(const PendingReply& reply, Layout layout);
+  SplitOutcome Assemble(const PendingReply& reply, Layout layout);
+  SplitOutcome Inflate(std::string compressed, std::uint32_t claimedSize, std::uint32_t claimedCrc);
   SplitOutcome Finish(std::uint32_t id, SplitOutcome outcome);
 
+  bool inflate_ = true;
+  std::size_t inflated_ = 0;
   std::vector<PendingReply> pending_;
   std::vector<std::uint32_t> finished_;
 };
