@@ -149,6 +149,28 @@ class TestRconSession : public QObject {
     QVERIFY(d.session.Refused());
   }
 
+  // The opening alone writes the password and no command; on an open connection it ends at once,
+  // and the commands after it share that connection.
+  void authenticationAlone() {
+    Drive d;
+    d.session.Authenticate(0);
+    d.Act(0);
+    d.session.Connected(Ms);
+    d.Act(Ms);
+    const std::int32_t authId = Packets(d.written).back().id;
+    d.Feed(EncodeRconPacket(authId, RconSession::AuthResponse, {}), 2 * Ms);
+    d.session.Authenticate(3 * Ms);
+    d.Act(3 * Ms);
+    QCOMPARE(d.results.size(), std::size_t(2));
+    QCOMPARE(d.results[0].end, RconEnd::Complete);
+    QCOMPARE(d.results[1].end, RconEnd::Complete);
+    QCOMPARE(d.Sent(RconSession::ExecCommand), 0);
+    d.Run("status", 4 * Ms);
+    QCOMPARE(d.Sent(RconSession::Auth), 1);
+    QCOMPARE(d.Sent(RconSession::ExecCommand), 1);
+    QCOMPARE(d.connects, 1);
+  }
+
   void commandEnds_data() {
     QTest::addColumn<int>("fault");
     QTest::addColumn<int>("end");
