@@ -14,9 +14,9 @@
 // chooses the command time-out in milliseconds (x 4), the second how the second run splits the
 // server's bytes. Then events: a kind byte (low three bits: raw bytes, a packet built from an id
 // byte, a type byte and a body, connected, connect failed, connection lost, a command submitted,
-// the clock alone) and a 2-byte step of the clock in 64 µs units; bytes and packets bring a
-// 2-byte length and the bytes. The driver takes the actions after every event but a submit, so
-// that a close can come between a command and its writing.
+// the opening alone, the clock alone) and a 2-byte step of the clock in 64 µs units; bytes and
+// packets bring a 2-byte length and the bytes. The driver takes the actions after every event but a
+// submit, so that a close can come between a command and its writing.
 //
 // Checked on every input: no crash or sanitizer report; no output past the cap; no wake-up in the
 // past; no command ended as answered at or after its deadline, or timed out before it; no command
@@ -56,8 +56,10 @@ class Harness {
       session_.Received(bytes.substr(at, step), now_);
     Check();
   }
-  void Submit() {
-    const std::uint64_t ticket = session_.Submit("c" + std::to_string(submitted_++), now_);
+  void Submit(bool authOnly) {
+    const std::uint64_t ticket = authOnly
+                                     ? session_.Authenticate(now_)
+                                     : session_.Submit("c" + std::to_string(submitted_++), now_);
     const std::size_t before = outcomes_.size();
     Check();
     const bool refusedAtOnce = outcomes_.size() > before && outcomes_.back().ticket == ticket;
@@ -170,7 +172,8 @@ std::vector<Outcome> Run(std::string_view input, Micros timeout, std::size_t spl
         harness.ConnectionLost();
         break;
       case 5:
-        harness.Submit();
+      case 6:
+        harness.Submit((kind & 7) == 6);
         continue;
       default:
         break;

@@ -7,6 +7,7 @@
 
 #include "protocol/consolememory.h"
 #include "protocol/consolerace.h"
+#include "protocol/consolesection.h"
 #include "protocol/rconsession.h"
 
 namespace {
@@ -149,6 +150,28 @@ class TestRconSession : public QObject {
     QVERIFY(d.session.Refused());
   }
 
+  // The opening alone writes the password and no command; on an open connection it ends at once,
+  // and the commands after it share that connection.
+  void authenticationAlone() {
+    Drive d;
+    d.session.Authenticate(0);
+    d.Act(0);
+    d.session.Connected(Ms);
+    d.Act(Ms);
+    const std::int32_t authId = Packets(d.written).back().id;
+    d.Feed(EncodeRconPacket(authId, RconSession::AuthResponse, {}), 2 * Ms);
+    d.session.Authenticate(3 * Ms);
+    d.Act(3 * Ms);
+    QCOMPARE(d.results.size(), std::size_t(2));
+    QCOMPARE(d.results[0].end, RconEnd::Complete);
+    QCOMPARE(d.results[1].end, RconEnd::Complete);
+    QCOMPARE(d.Sent(RconSession::ExecCommand), 0);
+    d.Run("status", 4 * Ms);
+    QCOMPARE(d.Sent(RconSession::Auth), 1);
+    QCOMPARE(d.Sent(RconSession::ExecCommand), 1);
+    QCOMPARE(d.connects, 1);
+  }
+
   void commandEnds_data() {
     QTest::addColumn<int>("fault");
     QTest::addColumn<int>("end");
@@ -263,6 +286,23 @@ class TestRconSession : public QObject {
     QCOMPARE(decided, decidedMs * Ms);
   }
 
+  // The window's settings file keeps the consoles in a section of their own: the other sections
+  // stay, lines that name no console are left out, at most `limit` are read.
+  void consoleSection() {
+    const std::string ini =
+        "[Query]\nProtocol=steam\n\n[Consoles]\n10.0.0.1:27015=TCP\nbad\n10.0.0.2:1=quic\n"
+        " 10.0.0.3:2 = udp \n[Other]\nx=1\n";
+    const std::vector<ConsoleEntry> read = ReadConsoleSection(ini, 10);
+    QCOMPARE(read.size(), std::size_t(2));
+    QCOMPARE(read[0].server + " " + read[1].server, std::string("10.0.0.1:27015 10.0.0.3:2"));
+    QVERIFY(read[0].kind == ConsoleKind::Tcp && read[1].kind == ConsoleKind::Udp);
+    QCOMPARE(ReadConsoleSection(ini, 1).size(), std::size_t(1));
+    const std::string others = "[Query]\nProtocol=steam\n\n[Other]\nx=1\n";
+    QCOMPARE(WithConsoleSection(ini, {}), others);
+    QCOMPARE(WithConsoleSection(ini, {{"b:2", ConsoleKind::Udp}, {"a=1", ConsoleKind::Tcp}}),
+             others + "\n[Consoles]\nb:2=udp\n");
+  }
+
   void memoryHoldsRefusalsForAMinute() {
     ConsoleMemory memory;
     memory.NoteRefusal("a", 0);
@@ -271,6 +311,8 @@ class TestRconSession : public QObject {
     QVERIFY(!memory.RefusedRecently("b", 0));
     memory.Learn("a", ConsoleKind::Tcp, 0);
     QCOMPARE(*memory.Kind("a"), ConsoleKind::Tcp);
+    memory.Learn("0", ConsoleKind::Udp, 0);
+    QCOMPARE(memory.Kinds().front().server + memory.Kinds().back().server, std::string("0a"));
     memory.Forget("a");
     QVERIFY(!memory.Kind("a"));
     QVERIFY(memory.RefusedRecently("a", 1));

@@ -353,6 +353,10 @@
         <source>Keywords</source>
         <translation>Schlüsselwörter</translation>
     </message>
+    <message>
+        <source>Rcon-Befehl nicht gesendet: länger als %1 Bytes!</source>
+        <translation>Rcon-Befehl nicht gesendet: länger als %1 Bytes!</translation>
+    </message>
 </context>
 <context>
     <name>ZervalApplication</name>

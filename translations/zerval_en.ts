@@ -353,6 +353,10 @@
         <source>Keywords</source>
         <translation>Keywords</translation>
     </message>
+    <message>
+        <source>Rcon-Befehl nicht gesendet: länger als %1 Bytes!</source>
+        <translation>Console command not sent: longer than %1 bytes!</translation>
+    </message>
 </context>
 <context>
     <name>ZervalApplication</name>

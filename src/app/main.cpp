@@ -195,6 +195,7 @@ bool Tfrm_main::FormCloseQuery() {
 
 void Tfrm_main::FormClose() {
   querytimer.stop();
+  SaveConsoleKinds();
   ServerList.clear();
 }
 
@@ -261,6 +262,7 @@ bool Tfrm_main::ConfirmClose() {
 
 void Tfrm_main::tray_CloseClick() {
   if (!ConfirmClose()) return;
+  SaveConsoleKinds();
   Ending = true;
   RemoveTrayIcon();
   QCoreApplication::quit();

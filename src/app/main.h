@@ -17,7 +17,9 @@
 #include "commandhistory.h"
 #include "platform/icmpecho.h"
 #include "protocol/UDPIOfuncs.h"
+#include "protocol/consolememory.h"
 #include "protocol/player_class.h"
+#include "protocol/rconlink.h"
 #include "store/mytypes.h"
 #include "ui_frm_main.h"
 #include "ui_tb_about.h"
@@ -155,6 +157,26 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void Ban10min1Click();
   void Banpermanent1Click();
 
+  // The console of the selected server (main_consoles.cpp): what is known of every server's
+  // console, kept in "zerval.ini" ([Consoles]), and the TCP session of the selected server
+  // while it stays selected; none when it speaks the classic console.
+  ConsoleMemory Consoles;
+  bool ConsolesChanged = false;
+  std::unique_ptr<RconLink> Rcon;
+  // Finds or recalls the selected entry's console and opens it: the classic challenge with its
+  // console line, or the TCP session authenticated. False when neither answered.
+  bool OpenConsole();
+  void CloseConsole();
+  bool ConsoleIsTcp() const { return Rcon != nullptr; }
+  // One command on the selected server's TCP console, waited for with AwaitConsole's flags.
+  RconResult RunTcpCommand(const std::string& command, const LogCallback& log, bool waitDialog,
+                           bool reportTimeout);
+  void LoadConsoleKinds();
+  // The settings file's bytes `settings` with the consoles known now.
+  std::string WithConsoleKinds(const std::string& settings) const;
+  // Writes what changed since the last load or save into "zerval.ini".
+  void SaveConsoleKinds();
+
   // Server list editor.
   void FillServerList();
   void FillServerCombo();
@@ -222,5 +244,11 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SetupOptions();
   // A kick, or with `banMinutes` a ban, of the player chosen at the click.
   void ActOnChosenPlayer(const std::string& banMinutes);
+  std::string ConsoleKey() const;
+  void NoteConsole(ConsoleKind kind, const std::string& how);
+  void ForgetConsole();
+  bool AuthenticateConsole();
+  void QueryTcpStatus();
+  void SendTcpConsoleCommand(const std::string& command);
   void ShowDetailRows(const std::vector<TitledValue>& rows);
 };

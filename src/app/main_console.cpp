@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "displaytext.h"
@@ -24,6 +25,7 @@
 #include "protocol/consoletail.h"
 #include "protocol/datafuncs.h"
 #include "protocol/player_class.h"
+#include "protocol/rconsession.h"
 
 namespace {
 
@@ -61,6 +63,35 @@ bool ConsoleAvailable(const TCurrentServer& server) {
     return false;
   }
   return true;
+}
+
+// The last `lines` lines of a command's output, and whether lines before them were left out: a
+// pane that keeps a bounded number of lines pays only for those.
+std::pair<std::string_view, bool> LastLines(std::string_view output, std::size_t lines) {
+  std::string_view text = output;
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  std::size_t from = text.size();
+  for (std::size_t taken = 0; taken < lines; ++taken) {
+    if (from == 0) return {output, false};
+    const std::size_t feed = text.rfind('\n', from - 1);
+    if (feed == std::string_view::npos) return {output, false};
+    from = feed;
+  }
+  return {output.substr(from + 1), true};
+}
+
+bool HasOutput(RconEnd end) {
+  return end == RconEnd::Complete || end == RconEnd::Quiet || end == RconEnd::Truncated;
+}
+
+// The commands of a kick or, with `banMinutes`, a ban: the TCP console names the player by the
+// bare user id.
+std::vector<std::string> AdminCommands(bool tcp, const std::string& banMinutes,
+                                       std::int32_t userId) {
+  const std::string id = (tcp ? "" : "#") + std::to_string(userId);
+  const std::string kick = (tcp ? "kickid " : "kick ") + id;
+  if (banMinutes.empty()) return {kick};
+  return {"banid " + banMinutes + " " + id, "writeid", kick};
 }
 
 // A command that could not go out comes back into the edit, unless the operator has begun
@@ -201,6 +232,7 @@ void Tfrm_main::QueryRconStatus() {
       CurrentServer.Log("Kein Rcon-Passwort: Rcon-Befehl \"status\" nicht gesendet");
     return;
   }
+  if (ConsoleIsTcp()) return QueryTcpStatus();
   const std::optional<Datagram> reply = UDPClient.QueryQuiet(
       CurrentServer.HostIP, CurrentServer.Port, ConsoleLineFor(CurrentServer, "status"), true);
   if (!reply) return;
@@ -209,8 +241,21 @@ void Tfrm_main::QueryRconStatus() {
     PlayerInfo.ParseStatus(*lines);
 }
 
+// As the classic status reply: a refused password empties the table, no answer leaves it.
+void Tfrm_main::QueryTcpStatus() {
+  const RconResult result = RunTcpCommand("status", nullptr, true, false);
+  if (result.end != RconEnd::WrongPassword && !HasOutput(result.end)) return;
+  PlayerInfo.Clear();
+  if (HasOutput(result.end)) PlayerInfo.ParseStatus(RconOutputLines(result.output));
+}
+
 bool Tfrm_main::SendRconCommand(const std::string& command) {
   if (!ConsoleAvailable(CurrentServer)) return false;
+  if (ConsoleIsTcp()) {
+    const RconEnd end = RunTcpCommand(command, nullptr, false, true).end;
+    uiAdmin.ed_rconcmd->clear();
+    return HasOutput(end) || end == RconEnd::WrongPassword;
+  }
   if (CurrentServer.Challenge.empty()) {
     ShowMessage(DialogKind::Error, tr("Interner Error 112"));
     return false;
@@ -236,6 +281,7 @@ void Tfrm_main::SendConsoleCommand(const std::string& command) {
     ReturnToEdit(*uiAdmin.ed_rconcmd, command);
     return;
   }
+  if (ConsoleIsTcp()) return SendTcpConsoleCommand(command);
   // Without a challenge the command goes out with the challenge reply.
   if (CurrentServer.Challenge.empty()) {
     if (!UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true,
@@ -246,6 +292,17 @@ void Tfrm_main::SendConsoleCommand(const std::string& command) {
   AppendConsoleLine(SendingLine(command));
   UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
                         ConsoleLineFor(CurrentServer, command), CurrentServer.Log, true);
+}
+
+// The output shows as the classic console's does; a refused password as its answer.
+void Tfrm_main::SendTcpConsoleCommand(const std::string& command) {
+  AppendConsoleLine(SendingLine(command));
+  const RconResult result = RunTcpCommand(command, CurrentServer.Log, true, true);
+  if (result.end == RconEnd::WrongPassword) return AppendConsoleLine(RconWrongPasswordText);
+  if (result.end == RconEnd::NotSent) return ReturnToEdit(*uiAdmin.ed_rconcmd, command);
+  if (!HasOutput(result.end)) return;
+  const auto [tail, cut] = LastLines(result.output, ConsolePaneLimits.lines);
+  consolePane->Append(RconOutputLines(tail), cut);
 }
 
 void Tfrm_main::ed_rconcmdKeyDown(int key) {
@@ -264,31 +321,36 @@ void Tfrm_main::btn_chtClick() {
 
 void Tfrm_main::StartChat() {
   if (!ConsoleAvailable(CurrentServer)) return;
+  const bool tcp = ConsoleIsTcp();
   // The challenge's console line carries no command: the edit's text goes out only by Send.
-  if (CurrentServer.Challenge.empty()) {
+  if (!tcp && CurrentServer.Challenge.empty()) {
     UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, true,
                              std::string());
     return;
   }
-  // The server's log goes to this machine: to its second own address when it has two or more.
-  const std::vector<std::string> ownAddresses = OwnIPv4Addresses();
-  if (ownAddresses.empty()) {
+  const std::optional<std::string> ownAddress = ChatLogAddress();
+  if (!ownAddress) {
     ShowMessage(DialogKind::Error,
                 tr("Keine eigene IP-Adresse gefunden! Der Chat kann nicht starten."));
     return;
   }
-  const std::string& ownAddress = ownAddresses.size() >= 2 ? ownAddresses[1] : ownAddresses[0];
-  const std::string setupCommands[] = {"LOG ON", "mp_logmessages 1",
-                                       "logaddress " + ownAddress + " " + LogPort};
-  for (const std::string& command : setupCommands)
-    UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
-                          ConsoleLineFor(CurrentServer, command), CurrentServer.Log, false);
+  if (tcp) {
+    for (const std::string& command :
+         {std::string("log on"), "logaddress_add " + *ownAddress + ":" + LogPort})
+      RunTcpCommand(command, CurrentServer.Log, true, true);
+  } else {
+    for (const std::string& command : {std::string("LOG ON"), std::string("mp_logmessages 1"),
+                                       "logaddress " + *ownAddress + " " + LogPort})
+      UDPClient.QueryServer(CurrentServer.HostIP, CurrentServer.Port,
+                            ConsoleLineFor(CurrentServer, command), CurrentServer.Log, false);
+  }
 
   // The password reaches the companion through a pipe it inherits: a command line can be read by
   // every user of the machine.
   StartProgram(CompanionProgramPath(),
-               {"--password-fd", std::to_string(SecretDescriptor), "-" + CurrentServer.HostIP,
-                "-" + std::to_string(CurrentServer.Port), "-" + CurrentServer.Challenge},
+               {"--console", tcp ? "tcp" : "udp", "--password-fd", std::to_string(SecretDescriptor),
+                "-" + CurrentServer.HostIP, "-" + std::to_string(CurrentServer.Port),
+                "-" + CurrentServer.Challenge},
                CurrentServer.RconPassword);
 }
 
@@ -325,12 +387,8 @@ void Tfrm_main::ActOnChosenPlayer(const std::string& banMinutes) {
       ShowMessage(DialogKind::Error, tr("Spieler nicht in der Statusliste gefunden!"));
       return;
     }
-    const std::string userId = "#" + std::to_string(player.UserId);
-    if (!banMinutes.empty()) {
-      SendRconCommand("banid " + banMinutes + " " + userId);
-      SendRconCommand("writeid");
-    }
-    SendRconCommand("kick " + userId);
+    for (const std::string& command : AdminCommands(ConsoleIsTcp(), banMinutes, player.UserId))
+      SendRconCommand(command);
     RefreshPlayers();
   });
 }

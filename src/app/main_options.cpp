@@ -147,6 +147,7 @@ void Tfrm_main::LoadOptionFiles() {
     }
   }
   LoadQuerySettings();
+  LoadConsoleKinds();
 }
 
 void Tfrm_main::LoadQuerySettings() {
@@ -239,6 +240,7 @@ void Tfrm_main::btn_saveoptionsClick() {
   const QString settingsFile = OptionsFile(SettingsFileName);
   SaveOptions(
       Options, OptionsFile(OptionsFileName),
-      {{settingsFile,
-        SettingsFileBytes(settingsFile, ProtocolOfItem(uiOptions.cb_protocol->currentIndex()))}});
+      {{settingsFile, WithConsoleKinds(SettingsFileBytes(
+                          settingsFile, ProtocolOfItem(uiOptions.cb_protocol->currentIndex())))}});
+  ConsolesChanged = false;
 }

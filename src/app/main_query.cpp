@@ -50,8 +50,10 @@ QueryAddress SplitAddress(std::string_view text) {
 // answered. False at the first request without a reply.
 bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
   TCurrentServer& server = window.CurrentServer;
-  // A password and a challenge belong to their server; neither may reach another one.
+  // A password, a challenge and a console connection belong to their server; none may reach
+  // another one.
   server.Challenge.clear();
+  window.CloseConsole();
   if (entry.HasPassword != 0) {
     server.RconEnabled = true;
     server.RconPassword = entry.Password.str();
@@ -61,8 +63,7 @@ bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
       if (server.Log) server.Log("Kein Rcon-Passwort: keine Rcon-Challenge angefordert");
     } else if (IsBroadcastHost(server.HostIP)) {
       if (server.Log) server.Log("Broadcast-Adresse: keine Rcon-Challenge angefordert");
-    } else if (!window.UDPClient.QueryChallenge(server.HostIP, server.Port, server.Log, false,
-                                                std::string())) {
+    } else if (!window.OpenConsole()) {
       return false;
     }
   } else {
@@ -141,6 +142,7 @@ void Tfrm_main::Deselect() {
   ui.cb_servers->setEditText(tr("kein Server gewählt"));
   CurrentServer.RconEnabled = false;
   CurrentServer.ServerSelected = false;
+  CloseConsole();
   querytimer.stop();
   const QSignalBlocker quiet(ui.cb_autoQuery);
   ui.cb_autoQuery->setChecked(false);

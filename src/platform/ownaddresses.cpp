@@ -10,3 +10,9 @@ std::vector<std::string> OwnIPv4Addresses() {
       addresses.push_back(address.toString().toStdString());
   return addresses;
 }
+
+std::optional<std::string> ChatLogAddress() {
+  const std::vector<std::string> addresses = OwnIPv4Addresses();
+  if (addresses.empty()) return std::nullopt;
+  return addresses.size() >= 2 ? addresses[1] : addresses[0];
+}

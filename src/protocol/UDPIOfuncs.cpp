@@ -18,6 +18,7 @@
 
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
+#include "protocol/rconlink.h"
 #include "protocol/splitreply.h"
 #include "store/stdfuncs.h"
 
@@ -74,6 +75,11 @@ Micros NowMicros() {
       .count();
 }
 
+std::string CountText(std::int64_t count) {
+  return FormatThousands(static_cast<std::int32_t>(
+      std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max())));
+}
+
 bool IsConsoleLine(const std::string& command) {
   return command.rfind(ConsoleLinePrefix, 0) == 0;
 }
@@ -93,6 +99,8 @@ struct UdpExchange::Run {
   Datagram replySource;
   // The first other address that sent from the asked port, "address:port".
   std::string otherSource;
+  // What may end the wait before a reply.
+  ExchangeRival* rival = nullptr;
   // Whether the wait shows the wait dialog, and the dialog once it shows.
   bool waitDialog = false;
   std::shared_ptr<void> dialog;
@@ -157,9 +165,7 @@ UdpExchange::UdpExchange(TCurrentServer& server, ExchangeUi& ui, ReplyTarget& ta
 
 UdpExchange::~UdpExchange() = default;
 
-namespace {
-
-QHostAddress Resolve(const std::string& host) {
+QHostAddress ResolveHost(const std::string& host) {
   const QString name = QString::fromLatin1(host.data(), static_cast<qsizetype>(host.size()));
   QHostAddress address;
   if (address.setAddress(name)) return address;
@@ -171,12 +177,10 @@ QHostAddress Resolve(const std::string& host) {
                                               : " (" + info.errorString().toStdString() + ")"));
 }
 
-}  // namespace
-
 UdpExchange::Run UdpExchange::Prepare(const std::string& host, std::int32_t port,
                                       const std::string& command, const LogCallback& log) {
   Run run;
-  run.address = Resolve(host);
+  run.address = ResolveHost(host);
   // A port outside the UDP range would otherwise wrap round to another port.
   if (port < 1 || port > 65535)
     throw EZerval("UDP Send Error: invalid port " + std::to_string(port));
@@ -297,6 +301,10 @@ void UdpExchange::Cancel() {
   if (waitLoop_) waitLoop_->quit();
 }
 
+void UdpExchange::Wake() {
+  if (waitLoop_) waitLoop_->quit();
+}
+
 void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
   std::deque<Datagram> earlier = std::move(held_);
   held_.clear();
@@ -313,8 +321,11 @@ void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
     policy.Advance(now);
     SendOutgoing(run, policy);
     if (policy.state() != ReplyPolicy::State::Waiting) break;
-    if (!WaitBriefly(policy.WakeAt())) {
-      WaitForDatagram(run, policy.WakeAt());
+    if (run.rival && run.rival->Won(now)) break;
+    const Micros wake =
+        run.rival ? std::min(policy.WakeAt(), run.rival->WakeAt()) : policy.WakeAt();
+    if (!WaitBriefly(wake)) {
+      WaitForDatagram(run, wake);
       lastEvents = NowMicros();
       continue;
     }
@@ -392,20 +403,32 @@ bool UdpExchange::QueryChallenge(const std::string& host, std::int32_t port, con
   return Query(host, port, ChallengeRequest, log, display, true, &followUpCommand);
 }
 
+bool UdpExchange::QueryChallengeRaced(const std::string& host, std::int32_t port,
+                                      const LogCallback& log, const std::string& followUpCommand,
+                                      ExchangeRival& rival) {
+  return Query(host, port, ChallengeRequest, log, false, true, &followUpCommand, &rival);
+}
+
+void UdpExchange::ReportTimeout(const LogCallback& log) {
+  ui_.PlayTimeoutSound();
+  ui_.ShowTimeoutDialog();
+  if (log) log("TimeOut!!!");
+}
+
 bool UdpExchange::Query(const std::string& host, std::int32_t port, const std::string& command,
                         const LogCallback& log, bool display, bool waitDialog,
-                        const std::string* followUpCommand) {
+                        const std::string* followUpCommand, ExchangeRival* rival) {
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
   Run run = Prepare(host, port, command, log);
+  run.rival = rival;
   std::optional<Datagram> reply;
   try {
     BusyScope busy(busy_);
     reply = Exchange(run, waitDialog);
-    if (!reply) {
+    // At the time-out a rival that has won takes its place.
+    if (!reply && !(rival && rival->Won(NowMicros()))) {
       otherSource_ = run.otherSource;
-      ui_.PlayTimeoutSound();
-      ui_.ShowTimeoutDialog();
-      if (log) log("TimeOut!!!");
+      ReportTimeout(log);
     }
   } catch (const ExchangeCancelled&) {
     emit Idle();
@@ -415,6 +438,62 @@ bool UdpExchange::Query(const std::string& host, std::int32_t port, const std::s
   if (!reply) return false;
   Dispatch(*reply, log, display, followUpCommand);
   return true;
+}
+
+RconResult UdpExchange::AwaitConsole(RconLink& link, std::uint64_t ticket, const LogCallback& log,
+                                     bool waitDialog, bool reportTimeout) {
+  if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
+  std::optional<RconResult> result;
+  {
+    BusyScope busy(busy_);
+    cancelled_ = false;
+    QEventLoop loop;
+    const QMetaObject::Connection taken =
+        connect(&link, &RconLink::finished, &loop, [&](const RconResult& end) {
+          if (end.ticket != ticket) return;
+          result = end;
+          loop.quit();
+        });
+    // As with a datagram, only a wait that goes on shows the dialog.
+    std::shared_ptr<void> dialog;
+    QTimer later;
+    later.setSingleShot(true);
+    if (waitDialog) {
+      connect(&later, &QTimer::timeout, &loop, [&] { dialog = ui_.OpenWaitDialog(); });
+      later.start(static_cast<int>(ShortWait / 1000));
+    }
+    waitLoop_ = &loop;
+    const auto forget = qScopeGuard([&] {
+      waitLoop_ = nullptr;
+      disconnect(taken);
+    });
+    while (!result && !cancelled_) loop.exec();
+    dialog.reset();
+    const RconLink::Traffic traffic = link.TakeTraffic();
+    AddToCounter(server_.BytesSent, traffic.sent);
+    AddToCounter(server_.BytesReceived, traffic.received);
+    ui_.UpdateByteCounter();
+    const std::vector<std::string> notes = link.TakeNotes();
+    if (log) {
+      for (const std::string& note : notes) log(note);
+      if (traffic.sent > 0) log("Daten gesendet über TCP (" + CountText(traffic.sent) + ")");
+      if (traffic.received > 0)
+        log("Daten Empfangen über TCP (" + CountText(traffic.received) + " bytes)");
+    }
+    const bool unanswered =
+        result && (result->end == RconEnd::TimedOut || result->end == RconEnd::ConnectFailed ||
+                   result->end == RconEnd::ConnectionLost || result->end == RconEnd::BrokenPeer);
+    if (unanswered && reportTimeout) {
+      otherSource_.clear();
+      ReportTimeout(log);
+    }
+  }
+  emit Idle();
+  if (!cancelled_) return *result;
+  cancelled_ = false;
+  const LogCallback& cancelLog = log ? log : server_.Log;
+  if (cancelLog) cancelLog("cancelled");
+  throw ExchangeCancelled();
 }
 
 void UdpExchange::HandleReply(const Datagram& reply, const LogCallback& log, bool display) {

@@ -5,6 +5,7 @@
 #include <QUdpSocket>
 
 class QEventLoop;
+class RconLink;
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -16,6 +17,7 @@ class QEventLoop;
 #include <vector>
 
 #include "protocol/a2s.h"
+#include "protocol/rconsession.h"
 #include "protocol/replypolicy.h"
 #include "store/mytypes.h"
 
@@ -84,9 +86,25 @@ enum class QueryProtocol { Classic, Steam };
 // Every byte as two upper-case hex digits followed by one blank.
 std::string HexLine(const std::string& bytes);
 
+// The IPv4 address of a dotted address or a host name. Raises EZerval for a name that does not
+// resolve.
+QHostAddress ResolveHost(const std::string& host);
+
 // Whether `host` names a broadcast address (the limited broadcast or one of this machine's
 // interfaces). Console lines carry the password and never go to such an address.
 bool IsBroadcastHost(const std::string& host);
+
+// An attempt that runs beside an exchange and may make its reply needless: the TCP console racing
+// the classic challenge. The exchange asks it after every event of its wait; the rival calls
+// UdpExchange::Wake when something happened to it.
+class ExchangeRival {
+ public:
+  virtual ~ExchangeRival() = default;
+  // The reply is no longer wanted.
+  virtual bool Won(Micros now) = 0;
+  // When to ask again at the latest.
+  virtual Micros WakeAt() const = 0;
+};
 
 // The window's one UDP client and the exchanges that run over it.
 //
@@ -127,6 +145,16 @@ class UdpExchange : public QObject {
   // with `followUpCommand` to the selected server, when that has a console password.
   bool QueryChallenge(const std::string& host, std::int32_t port, const LogCallback& log,
                       bool display, const std::string& followUpCommand);
+  // QueryChallenge while `rival` races it: once the rival has won, the wait ends without a reply
+  // and without the time-out's sound, dialog and log line.
+  bool QueryChallengeRaced(const std::string& host, std::int32_t port, const LogCallback& log,
+                           const std::string& followUpCommand, ExchangeRival& rival);
+  // Waits for the end of the console command `ticket` of `link` as an exchange waits for its
+  // reply: busy meanwhile, the wait dialog once the wait goes on, Cancel ends it. The bytes of
+  // the connection are counted, and with `log` logged with the session's notes. An end without
+  // an answer has the time-out's sound, dialog and log line when `reportTimeout` says so.
+  RconResult AwaitConsole(RconLink& link, std::uint64_t ticket, const LogCallback& log,
+                          bool waitDialog, bool reportTimeout);
   // A quiet exchange: send, optional wait dialog, the reply taken as above, counting. No log
   // lines, no time-out sound or dialog, no dispatch. No value on time-out.
   std::optional<Datagram> QueryQuiet(const std::string& host, std::int32_t port,
@@ -144,6 +172,8 @@ class UdpExchange : public QObject {
   // Ends the exchange that waits now: it logs "cancelled" and raises ExchangeCancelled to its
   // caller. Nothing happens when none waits.
   void Cancel();
+  // Has the exchange that waits look at its rival now.
+  void Wake();
   // Where datagrams came from during the last exchange that timed out, when that was another
   // address than the asked one with the asked port (a server on a host of several addresses
   // that answers from another one); empty when none did.
@@ -159,7 +189,8 @@ class UdpExchange : public QObject {
 
   bool Query(const std::string& host, std::int32_t port, const std::string& command,
              const LogCallback& log, bool display, bool waitDialog,
-             const std::string* followUpCommand);
+             const std::string* followUpCommand, ExchangeRival* rival = nullptr);
+  void ReportTimeout(const LogCallback& log);
   Run Prepare(const std::string& host, std::int32_t port, const std::string& command,
               const LogCallback& log);
   std::optional<Datagram> Exchange(Run& run, bool waitDialog);

@@ -1,9 +1,11 @@
 #include "protocol/consolememory.h"
 
+#include <algorithm>
 #include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 std::optional<ConsoleKind> ConsoleMemory::Kind(const std::string& server) const {
   const std::lock_guard<std::mutex> lock(mutex_);
@@ -32,6 +34,18 @@ void ConsoleMemory::Forget(const std::string& server) {
   const std::lock_guard<std::mutex> lock(mutex_);
   const auto found = entries_.find(server);
   if (found != entries_.end()) found->second.kind.reset();
+}
+
+std::vector<ConsoleEntry> ConsoleMemory::Kinds() const {
+  std::vector<ConsoleEntry> kinds;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [server, entry] : entries_)
+      if (entry.kind) kinds.push_back({server, *entry.kind});
+  }
+  std::sort(kinds.begin(), kinds.end(),
+            [](const ConsoleEntry& a, const ConsoleEntry& b) { return a.server < b.server; });
+  return kinds;
 }
 
 bool ConsoleMemory::RefusedRecently(const std::string& server, Micros now) const {

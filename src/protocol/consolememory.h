@@ -5,9 +5,16 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "protocol/consolerace.h"
 #include "protocol/replypolicy.h"
+
+// The console of one server, by its key.
+struct ConsoleEntry {
+  std::string server;
+  ConsoleKind kind = ConsoleKind::Udp;
+};
 
 // What the front ends remember of each server's console, by a key of the caller's choosing (the
 // server's address and port): which console it speaks, and when it last refused the password.
@@ -23,6 +30,8 @@ class ConsoleMemory {
   void Learn(const std::string& server, ConsoleKind kind, Micros now);
   // The console stopped answering: the next time it is found afresh.
   void Forget(const std::string& server);
+  // Every server whose console is known, in the order of their keys.
+  std::vector<ConsoleEntry> Kinds() const;
 
   bool RefusedRecently(const std::string& server, Micros now) const;
   void NoteRefusal(const std::string& server, Micros now);

@@ -75,6 +75,14 @@ void RconSession::Note(std::string line) {
 }
 
 std::uint64_t RconSession::Submit(std::string command, Micros now) {
+  return Queue(std::move(command), false, now);
+}
+
+std::uint64_t RconSession::Authenticate(Micros now) {
+  return Queue(std::string(), true, now);
+}
+
+std::uint64_t RconSession::Queue(std::string command, bool authOnly, Micros now) {
   Expire(now);
   const std::uint64_t ticket = nextTicket_++;
   RconEnd refusal = RconEnd::NotSent;
@@ -82,7 +90,7 @@ std::uint64_t RconSession::Submit(std::string command, Micros now) {
     refusal = RconEnd::WrongPassword;
   else if (Sendable(command) && Sendable(password_) && waiting_.size() < MaxWaiting) {
     waitingBytes_ += command.size();
-    waiting_.push_back(Waiting{ticket, std::move(command)});
+    waiting_.push_back(Waiting{ticket, std::move(command), authOnly});
     StartNext(now);
     return ticket;
   }
@@ -100,7 +108,7 @@ void RconSession::StartNext(Micros now) {
           RconResult{next.ticket, std::move(next.command), RconEnd::WrongPassword, {}, {}});
       continue;
     }
-    current_.emplace(next.ticket, std::move(next.command), now + timeout_, link_ == Link::Ready);
+    current_.emplace(std::move(next), now + timeout_, link_ == Link::Ready);
   }
 }
 
@@ -209,6 +217,7 @@ void RconSession::TakeAuthAnswer(std::int32_t id, std::int32_t type, std::string
   if (type == AuthResponse && id == authId_) {
     link_ = Link::Ready;
     idleSince_ = now;
+    if (current_ && current_->authOnly) Finish(RconEnd::Complete, now);
     return;
   }
   // Servers send an empty value before the answer to the password.
@@ -271,6 +280,7 @@ RconActions RconSession::TakeActions(Micros now) {
     actions.connect = true;
   }
   actions.write = std::exchange(outgoing_, {});
+  while (current_ && link_ == Link::Ready && current_->authOnly) Finish(RconEnd::Complete, now);
   if (current_ && link_ == Link::Ready && !current_->written) {
     Current& current = *current_;
     current.commandId = NextId();

@@ -101,6 +101,9 @@ class RconSession {
   // Queues a command and returns its ticket. A command the session cannot send ends NotSent at
   // once; after a refused password every command ends WrongPassword without anything sent.
   std::uint64_t Submit(std::string command, Micros now);
+  // Queues the opening of the connection alone: it ends Complete, with no output, once the
+  // password was taken (at once on a connection already open), or as a command would fail.
+  std::uint64_t Authenticate(Micros now);
 
   void Connected(Micros now);
   void ConnectFailed(Micros now);
@@ -127,14 +130,21 @@ class RconSession {
   struct Waiting {
     std::uint64_t ticket = 0;
     std::string command;
+    bool authOnly = false;
   };
 
   struct Current {
-    Current(std::uint64_t ticketOf, std::string text, Micros until, bool open)
-        : ticket(ticketOf), command(std::move(text)), deadline(until), onOpenLink(open) {}
+    Current(Waiting next, Micros until, bool open)
+        : ticket(next.ticket),
+          command(std::move(next.command)),
+          authOnly(next.authOnly),
+          deadline(until),
+          onOpenLink(open) {}
 
     std::uint64_t ticket = 0;
     std::string command;
+    // Nothing to write: the command ends once the connection is authenticated.
+    bool authOnly = false;
     Micros deadline = 0;
     // The connection was open and authenticated when the command's turn came.
     bool onOpenLink = false;
@@ -149,6 +159,7 @@ class RconSession {
   };
 
   std::int32_t NextId();
+  std::uint64_t Queue(std::string command, bool authOnly, Micros now);
   void Note(std::string line);
   void Expire(Micros now);
   void StartNext(Micros now);

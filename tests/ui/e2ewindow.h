@@ -88,6 +88,14 @@ struct Window {
     w->UDPClient.SetReceiveTimeout(ReceiveTimeoutMs);
   }
 
+  // The program ends and starts again in the same folders.
+  void Restart() {
+    w->close();
+    w = std::make_unique<Tfrm_main>();
+    w->show();
+    w->UDPClient.SetReceiveTimeout(ReceiveTimeoutMs);
+  }
+
   // "Load Serverlist" with a list file holding `entries`.
   void LoadList(const TServerList& entries) {
     const QString file = dir.filePath(QStringLiteral("servers.zsl"));

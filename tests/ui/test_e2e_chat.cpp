@@ -56,6 +56,8 @@ class TestE2eChat : public QObject {
     // The password goes through an inherited pipe: neither the command line nor the
     // environment, which other users or tools may read, holds it.
     const QByteArrayList commandLine{QFile::encodeName(CompanionProgramPath()),
+                                     "--console",
+                                     "udp",
                                      "--password-fd",
                                      "3",
                                      "-127.0.0.1",

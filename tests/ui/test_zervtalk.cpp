@@ -18,6 +18,9 @@
 
 #include "arguments.h"
 #include "chatview.h"
+#include "consolesender.h"
+#include "platform/ownaddresses.h"
+#include "protocol/rconlink.h"
 #include "protocol/saycommand.h"
 #include "scripteddialogs.h"
 #include "simulator.h"
@@ -124,6 +127,10 @@ class TestZervtalk : public QObject {
         "10:11:12  World triggered \"Round_Start\"", false);
     row("line breaks and controls", LogDatagram("\"x<1><2><Red>\" say \"a\rb\x01\""),
         "10:11:12  x: a b ", true);
+    row("today's form", "\xFF\xFF\xFF\xFFRL 12/08/2026 - 10:11:12: Server say \"hi\"\n",
+        "10:11:12  [Console] hi", true);
+    row("with a log secret", "\xFF\xFF\xFF\xFFS4711L 12/08/2026 - 10:11:12: Server say \"hi\"\n",
+        "10:11:12  [Console] hi", true);
     row("no time stamp", "\xFF\xFF\xFF\xFFlog L 12/08/2026 10:11:12: x\n", QString(), false);
     row("console reply", "\xFF\xFF\xFF\xFFlConsole: hi\n", QString(), false);
   }
@@ -162,6 +169,8 @@ class TestZervtalk : public QObject {
                                   << "HOST must be an IPv4 address, not \"example.org\"";
     QTest::newRow("port out of range") << QStringList{"-127.0.0.1", "-70000", "-7", "-pw"}
                                        << "PORT must be a number from 1 to 65535, not \"70000\"";
+    QTest::newRow("bad console") << QStringList{"--console", "rcon", "-127.0.0.1", "-1", "-7"}
+                                 << "--console wants udp or tcp";
     QTest::newRow("bad log port") << QStringList{"--log-port", "0", "-127.0.0.1", "-1", "-7", "-p"}
                                   << "--log-port wants a port from 1 to 65535";
   }
@@ -278,6 +287,37 @@ class TestZervtalk : public QObject {
     QVERIFY(renewed.find(" pw say \"still here\"") != std::string::npos);
     QVERIFY(renewed != "rcon " + expired.challenge + " pw say \"still here\"");
     QVERIFY(expired.window->ed_say->text().isEmpty());
+  }
+
+  // Started by hand against a server whose console speaks TCP, it finds that console, shows the
+  // log lines of today's form, says typed lines over TCP and takes its log address off the
+  // server when it closes.
+  void chatOverTcp() {
+    SimulatorProcess simulator;
+    QVERIFY(
+        simulator.start({"--console", "tcp", "--password", "pw", "--bots", "1", "--chat", "1"}));
+    const TalkArguments arguments =
+        TalkArgumentsFor("127.0.0.1", simulator.port(), "", Password, FreeUdpPort());
+    RconLink console(QHostAddress::LocalHost, simulator.port(), Password, ConsoleSender::Timeout);
+    int ended = 0;
+    connect(&console, &RconLink::finished, [&ended] { ++ended; });
+    console.Submit("log on");
+    console.Submit("logaddress_add 127.0.0.1:" + std::to_string(arguments.logPort));
+    QTRY_COMPARE_WITH_TIMEOUT(ended, 2, 10000);
+    TalkWindow w(arguments);
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(w.shownText().contains("[BOT] Alpha: "), 10000);
+    QTest::keyClicks(w.ed_say, QStringLiteral("over tcp"));
+    QTest::keyClick(w.ed_say, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(w.shownText().contains("[Console] over tcp"), 10000);
+    w.close();
+    QVERIFY(w.isHidden());
+    const std::string farewell =
+        "logaddress_del " + *ChatLogAddress() + ":" + std::to_string(arguments.logPort);
+    QTRY_COMPARE_WITH_TIMEOUT(simulator.tcpBodies(2).back(), farewell, 10000);
+    const std::vector<std::string> said = simulator.tcpBodies(2);
+    QCOMPARE(std::count(said.begin(), said.end(), "say \"over tcp\""), 1L);
+    QCOMPARE(simulator.commands(), std::vector<std::string>{"challenge rcon"});
   }
 
   void historyCopyAndSave() {

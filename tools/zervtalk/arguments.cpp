@@ -37,8 +37,8 @@ std::optional<std::string> OptionValue(const std::vector<std::string>& arguments
   return argument.substr(name.size() + 1);
 }
 
-// Reads "--log-port N" or "--password-fd FD" at `at`, moving past it. False when neither is
-// there.
+// Reads "--log-port N", "--password-fd FD" or "--console udp|tcp" at `at`, moving past it.
+// False when none is there.
 bool ReadOption(const std::vector<std::string>& arguments, std::size_t& at, TalkArguments& read,
                 std::string& error) {
   if (const std::optional<std::string> value = OptionValue(arguments, at, "--log-port", error)) {
@@ -52,6 +52,15 @@ bool ReadOption(const std::vector<std::string>& arguments, std::size_t& at, Talk
     if ((!TryStrToInt(*value, descriptor) || descriptor < 0) && error.empty())
       error = "--password-fd wants a descriptor number";
     read.passwordFd = descriptor;
+    return true;
+  }
+  if (const std::optional<std::string> value = OptionValue(arguments, at, "--console", error)) {
+    if (*value == "tcp")
+      read.console = ConsoleKind::Tcp;
+    else if (*value == "udp")
+      read.console = ConsoleKind::Udp;
+    else if (error.empty())
+      error = "--console wants udp or tcp";
     return true;
   }
   return false;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/consolerace.h"
+
 // The command line: -HOST -PORT -CHALLENGE, each value behind one minus sign, and the console
 // password from the descriptor given by --password-fd (the window's Chat action hands it over
 // through an inherited pipe) or from the environment variable ZERVAL_RCON_PASSWORD. The older
@@ -19,6 +21,8 @@ struct TalkArguments {
   std::string password;
   std::uint16_t logPort = 3305;  // where the server's log lines arrive
   std::optional<int> passwordFd;
+  // The console the server speaks, as the window found it; none: found by a race at the start.
+  std::optional<ConsoleKind> console;
   bool passwordOnCommandLine = false;
   bool help = false;
   bool version = false;
@@ -29,14 +33,16 @@ constexpr char PasswordVariable[] = "ZERVAL_RCON_PASSWORD";
 constexpr std::size_t MaxPasswordBytes = 255;
 
 constexpr char Usage[] =
-    "Usage: zervtalk [--log-port N] [--password-fd FD] -HOST -PORT -CHALLENGE\n"
-    "   or: zervtalk [--log-port N] -HOST -PORT -CHALLENGE -PASSWORD\n"
+    "Usage: zervtalk [--log-port N] [--password-fd FD] [--console udp|tcp] -HOST -PORT -CHALLENGE\n"
+    "   or: zervtalk [--log-port N] [--console udp|tcp] -HOST -PORT -CHALLENGE -PASSWORD\n"
     "Shows the chat of a game server whose log goes to UDP port N of this machine (default 3305)\n"
     "and says typed lines there through its remote console. The console password is read from\n"
     "descriptor FD, else from the environment variable ZERVAL_RCON_PASSWORD; as an argument it\n"
     "is visible to every user of the machine.\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n";
+    "  --console udp|tcp  the server's console: the classic one in UDP datagrams, or today's\n"
+    "                     over TCP; without it both are tried, and a challenge reply wins\n"
+    "  --help             print this help and exit\n"
+    "  --version          print the version and exit\n";
 
 // `arguments` without the program's name, as the bytes they are. Nothing, with the reason, when
 // they do not fit.

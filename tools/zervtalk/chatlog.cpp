@@ -80,6 +80,17 @@ std::optional<ChatEvent> ReadPlayerLine(std::string_view line, std::size_t close
   return event;
 }
 
+// Today's servers put 'R' before the line, or 'S' and the log secret, one word.
+std::string_view WithoutTodaysMark(std::string_view datagram) {
+  if (StartsWith(datagram, "RL ")) return datagram.substr(1);
+  if (!StartsWith(datagram, "S")) return datagram;
+  const std::size_t line = datagram.find("L ", 1);
+  if (line == std::string_view::npos || line == 1 ||
+      datagram.substr(1, line - 1).find_first_of(" \t") != std::string_view::npos)
+    return datagram;
+  return datagram.substr(line);
+}
+
 }  // namespace
 
 std::optional<LogLine> ReadLogDatagram(std::string_view datagram) {
@@ -87,6 +98,7 @@ std::optional<LogLine> ReadLogDatagram(std::string_view datagram) {
   datagram = datagram.substr(0, datagram.find('\0'));
   while (EndsWith(datagram, "\n") || EndsWith(datagram, "\r")) datagram.remove_suffix(1);
   if (StartsWith(datagram, "log ")) datagram.remove_prefix(4);
+  datagram = WithoutTodaysMark(datagram);
   if (!StartsWith(datagram, "L ")) return std::nullopt;
   datagram.remove_prefix(2);
   if (!FitsShape(datagram, StampShape)) return std::nullopt;

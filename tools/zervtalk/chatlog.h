@@ -5,7 +5,8 @@
 #include <string_view>
 
 // One line of a game server's log as it arrives on the log port: "log L MM/DD/YYYY - hh:mm:ss: "
-// and the line, framed by four 0xFF bytes or not, ending in a line feed and a zero byte.
+// and the line, framed by four 0xFF bytes or not, ending in a line feed and a zero byte. Today's
+// servers send "RL ..." instead of "log L ...", or "S", their log secret and "L ...".
 struct LogLine {
   std::string time;  // "hh:mm:ss"
   std::string text;  // after the time stamp, without the line's end

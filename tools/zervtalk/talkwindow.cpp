@@ -1,6 +1,7 @@
 #include "talkwindow.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,10 +10,13 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/displaytext.h"
 #include "platform/dialogs.h"
+#include "platform/ownaddresses.h"
 #include "protocol/saycommand.h"
 
 namespace {
@@ -32,6 +36,7 @@ TalkWindow::TalkWindow(const TalkArguments& arguments, QWidget* parent)
       btn_copy(new QPushButton(tr("&Copy"), this)),
       btn_save(new QPushButton(tr("Sa&ve…"), this)),
       lbl_status(new QLabel(this)),
+      logPort_(arguments.logPort),
       receiver_(QHostAddress(QString::fromStdString(arguments.host)), arguments.logPort),
       sender_(arguments) {
   setObjectName(QStringLiteral("frm_zervtalk"));
@@ -41,6 +46,10 @@ TalkWindow::TalkWindow(const TalkArguments& arguments, QWidget* parent)
   connect(&sender_, &ConsoleSender::refused, this, &TalkWindow::lineRefused);
   connect(&sender_, &ConsoleSender::delivered, this,
           [this] { lbl_status->setText(listeningText_); });
+  connect(&sender_, &ConsoleSender::farewellDone, this, [this] {
+    farewellDone_ = true;
+    close();
+  });
   connect(ed_say, &QLineEdit::returnPressed, this, &TalkWindow::sendTyped);
   connect(btn_send, &QPushButton::clicked, this, &TalkWindow::sendTyped);
   connect(cb_showall, &QCheckBox::toggled, this, &TalkWindow::showHistory);
@@ -99,6 +108,18 @@ void TalkWindow::showHistory() {
     if (entry.chat || cb_showall->isChecked()) shown << entry.text;
   mem_chat->setPlainText(shown.join(u'\n'));
   mem_chat->moveCursor(QTextCursor::End);
+}
+
+void TalkWindow::closeEvent(QCloseEvent* event) {
+  const std::optional<std::string> ownAddress = ChatLogAddress();
+  if (farewellDone_ || sender_.console() != ConsoleKind::Tcp || !ownAddress) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  hide();
+  if (std::exchange(farewellStarted_, true)) return;
+  sender_.farewell(*ownAddress + ":" + std::to_string(logPort_));
 }
 
 void TalkWindow::sendTyped() {

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -44,12 +45,20 @@ class TalkWindow : public QWidget {
   QPushButton* btn_save;
   QLabel* lbl_status;
 
+ protected:
+  // Over TCP the server's log goes on to this machine until it is told otherwise: the window
+  // closes once the log address is taken off the server.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void layOut();
   void showHistory();
   void lineRefused(const std::string& text, const QString& reason);
 
   QString listeningText_;  // what the status line says while nothing went wrong
+  std::uint16_t logPort_;
+  bool farewellStarted_ = false;
+  bool farewellDone_ = false;
   std::deque<ChatEntry> history_;
   LogReceiver receiver_;
   ConsoleSender sender_;
