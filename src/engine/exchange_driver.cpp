@@ -47,16 +47,21 @@ std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& addres
 }
 
 void ExchangeDriver::Run(const std::function<std::optional<Micros>()>& between) {
-  for (;;) {
-    AdvanceDue(NowMicros());
-    const std::optional<Micros> wanted = between ? between() : std::nullopt;
-    DropEnded();
-    if (wakes_.empty() && !wanted) return;
-    const Micros wake = wakes_.empty()
-                            ? *wanted
-                            : std::min(wakes_.top().first, wanted.value_or(wakes_.top().first));
-    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(wake))) TakeWaiting();
-  }
+  for (std::optional<Micros> wake = Pass(between); wake; wake = Pass(between))
+    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(*wake))) TakeWaiting();
+}
+
+std::optional<Micros> ExchangeDriver::Step(const std::function<std::optional<Micros>()>& between) {
+  TakeWaiting();
+  return Pass(between);
+}
+
+std::optional<Micros> ExchangeDriver::Pass(const std::function<std::optional<Micros>()>& between) {
+  AdvanceDue(NowMicros());
+  const std::optional<Micros> wanted = between ? between() : std::nullopt;
+  DropEnded();
+  if (wakes_.empty()) return wanted;
+  return std::min(wakes_.top().first, wanted.value_or(wakes_.top().first));
 }
 
 void ExchangeDriver::Flush(std::size_t index) {
