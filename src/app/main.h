@@ -6,8 +6,10 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,23 +17,36 @@
 #include "actionqueue.h"
 #include "boundedlog.h"
 #include "commandhistory.h"
+#include "engine/list_query.h"
+#include "fleet.h"
 #include "platform/icmpecho.h"
 #include "protocol/UDPIOfuncs.h"
+#include "protocol/consolerace.h"
 #include "protocol/player_class.h"
+#include "protocol/protocolmemory.h"
+#include "protocol/wireprotocol.h"
+#include "store/inifile.h"
 #include "store/mytypes.h"
 #include "ui_frm_main.h"
 #include "ui_tb_about.h"
 #include "ui_tb_admin.h"
 #include "ui_tb_options.h"
 #include "ui_ts_details.h"
+#include "ui_ts_overview.h"
 #include "ui_ts_players.h"
 #include "ui_ts_rules.h"
 #include "viewcontent.h"
+#include "zervalini.h"
 
+class OverviewModel;
 class QTreeWidgetItem;
+class Sweep;
 class Tfrm_query;
 
-// The main window: the frame, its six pages and everything the operator does in them.
+// The details a details reply showed, as the overview takes them.
+Observation ObservationOf(const TDetailInfo& details, const A2sInfo* a2s);
+
+// The main window: the frame, its seven pages and everything the operator does in them.
 // Its handlers carry the names of the controls and events they serve.
 class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   Q_OBJECT
@@ -64,6 +79,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
 
   // Controls of the frame and the pages, named as in the layouts.
   Ui::frm_main ui;
+  Ui::ts_overview uiOverview;
   Ui::ts_details uiDetails;
   Ui::ts_players uiPlayers;
   Ui::ts_rules uiRules;
@@ -81,8 +97,9 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   QFileDialog dlg_openfile;
   QFileDialog dlgSavefile;
   QSystemTrayIcon trayIcon;
+  QTimer watchtimer;
 
-  // The active page of pc_Server, -1 when none is, and a page's Tag.
+  // The active page of pc_Server (0 the overview), -1 when none is, and a page's Tag.
   int ActivePageIndex() const;
   void SetActivePageIndex(int index);
   static int TagOf(const QObject* object);
@@ -121,6 +138,48 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   // actions run them.
   void SelectServer(int index);
   void QueryPage(int tag);
+
+  // Each server's own query protocol (main_settings.cpp): forced by the Options page (none:
+  // each server's own), and found per "ip:port".
+  std::optional<WireProtocol> ProtocolChoice;
+  ProtocolMemory ServerProtocols;
+  void SetProtocolChoice(std::optional<WireProtocol> protocol);
+  std::string CurrentServerKey() const;
+  // The selection's "details" step in the current server's protocol, finding it when unknown.
+  bool QueryDetailsInOwnProtocol();
+  // The editor's protocol column and the overview's, from what is known.
+  void ShowKnownProtocols();
+
+  // Overview page and watch (main_overview.cpp).
+  OverviewSettings Watch;
+  OverviewModel* overviewModel = nullptr;
+  // The sweep running now; the row id of each of its targets.
+  std::unique_ptr<Sweep> sweep;
+  std::vector<std::uint64_t> sweepRows;
+  // The details the views showed last.
+  Observation ShownDetails;
+  void SetupOverview();
+  // Puts the watch settings read at start on the page; watching starts when they say so.
+  void ApplyWatchSettings();
+  OverviewSettings WatchSettingsShown() const;
+  // The table follows the list: entries that stay keep their history.
+  void FillOverview();
+  void ShowFleetCounts();
+  void cb_watchClick();
+  void ed_watchperiodChange();
+  void btn_refreshnowClick();
+  void watchtimerTimer();
+  void lv_overviewActivate(int entry);
+  void StartSweep();
+  void TakeSweepResult(std::size_t index, const ListResult& result);
+  // The selected entry's own details query answered or not.
+  void ReportToOverview(int entry, bool answered);
+  // Which console an entry's server speaks, once known.
+  void ShowConsoleKind(int entry, std::optional<ConsoleKind> kind);
+  void TakeObservation(std::uint64_t row, const Observation& seen);
+  // A change of a server's state: the debug log, and with "Notify" a tray message and the sound.
+  void ReportFleetChange(const QString& text);
+  void ShowTrayMessage(const QString& text);
 
   // Result views (ReplyTarget and ExchangeUi).
   void ShowDetails(const TDetailInfo& info) override;
@@ -181,8 +240,14 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   QString OptionsFile(const QString& name) const;
   // Chooses the folder and reads both files from it, when they are there.
   void LoadOptionFiles();
-  // Sets the query protocol from the settings file "zerval.ini".
-  void LoadQuerySettings();
+  // "zerval.ini" (main_settings.cpp): read at start; written whole by "Save Options", and with
+  // what the window remembers of its servers (PutRememberedServers) when the program ends.
+  QString SettingsFilePath() const;
+  void LoadSettingsFile();
+  void ReadRememberedServers(const IniFile& file);
+  void PutRememberedServers(IniFile& file) const;
+  std::string SettingsFileBytes(bool withOptions) const;
+  void SaveRememberedServers();
   void ApplyOptionsToUI();
   void SpeedButton2Click();
   void ed_serverfileChange();
@@ -191,6 +256,10 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void ud_timeoutChanging();
   void cb_trayClick();
   void btn_saveoptionsClick();
+
+ signals:
+  // A tray message went out, or would have with a notification area.
+  void TrayMessageShown(const QString& text);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -214,6 +283,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   static constexpr int PlayerNameRole = Qt::UserRole;
 
  private:
+  bool fleetCountsDue = false;
   // Each page wires its own controls to their handlers.
   void SetupFrame();
   void SetupViews();
