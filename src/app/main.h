@@ -147,8 +147,10 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   std::string CurrentServerKey() const;
   // The selection's "details" step in the current server's protocol, finding it when unknown.
   bool QueryDetailsInOwnProtocol();
-  // The editor's protocol column and the overview's, from what is known.
+  // The editor's protocol column and the overview's, from what is known: of every entry, or of
+  // entry `entry`.
   void ShowKnownProtocols();
+  void ShowKnownProtocol(int entry);
 
   // Overview page and watch (main_overview.cpp).
   OverviewSettings Watch;

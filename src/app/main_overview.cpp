@@ -176,17 +176,19 @@ void Tfrm_main::FillOverview() {
 }
 
 void Tfrm_main::ShowKnownProtocols() {
-  QTreeWidget* list = uiOptions.lw_serverlist;
-  for (std::size_t i = 0; i < ServerList.size(); ++i) {
-    const std::optional<std::string> key = ServerKeyOf(ServerList[i]);
-    const std::optional<WireProtocol> protocol = key ? ServerProtocols.Known(*key) : std::nullopt;
-    if (QTreeWidgetItem* row = list->topLevelItem(int(i)))
-      row->setText(EditorProtocolColumn, !protocol ? QString()
-                                         : *protocol == WireProtocol::A2s
-                                             ? QStringLiteral("A2S")
-                                             : QStringLiteral("Classic"));
-    if (protocol) overviewModel->SetProtocol(int(i), protocol);
-  }
+  for (std::size_t i = 0; i < ServerList.size(); ++i) ShowKnownProtocol(int(i));
+}
+
+void Tfrm_main::ShowKnownProtocol(int entry) {
+  if (entry < 0 || entry >= int(ServerList.size())) return;
+  const std::optional<std::string> key = ServerKeyOf(ServerList[std::size_t(entry)]);
+  const std::optional<WireProtocol> protocol = key ? ServerProtocols.Known(*key) : std::nullopt;
+  if (QTreeWidgetItem* row = uiOptions.lw_serverlist->topLevelItem(entry))
+    row->setText(EditorProtocolColumn, !protocol ? QString()
+                                       : *protocol == WireProtocol::A2s
+                                           ? QStringLiteral("A2S")
+                                           : QStringLiteral("Classic"));
+  if (protocol) overviewModel->SetProtocol(entry, protocol);
 }
 
 void Tfrm_main::ShowFleetCounts() {
@@ -264,7 +266,6 @@ void Tfrm_main::ReportToOverview(int entry, bool answered) {
       ShowConsoleKind(entry, ConsoleKind::Udp);
   }
   TakeObservation(overviewModel->Rows()[std::size_t(entry)].id, seen);
-  ShowKnownProtocols();
 }
 
 void Tfrm_main::ShowConsoleKind(int entry, std::optional<ConsoleKind> kind) {
@@ -275,6 +276,7 @@ void Tfrm_main::TakeObservation(std::uint64_t row, const Observation& seen) {
   const std::optional<FleetChange> change = overviewModel->Take(row, seen, NowMs());
   const int at = overviewModel->RowOf(row);
   if (at < 0) return;
+  ShowKnownProtocol(at);
   if (change) ReportFleetChange(ChangeText(*change, overviewModel->Rows()[std::size_t(at)]));
   if (!fleetCountsDue) {
     // Counting goes over every row: once per turn of the event loop is enough.
@@ -282,7 +284,6 @@ void Tfrm_main::TakeObservation(std::uint64_t row, const Observation& seen) {
     QTimer::singleShot(0, this, [this] {
       fleetCountsDue = false;
       ShowFleetCounts();
-      ShowKnownProtocols();
     });
   }
 }

@@ -17,23 +17,38 @@ Sweep::Sweep(std::vector<ListTarget> targets, const QuerySettings& settings,
   wake_.setSingleShot(true);
   wake_.setTimerType(Qt::PreciseTimer);
   connect(&wake_, &QTimer::timeout, this, [this] { StepRound(); });
-  QTimer::singleShot(0, this, [this] { StartSlice(); });
+  SliceLater();
 }
 
-void Sweep::StartSlice() {
+// Slices posted back to back would keep timers and input waiting: each comes after a pause.
+void Sweep::SliceLater() {
+  if (sliceDue_) return;
+  sliceDue_ = true;
+  QTimer::singleShot(SlicePauseMs, Qt::PreciseTimer, this, [this] { Slice(); });
+}
+
+void Sweep::Slice() {
+  sliceDue_ = false;
   QElapsedTimer slice;
   slice.start();
-  do {
+  while (!allStarted_ && slice.elapsed() < SliceBudgetMs) {
     allStarted_ = !round_.StartMore(TargetsPerStep);
     StepRound();
-  } while (!allStarted_ && slice.elapsed() < SliceBudgetMs);
-  if (!allStarted_) QTimer::singleShot(0, this, [this] { StartSlice(); });
+  }
+  while (!ended_.empty() && slice.elapsed() < SliceBudgetMs) {
+    take_(ended_.front().first, ended_.front().second);
+    ended_.pop_front();
+  }
+  if (!allStarted_ || !ended_.empty())
+    SliceLater();
+  else if (roundOver_)
+    finished_();
 }
 
 void Sweep::StepRound() {
-  if (ended_) return;
+  if (roundOver_) return;
   const std::optional<Micros> wake = round_.Step();
-  for (const auto& [index, result] : round_.TakeEnded()) take_(index, result);
+  for (auto& result : round_.TakeEnded()) ended_.push_back(std::move(result));
   const std::vector<int> descriptors = round_.Descriptors();
   for (std::size_t i = notifiers_.size(); i < descriptors.size(); ++i) {
     notifiers_.push_back(std::make_unique<QSocketNotifier>(descriptors[i], QSocketNotifier::Read));
@@ -43,9 +58,9 @@ void Sweep::StepRound() {
     const Micros wait = std::max<Micros>(0, *wake - NowMicros());
     wake_.start(int((wait + 999) / 1000));
   } else if (allStarted_) {
-    ended_ = true;
+    roundOver_ = true;
     wake_.stop();
     for (const std::unique_ptr<QSocketNotifier>& notifier : notifiers_) notifier->setEnabled(false);
-    QTimer::singleShot(0, this, [this] { finished_(); });
   }
+  if (!ended_.empty() || roundOver_) SliceLater();
 }
