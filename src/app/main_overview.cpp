@@ -44,7 +44,8 @@ constexpr int MillisecondsPerSecond = 1000;
 constexpr int PageShortcuts = 9;
 constexpr int EditorProtocolColumn = 3;
 constexpr int TrayMessageMs = 10000;
-constexpr int ColumnWidths[OverviewModel::ColumnCount] = {84, 80, 104, 64, 70, 48, 50, 52, 56, 60};
+// The sparkline takes what the others leave.
+constexpr int ColumnWidths[OverviewModel::ColumnCount] = {84, 76, 96, 60, 70, 44, 50, 50, 52, 60};
 
 std::int64_t NowMs() {
   return QDateTime::currentMSecsSinceEpoch();
@@ -240,7 +241,10 @@ void Tfrm_main::StartSweep() {
   sweep = std::make_unique<Sweep>(
       std::move(targets), settings,
       [this](std::size_t index, const ListResult& result) { TakeSweepResult(index, result); },
-      [this] { sweep.release()->deleteLater(); });
+      [this] {
+        sweep.release()->deleteLater();
+        ShowFleetCounts();
+      });
 }
 
 void Tfrm_main::TakeSweepResult(std::size_t index, const ListResult& result) {

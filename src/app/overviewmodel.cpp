@@ -46,6 +46,19 @@ QIcon StateIcon(ServerState state) {
   return QIcon(picture);
 }
 
+// Sorted by state, the servers that need a look come first.
+int StateRank(ServerState state) {
+  switch (state) {
+    case ServerState::Down:
+      return 0;
+    case ServerState::NotAsked:
+      return 1;
+    case ServerState::Up:
+      break;
+  }
+  return 2;
+}
+
 QString ProtocolText(std::optional<WireProtocol> protocol) {
   if (!protocol) return {};
   return *protocol == WireProtocol::A2s ? QStringLiteral("A2S") : QStringLiteral("Classic");
@@ -57,7 +70,7 @@ QString ConsoleText(std::optional<ConsoleKind> console) {
 }
 
 QString PlayersText(const FleetEntry& entry) {
-  if (entry.state == ServerState::NotAsked && entry.last.maxPlayers == 0) return {};
+  if (!entry.last.answered) return {};
   QString text = QStringLiteral("%1/%2").arg(entry.last.players).arg(entry.last.maxPlayers);
   if (entry.last.bots.value_or(0) > 0)
     text += u' ' + OverviewModel::tr("(%n bots)", nullptr, *entry.last.bots);
@@ -152,7 +165,7 @@ QVariant OverviewModel::data(const QModelIndex& index, int role) const {
   if (role == SortRole) {
     switch (index.column()) {
       case State:
-        return static_cast<int>(entry.state);
+        return StateRank(entry.state);
       case Players:
         return entry.last.players;
       case RoundTrip:
