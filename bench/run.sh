@@ -2,7 +2,8 @@
 # Builds the benchmarks (Release, in build-bench), runs every benchmark program (the window's
 # offscreen), the side-by-side comparisons with qstat and GameDig, the cost of finding a server's
 # protocol, the console status listing through zerval-query over UDP and over TCP, the memory of
-# a long list and the exporter's load run, and prints every ratio and result again at the end.
+# a long list, the exporter's load run and the window's overview over 1,000 servers, and prints
+# every ratio and result again at the end.
 # ZERVAL_BENCH_MIN_TIME (seconds per benchmark, default 0.5) and ZERVAL_COMPARE_ROUNDS
 # (default 7) trade time for steadier figures.
 set -euo pipefail
@@ -14,7 +15,7 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZERVAL_BUILD_BENCH=ON \
   -DZERVAL_BUILD_TESTS=OFF -DZERVAL_BUILD_APP=ON >/dev/null
 cmake --build "$build" -j2 --target bench_decoders bench_listfile bench_exchange bench_window zerval-query \
-  zerval-gameserver zerval-bench-list zerval-bench-exporter zerval-bench-rcon
+  zerval-gameserver zerval-bench-list zerval-bench-exporter zerval-bench-rcon zerval-bench-overview
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -55,6 +56,10 @@ bash "$root/bench/list_memory.sh" "$build" 2>&1 | tee -a "$log"
 echo
 echo "== zerval-exporter under a scraper's load"
 "$build/bench/zerval-bench-exporter" 2>&1 | tee -a "$log"
+
+echo
+echo "== The window's overview watching 1,000 servers"
+"$build/bench/zerval-bench-overview" 2>&1 | tee -a "$log"
 
 echo
 echo "== Ratios"

@@ -140,12 +140,12 @@ run_session() {
   sleep 0.5
   import -window "$wid" "$work/tabs.png"
   read -r -a tabs < <(tab_centres "$work/tabs.png" 46)
-  ((${#tabs[@]} == 7)) || { echo "the six tabs were not found" >&2; return 1; }
-  # The Options page; in it the "Protocol" drop-down and "Save Options" (window coordinates of
-  # the fixed layout).
-  click "${tabs[5]}" "${tabs[0]}"
+  ((${#tabs[@]} == 8)) || { echo "the seven tabs were not found" >&2; return 1; }
+  # The Options page; in it the "Protocol" drop-down (Auto, Classic, Steam) and "Save Options"
+  # (window coordinates of the fixed layout).
+  click "${tabs[6]}" "${tabs[0]}"
   click 509 134
-  xdotool key Down Return
+  xdotool key Down Down Return
   sleep 0.5
   click 399 418
   for _ in $(seq 100); do

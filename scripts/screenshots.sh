@@ -2,8 +2,8 @@
 # Runs the demo under Xvfb and writes a PNG screenshot of each page of the window (Server,
 # Players, Rules, Admin, Options, About) and of the companion chat program into a folder, default
 # ./screenshots, with the texts as written (LANG=C); then the Options page in German and in
-# English, and the Server page under a dark palette (Fusion, through the qt6ct platform theme);
-# prints the paths.
+# English, the Server page under a dark palette (Fusion, through the qt6ct platform theme), and
+# the overview of a watched fleet of 20 servers, three of them down; prints the paths.
 #   screenshots.sh [FOLDER]
 # Zerval queries the first demo server at start; the script then picks the second one, which has
 # a console password, selects a player on the Players page, sends "status" on the Admin page and
@@ -26,6 +26,7 @@ export TABS_TOP=46                           # top of the page control
 export PLAYER_ROW_X=60 PLAYER_ROW_Y=128      # a row of the players list
 export COMMAND_EDIT_X=90 COMMAND_EDIT_Y=104  # the Admin page's command edit
 export CHAT_X=262 CHAT_Y=104                 # the Admin page's Chat button
+export STATE_HEADER_X=43 STATE_HEADER_Y=112  # the overview's "State" column header
 
 # Runs inside the X display.
 take_screenshots() {
@@ -64,8 +65,8 @@ take_screenshots() {
   import -window "$wid" "$demo/tabs.png"
   local tabs
   read -r -a tabs < <(tab_centres "$demo/tabs.png" "$TABS_TOP")
-  if ((${#tabs[@]} != 7)); then
-    echo "the six tabs were not found in $demo/tabs.png" >&2
+  if ((${#tabs[@]} != 8)); then
+    echo "the seven tabs were not found in $demo/tabs.png" >&2
     kill "$app"
     return 1
   fi
@@ -78,23 +79,23 @@ take_screenshots() {
 
   local details players rules
   details=$(requests server2.log '"details"$')
-  click "${tabs[1]}" "$tab_y"
+  click "${tabs[2]}" "$tab_y"
   await server2.log '"details"$' "$details"
   shoot 1-server
 
   players=$(requests server2.log ' status"$')
-  click "${tabs[2]}" "$tab_y"
+  click "${tabs[3]}" "$tab_y"
   await server2.log ' status"$' "$players"
   click "$PLAYER_ROW_X" "$PLAYER_ROW_Y"
   sleep 0.5
   shoot 2-players
 
   rules=$(requests server2.log '"rules"$')
-  click "${tabs[3]}" "$tab_y"
+  click "${tabs[4]}" "$tab_y"
   await server2.log '"rules"$' "$rules"
   shoot 3-rules
 
-  click "${tabs[4]}" "$tab_y"
+  click "${tabs[5]}" "$tab_y"
   click "$COMMAND_EDIT_X" "$COMMAND_EDIT_Y"
   players=$(requests server2.log ' status"$')
   xdotool type --delay 50 status
@@ -102,16 +103,16 @@ take_screenshots() {
   await server2.log ' status"$' "$players"
   shoot 4-admin
 
-  click "${tabs[5]}" "$tab_y"
+  click "${tabs[6]}" "$tab_y"
   sleep 0.7
   shoot 5-options
 
-  click "${tabs[6]}" "$tab_y"
+  click "${tabs[7]}" "$tab_y"
   sleep 0.7
   shoot 6-about
 
   # The chat: its button sets up the server's log and starts zervtalk beside zerval.
-  click "${tabs[4]}" "$tab_y"
+  click "${tabs[5]}" "$tab_y"
   click "$CHAT_X" "$CHAT_Y"
   local talk talk_pid said
   talk=$(timeout 10 xdotool search --sync --onlyvisible --name '^zervtalk' | head -n1)
@@ -134,9 +135,9 @@ take_screenshots() {
   kill "$talk_pid" "$app"
   wait "$app" 2>/dev/null || true
 
-  # The window again, as the locale or the desktop's palette has it; the first tab reads
+  # The window again, as the locale or the desktop's palette has it; the second tab reads
   # "Server" in every language.
-  local server_tab=${tabs[1]}
+  local server_tab=${tabs[2]}
   again() {
     local rules
     rules=$(requests server1.log '"rules"$')
@@ -150,7 +151,7 @@ take_screenshots() {
     again env LANG="${language%%:*}"
     import -window "$wid" "$demo/tabs.png"
     read -r -a tabs < <(tab_centres "$demo/tabs.png" "$TABS_TOP")
-    click "${tabs[5]}" "${tabs[0]}"
+    click "${tabs[6]}" "${tabs[0]}"
     sleep 0.7
     shoot "${language##*:}-options"
     kill "$app"
@@ -169,16 +170,43 @@ take_screenshots() {
   shoot 10-dark-server
   kill "$app"
   wait "$app" 2>/dev/null || true
+
+  # The fleet, watched every 5 s from the start: once a few sweeps have filled the sparklines,
+  # Alt+1 shows the overview, sorted by state.
+  (cd "$demo/fleet" && exec "$bin/zerval") &
+  app=$!
+  sleep 3
+  wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zerval$' | head -n1)
+  xdotool windowfocus "$wid"
+  sleep 27
+  xdotool key alt+1
+  sleep 0.5
+  click "$STATE_HEADER_X" "$STATE_HEADER_Y"
+  sleep 1
+  shoot 11-overview
+  kill "$app"
+  wait "$app" 2>/dev/null || true
 }
 export bin demo folder
 
-rm -f "$folder"/[1-9]-*.png "$folder"/10-*.png
+# The fleet of the overview: 17 simulated servers whose players come and go, and three
+# addresses where nothing answers.
+start_server 3 --count 17 --name Arena --map dm_canyon --players 6 --max 12 --churn 2
+fleet=()
+for i in $(seq 0 19); do
+  fleet+=(-- "Arena $((i + 1))" "127.0.0.1:$((port + i))")
+done
+mkdir -p "$demo/fleet"
+"$bin/tools/demo/zerval-mkdemo" "$demo/fleet" "${fleet[@]:1}"
+printf '[Overview]\nWatch=true\nPeriod=5\n' >"$demo/fleet/zerval.ini"
+
+rm -f "$folder"/[1-9]-*.png "$folder"/1[01]-*.png
 # xvfb-run is a POSIX shell script, which drops exported functions: the function goes as code.
 # The window must reach the X server, whatever platform the caller chose for Qt (the test
 # command runs its tests offscreen); the time limit keeps a lost window from stalling the caller.
 QT_QPA_PLATFORM=xcb timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash -c "$(declare -f take_screenshots tab_centres); take_screenshots"
 for page in 1-server 2-players 3-rules 4-admin 5-options 6-about 7-zervtalk 8-german-options \
-  9-english-options 10-dark-server; do
+  9-english-options 10-dark-server 11-overview; do
   [[ -s "$folder/$page.png" ]] || { echo "no screenshot $folder/$page.png" >&2; exit 1; }
 done

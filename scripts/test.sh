@@ -39,8 +39,9 @@ echo "== Screenshots of each page and of the chat, for people to look at"
 rm -rf build/screenshots
 ZERVAL_DEMO_BUILD=build bash scripts/screenshots.sh build/screenshots
 shots=$(find build/screenshots -name '*.png' -size +1k | wc -l)
-[[ $shots -eq 10 ]] || { echo "screenshots: only $shots of 10 pictures were written"; exit 1; }
-echo "screenshots: 10 pictures (six pages, the chat, German, English, dark) written to" \
+[[ $shots -eq 11 ]] || { echo "screenshots: only $shots of 11 pictures were written"; exit 1; }
+echo "screenshots: 11 pictures (six pages, the chat, German, English, dark, a fleet's overview)" \
+  "written to" \
   "build/screenshots" | tee -a "$summary"
 
 echo "== The Debian package, installed and started as a user would"

@@ -7,7 +7,6 @@
 
 #include "protocol/consolememory.h"
 #include "protocol/consolerace.h"
-#include "protocol/consolesection.h"
 #include "protocol/rconsession.h"
 
 namespace {
@@ -284,23 +283,6 @@ class TestRconSession : public QObject {
     }
     QCOMPARE(int(race.state()), state);
     QCOMPARE(decided, decidedMs * Ms);
-  }
-
-  // The window's settings file keeps the consoles in a section of their own: the other sections
-  // stay, lines that name no console are left out, at most `limit` are read.
-  void consoleSection() {
-    const std::string ini =
-        "[Query]\nProtocol=steam\n\n[Consoles]\n10.0.0.1:27015=TCP\nbad\n10.0.0.2:1=quic\n"
-        " 10.0.0.3:2 = udp \n[Other]\nx=1\n";
-    const std::vector<ConsoleEntry> read = ReadConsoleSection(ini, 10);
-    QCOMPARE(read.size(), std::size_t(2));
-    QCOMPARE(read[0].server + " " + read[1].server, std::string("10.0.0.1:27015 10.0.0.3:2"));
-    QVERIFY(read[0].kind == ConsoleKind::Tcp && read[1].kind == ConsoleKind::Udp);
-    QCOMPARE(ReadConsoleSection(ini, 1).size(), std::size_t(1));
-    const std::string others = "[Query]\nProtocol=steam\n\n[Other]\nx=1\n";
-    QCOMPARE(WithConsoleSection(ini, {}), others);
-    QCOMPARE(WithConsoleSection(ini, {{"b:2", ConsoleKind::Udp}, {"a=1", ConsoleKind::Tcp}}),
-             others + "\n[Consoles]\nb:2=udp\n");
   }
 
   void memoryHoldsRefusalsForAMinute() {

@@ -88,6 +88,79 @@
     </message>
 </context>
 <context>
+    <name>OverviewModel</name>
+    <message numerus="yes">
+        <source>(%n bots)</source>
+        <translation>
+            <numerusform>(%n Bot)</numerusform>
+            <numerusform>(%n Bots)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>up</source>
+        <translation>online</translation>
+    </message>
+    <message>
+        <source>down</source>
+        <translation>offline</translation>
+    </message>
+    <message>
+        <source>not asked yet</source>
+        <translation>ungefragt</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Server name</source>
+        <translation>Servername</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>Karte</translation>
+    </message>
+    <message>
+        <source>Players</source>
+        <translation>Spieler</translation>
+    </message>
+    <message>
+        <source>Ping ms</source>
+        <translation>Ping ms</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Console</source>
+        <translation>Konsole</translation>
+    </message>
+    <message>
+        <source>Since</source>
+        <translation>Seit</translation>
+    </message>
+    <message>
+        <source>Last hour</source>
+        <translation>Letzte Stunde</translation>
+    </message>
+</context>
+<context>
+    <name>SparklineDelegate</name>
+    <message>
+        <source>%1: no answer</source>
+        <translation>%1: keine Antwort</translation>
+    </message>
+    <message>
+        <source>%1: %2/%3 players, %4 ms</source>
+        <translation>%1: %2/%3 Spieler, %4 ms</translation>
+    </message>
+</context>
+<context>
     <name>Tfrm_main</name>
     <message>
         <source>[Ältere Zeilen verworfen]</source>
@@ -357,6 +430,26 @@
         <source>Rcon-Befehl nicht gesendet: länger als %1 Bytes!</source>
         <translation>Rcon-Befehl nicht gesendet: länger als %1 Bytes!</translation>
     </message>
+    <message>
+        <source>%1 antwortet nicht mehr</source>
+        <translation>%1 antwortet nicht mehr</translation>
+    </message>
+    <message>
+        <source>%1 antwortet wieder</source>
+        <translation>%1 antwortet wieder</translation>
+    </message>
+    <message>
+        <source>%1 ist voll (%2/%3)</source>
+        <translation>%1 ist voll (%2/%3)</translation>
+    </message>
+    <message>
+        <source>%1 up, %2 down</source>
+        <translation>%1 online, %2 offline</translation>
+    </message>
+    <message>
+        <source>Übersicht: %1</source>
+        <translation>Übersicht: %1</translation>
+    </message>
 </context>
 <context>
     <name>ZervalApplication</name>
@@ -422,6 +515,10 @@ Soll eine weitere Instanz geöffnet werden?
     <message>
         <source>Status</source>
         <translation>Status</translation>
+    </message>
+    <message>
+        <source>Übersicht</source>
+        <translation>Übersicht</translation>
     </message>
 </context>
 <context>
@@ -578,6 +675,37 @@ Soll eine weitere Instanz geöffnet werden?
     <message>
         <source>Save O&amp;ptions</source>
         <translation>&amp;Optionen speichern</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+</context>
+<context>
+    <name>ts_overview</name>
+    <message>
+        <source>&amp;Watch</source>
+        <translation>&amp;Beobachten</translation>
+    </message>
+    <message>
+        <source>&amp;every</source>
+        <translation>a&amp;lle</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>Sekunden</translation>
+    </message>
+    <message>
+        <source>Refresh &amp;now</source>
+        <translation>&amp;Jetzt abfragen</translation>
+    </message>
+    <message>
+        <source>Noti&amp;fy</source>
+        <translation>&amp;Melden</translation>
     </message>
 </context>
 <context>

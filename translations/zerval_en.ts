@@ -88,6 +88,79 @@
     </message>
 </context>
 <context>
+    <name>OverviewModel</name>
+    <message numerus="yes">
+        <source>(%n bots)</source>
+        <translation>
+            <numerusform>(%n bot)</numerusform>
+            <numerusform>(%n bots)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>up</source>
+        <translation>up</translation>
+    </message>
+    <message>
+        <source>down</source>
+        <translation>down</translation>
+    </message>
+    <message>
+        <source>not asked yet</source>
+        <translation>not asked yet</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Server name</source>
+        <translation>Server name</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>Map</translation>
+    </message>
+    <message>
+        <source>Players</source>
+        <translation>Players</translation>
+    </message>
+    <message>
+        <source>Ping ms</source>
+        <translation>Ping ms</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Console</source>
+        <translation>Console</translation>
+    </message>
+    <message>
+        <source>Since</source>
+        <translation>Since</translation>
+    </message>
+    <message>
+        <source>Last hour</source>
+        <translation>Last hour</translation>
+    </message>
+</context>
+<context>
+    <name>SparklineDelegate</name>
+    <message>
+        <source>%1: no answer</source>
+        <translation>%1: no answer</translation>
+    </message>
+    <message>
+        <source>%1: %2/%3 players, %4 ms</source>
+        <translation>%1: %2/%3 players, %4 ms</translation>
+    </message>
+</context>
+<context>
     <name>Tfrm_main</name>
     <message>
         <source>[Ältere Zeilen verworfen]</source>
@@ -357,6 +430,26 @@
         <source>Rcon-Befehl nicht gesendet: länger als %1 Bytes!</source>
         <translation>Console command not sent: longer than %1 bytes!</translation>
     </message>
+    <message>
+        <source>%1 antwortet nicht mehr</source>
+        <translation>%1 does not answer any more</translation>
+    </message>
+    <message>
+        <source>%1 antwortet wieder</source>
+        <translation>%1 answers again</translation>
+    </message>
+    <message>
+        <source>%1 ist voll (%2/%3)</source>
+        <translation>%1 is full (%2/%3)</translation>
+    </message>
+    <message>
+        <source>%1 up, %2 down</source>
+        <translation>%1 up, %2 down</translation>
+    </message>
+    <message>
+        <source>Übersicht: %1</source>
+        <translation>Overview: %1</translation>
+    </message>
 </context>
 <context>
     <name>ZervalApplication</name>
@@ -422,6 +515,10 @@ Open another instance?
     <message>
         <source>Status</source>
         <translation>Status</translation>
+    </message>
+    <message>
+        <source>Übersicht</source>
+        <translation>Overview</translation>
     </message>
 </context>
 <context>
@@ -578,6 +675,37 @@ Open another instance?
     <message>
         <source>Save O&amp;ptions</source>
         <translation>Save &amp;options</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+</context>
+<context>
+    <name>ts_overview</name>
+    <message>
+        <source>&amp;Watch</source>
+        <translation>&amp;Watch</translation>
+    </message>
+    <message>
+        <source>&amp;every</source>
+        <translation>&amp;every</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>seconds</translation>
+    </message>
+    <message>
+        <source>Refresh &amp;now</source>
+        <translation>Refresh &amp;now</translation>
+    </message>
+    <message>
+        <source>Noti&amp;fy</source>
+        <translation>Noti&amp;fy</translation>
     </message>
 </context>
 <context>

@@ -14,6 +14,7 @@
 #include "frmquery.h"
 #include "platform/dialogs.h"
 #include "store/stdfuncs.h"
+#include "sweep.h"
 
 // The pictures and the sound are compiled into the window's static library, whose resources
 // must be registered before first use.
@@ -53,6 +54,7 @@ Tfrm_main::Tfrm_main(QWidget* parent)
   connect(&UDPClient, &UdpExchange::Idle, this, [this] { actions.ExchangeEnded(); });
   SetupEditor();
   SetupOptions();
+  SetupOverview();
   FormCreate();
   // The debug strip lies below the pages, and comes after all of them in the tab order.
   QWidget* last = previousInFocusChain();
@@ -177,6 +179,7 @@ void Tfrm_main::FormShow() {
   }
   ApplyOptionsToUI();
   FirstShowDone = true;
+  ApplyWatchSettings();
 }
 
 void Tfrm_main::showEvent(QShowEvent* event) {
@@ -195,7 +198,8 @@ bool Tfrm_main::FormCloseQuery() {
 
 void Tfrm_main::FormClose() {
   querytimer.stop();
-  SaveConsoleKinds();
+  watchtimer.stop();
+  SaveRememberedServers();
   ServerList.clear();
 }
 
@@ -262,9 +266,9 @@ bool Tfrm_main::ConfirmClose() {
 
 void Tfrm_main::tray_CloseClick() {
   if (!ConfirmClose()) return;
-  SaveConsoleKinds();
   Ending = true;
   RemoveTrayIcon();
+  SaveRememberedServers();
   QCoreApplication::quit();
 }
 

@@ -6,8 +6,10 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,25 +17,37 @@
 #include "actionqueue.h"
 #include "boundedlog.h"
 #include "commandhistory.h"
+#include "engine/list_query.h"
+#include "fleet.h"
 #include "platform/icmpecho.h"
 #include "protocol/UDPIOfuncs.h"
 #include "protocol/consolememory.h"
 #include "protocol/player_class.h"
+#include "protocol/protocolmemory.h"
 #include "protocol/rconlink.h"
+#include "protocol/wireprotocol.h"
+#include "store/inifile.h"
 #include "store/mytypes.h"
 #include "ui_frm_main.h"
 #include "ui_tb_about.h"
 #include "ui_tb_admin.h"
 #include "ui_tb_options.h"
 #include "ui_ts_details.h"
+#include "ui_ts_overview.h"
 #include "ui_ts_players.h"
 #include "ui_ts_rules.h"
 #include "viewcontent.h"
+#include "zervalini.h"
 
+class OverviewModel;
 class QTreeWidgetItem;
+class Sweep;
 class Tfrm_query;
 
-// The main window: the frame, its six pages and everything the operator does in them.
+// The details a details reply showed, as the overview takes them.
+Observation ObservationOf(const TDetailInfo& details, const A2sInfo* a2s);
+
+// The main window: the frame, its seven pages and everything the operator does in them.
 // Its handlers carry the names of the controls and events they serve.
 class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   Q_OBJECT
@@ -66,6 +80,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
 
   // Controls of the frame and the pages, named as in the layouts.
   Ui::frm_main ui;
+  Ui::ts_overview uiOverview;
   Ui::ts_details uiDetails;
   Ui::ts_players uiPlayers;
   Ui::ts_rules uiRules;
@@ -83,8 +98,9 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   QFileDialog dlg_openfile;
   QFileDialog dlgSavefile;
   QSystemTrayIcon trayIcon;
+  QTimer watchtimer;
 
-  // The active page of pc_Server, -1 when none is, and a page's Tag.
+  // The active page of pc_Server (0 the overview), -1 when none is, and a page's Tag.
   int ActivePageIndex() const;
   void SetActivePageIndex(int index);
   static int TagOf(const QObject* object);
@@ -124,6 +140,48 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SelectServer(int index);
   void QueryPage(int tag);
 
+  // Each server's own query protocol (main_settings.cpp): forced by the Options page (none:
+  // each server's own), and found per "ip:port".
+  std::optional<WireProtocol> ProtocolChoice;
+  ProtocolMemory ServerProtocols;
+  void SetProtocolChoice(std::optional<WireProtocol> protocol);
+  std::string CurrentServerKey() const;
+  // The selection's "details" step in the current server's protocol, finding it when unknown.
+  bool QueryDetailsInOwnProtocol();
+  // The editor's protocol column and the overview's protocol and console, from what is known:
+  // of every entry, or of entry `entry`.
+  void ShowKnownProtocols();
+  void ShowKnownProtocol(int entry);
+
+  // Overview page and watch (main_overview.cpp).
+  OverviewSettings Watch;
+  OverviewModel* overviewModel = nullptr;
+  // The sweep running now; the row id of each of its targets.
+  std::unique_ptr<Sweep> sweep;
+  std::vector<std::uint64_t> sweepRows;
+  // The details the views showed last.
+  Observation ShownDetails;
+  void SetupOverview();
+  // Puts the watch settings read at start on the page; watching starts when they say so.
+  void ApplyWatchSettings();
+  OverviewSettings WatchSettingsShown() const;
+  // The table follows the list: entries that stay keep their history.
+  void FillOverview();
+  void ShowFleetCounts();
+  void cb_watchClick();
+  void ed_watchperiodChange();
+  void btn_refreshnowClick();
+  void watchtimerTimer();
+  void lv_overviewActivate(int entry);
+  void StartSweep();
+  void TakeSweepResult(std::size_t index, const ListResult& result);
+  // The selected entry's own details query answered or not.
+  void ReportToOverview(int entry, bool answered);
+  void TakeObservation(std::uint64_t row, const Observation& seen);
+  // A change of a server's state: the debug log, and with "Notify" a tray message and the sound.
+  void ReportFleetChange(const QString& text);
+  void ShowTrayMessage(const QString& text);
+
   // Result views (ReplyTarget and ExchangeUi).
   void ShowDetails(const TDetailInfo& info) override;
   void ShowPlayers(const TPlayerList& list) override;
@@ -161,7 +219,6 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   // console, kept in "zerval.ini" ([Consoles]), and the TCP session of the selected server
   // while it stays selected; none when it speaks the classic console.
   ConsoleMemory Consoles;
-  bool ConsolesChanged = false;
   std::unique_ptr<RconLink> Rcon;
   // Finds or recalls the selected entry's console and opens it: the classic challenge with its
   // console line, or the TCP session authenticated. False when neither answered.
@@ -171,11 +228,6 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   // One command on the selected server's TCP console, waited for with AwaitConsole's flags.
   RconResult RunTcpCommand(const std::string& command, const LogCallback& log, bool waitDialog,
                            bool reportTimeout);
-  void LoadConsoleKinds();
-  // The settings file's bytes `settings` with the consoles known now.
-  std::string WithConsoleKinds(const std::string& settings) const;
-  // Writes what changed since the last load or save into "zerval.ini".
-  void SaveConsoleKinds();
 
   // Server list editor.
   void FillServerList();
@@ -203,8 +255,17 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   QString OptionsFile(const QString& name) const;
   // Chooses the folder and reads both files from it, when they are there.
   void LoadOptionFiles();
-  // Sets the query protocol from the settings file "zerval.ini".
-  void LoadQuerySettings();
+  // "zerval.ini" (main_settings.cpp): read at start; written whole by "Save Options", and with
+  // what the window remembers of its servers (PutRememberedServers) when the program ends.
+  QString SettingsFilePath() const;
+  void LoadSettingsFile();
+  void ReadRememberedServers(const IniFile& file);
+  void PutRememberedServers(IniFile& file) const;
+  std::string SettingsFileBytes(bool withOptions) const;
+  // What the file holds of the servers as last read or written, to write it only when changed.
+  std::string RememberedWritten;
+  std::string RememberedText() const;
+  void SaveRememberedServers();
   void ApplyOptionsToUI();
   void SpeedButton2Click();
   void ed_serverfileChange();
@@ -213,6 +274,10 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void ud_timeoutChanging();
   void cb_trayClick();
   void btn_saveoptionsClick();
+
+ signals:
+  // A tray message went out, or would have with a notification area.
+  void TrayMessageShown(const QString& text);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -236,6 +301,7 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   static constexpr int PlayerNameRole = Qt::UserRole;
 
  private:
+  bool fleetCountsDue = false;
   // Each page wires its own controls to their handlers.
   void SetupFrame();
   void SetupViews();
@@ -244,7 +310,6 @@ class Tfrm_main : public QWidget, public ExchangeUi, public ReplyTarget {
   void SetupOptions();
   // A kick, or with `banMinutes` a ban, of the player chosen at the click.
   void ActOnChosenPlayer(const std::string& banMinutes);
-  std::string ConsoleKey() const;
   void NoteConsole(ConsoleKind kind, const std::string& how);
   void ForgetConsole();
   bool AuthenticateConsole();

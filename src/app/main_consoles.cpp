@@ -7,8 +7,6 @@
 // per address and port in "zerval.ini", section [Consoles], written with the options and when the
 // program ends; a server whose remembered console stops answering is tried afresh at its next
 // selection. Over TCP one connection serves the selected server while it stays selected.
-#include <QDir>
-#include <QFile>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -19,14 +17,10 @@
 #include "main.h"
 #include "platform/dialogs.h"
 #include "protocol/consoleprobe.h"
-#include "protocol/consolesection.h"
 #include "protocol/steadyclock.h"
 #include "store/mytypes.h"
-#include "store/savefiles.h"
 
 namespace {
-
-const QString SettingsFileName = QStringLiteral("zerval.ini");
 
 std::string KindName(ConsoleKind kind) {
   return kind == ConsoleKind::Tcp ? "TCP" : "klassisch (UDP)";
@@ -36,43 +30,31 @@ Micros Timeout(const UdpExchange& exchange) {
   return static_cast<Micros>(exchange.ReceiveTimeout()) * 1000;
 }
 
-std::string FileBytes(const QString& fileName) {
-  QFile file(fileName);
-  if (!file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly))
-    throw EZerval("Cannot read file " + fileName.toLocal8Bit().toStdString());
-  return file.readAll().toStdString();
-}
-
 }  // namespace
-
-std::string Tfrm_main::ConsoleKey() const {
-  return CurrentServer.HostIP + ":" + std::to_string(CurrentServer.Port);
-}
 
 void Tfrm_main::CloseConsole() {
   Rcon.reset();
 }
 
 void Tfrm_main::NoteConsole(ConsoleKind kind, const std::string& how) {
-  const std::string key = ConsoleKey();
+  const std::string key = CurrentServerKey();
   if (Consoles.Kind(key) != kind) {
     Consoles.Learn(key, kind, SteadyMicros());
-    ConsolesChanged = true;
+    ShowKnownProtocol(ui.cb_servers->currentIndex());
   }
   AddStatusLine("Rcon-Konsole von " + key + ": " + KindName(kind) + " (" + how + ")");
 }
 
 void Tfrm_main::ForgetConsole() {
-  const std::string key = ConsoleKey();
+  const std::string key = CurrentServerKey();
   if (!Consoles.Kind(key)) return;
   Consoles.Forget(key);
-  ConsolesChanged = true;
+  ShowKnownProtocol(ui.cb_servers->currentIndex());
   AddStatusLine("Rcon-Konsole von " + key + " antwortet nicht: bei der nächsten Wahl neu gesucht");
 }
 
 bool Tfrm_main::OpenConsole() {
-  const std::optional<ConsoleKind> known = Consoles.Kind(ConsoleKey());
+  const std::optional<ConsoleKind> known = Consoles.Kind(CurrentServerKey());
   if (known == ConsoleKind::Udp) {
     NoteConsole(ConsoleKind::Udp, "gemerkt");
     if (UDPClient.QueryChallenge(CurrentServer.HostIP, CurrentServer.Port, CurrentServer.Log, false,
@@ -107,7 +89,7 @@ bool Tfrm_main::OpenConsole() {
 // In place of the challenge and its console line. A refused password leaves the selection
 // going, as a refused console line does on the classic console.
 bool Tfrm_main::AuthenticateConsole() {
-  const std::string key = ConsoleKey();
+  const std::string key = CurrentServerKey();
   if (Consoles.RefusedRecently(key, SteadyMicros())) {
     AddStatusLine("Rcon-Passwort vor kurzem abgelehnt: nicht wieder gesendet");
     return true;
@@ -122,7 +104,7 @@ bool Tfrm_main::AuthenticateConsole() {
 
 RconResult Tfrm_main::RunTcpCommand(const std::string& command, const LogCallback& log,
                                     bool waitDialog, bool reportTimeout) {
-  const std::string key = ConsoleKey();
+  const std::string key = CurrentServerKey();
   // Servers ban addresses that send wrong passwords again and again.
   if (Consoles.RefusedRecently(key, SteadyMicros()))
     return RconResult{0, command, RconEnd::WrongPassword, {}, {}};
@@ -133,32 +115,4 @@ RconResult Tfrm_main::RunTcpCommand(const std::string& command, const LogCallbac
     ShowMessage(DialogKind::Error, tr("Rcon-Befehl nicht gesendet: länger als %1 Bytes!")
                                        .arg(FormatCount(RconSession::MaxBodyBytes)));
   return result;
-}
-
-void Tfrm_main::LoadConsoleKinds() {
-  // An unreadable file is reported once, as the query protocol is read from it; then no console
-  // is known.
-  try {
-    for (const ConsoleEntry& entry :
-         ReadConsoleSection(FileBytes(OptionsFile(SettingsFileName)), ConsoleMemory::MaxServers))
-      Consoles.Learn(entry.server, entry.kind, SteadyMicros());
-  } catch (const EZerval&) {
-  }
-  ConsolesChanged = false;
-}
-
-std::string Tfrm_main::WithConsoleKinds(const std::string& settings) const {
-  return WithConsoleSection(settings, Consoles.Kinds());
-}
-
-void Tfrm_main::SaveConsoleKinds() {
-  if (!ConsolesChanged) return;
-  const QString fileName = OptionsFile(SettingsFileName);
-  try {
-    if (!OptionsFolder.isEmpty()) QDir().mkpath(OptionsFolder);
-    SaveFilesTogether({{fileName, WithConsoleKinds(FileBytes(fileName))}});
-    ConsolesChanged = false;
-  } catch (const EZerval& error) {
-    ShowErrorBox(error);
-  }
 }

@@ -42,9 +42,11 @@ namespace {
 constexpr int NameColumn = 0;
 constexpr int AddressColumn = 1;
 constexpr int PingColumn = 2;
+constexpr int ProtocolColumn = 3;
 constexpr int NameColumnWidth = 100;
 constexpr int AddressColumnWidth = 121;
 constexpr int PingColumnWidth = 40;
+constexpr int ProtocolColumnWidth = 45;
 // How long the pointer has to rest on a row before hot tracking selects it.
 constexpr int HotTrackDelayMs = 400;
 
@@ -157,6 +159,7 @@ void Tfrm_main::SetupEditor() {
   list->setColumnWidth(NameColumn, NameColumnWidth);
   list->setColumnWidth(AddressColumn, AddressColumnWidth);
   list->setColumnWidth(PingColumn, PingColumnWidth);
+  list->setColumnWidth(ProtocolColumn, ProtocolColumnWidth);
   list->header()->setSectionsClickable(false);
   EnableHotTracking(*list);
   connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -193,6 +196,7 @@ void Tfrm_main::FillServerList() {
   for (const TServerEntry& entry : ServerList)
     AddRow(*list, ToDisplay(entry.Name), ToDisplay(entry.Address));
   RefillServerCombo(*ui.cb_servers, ServerList, Options.ComboShowsNames, selected);
+  FillOverview();
 }
 
 void Tfrm_main::FillServerCombo() {
@@ -212,6 +216,7 @@ void Tfrm_main::btn_addClick() {
     ui.cb_servers->addItem(Options.ComboShowsNames != 0 ? name : address);
     ui.cb_servers->setCurrentIndex(ui.cb_servers->count() - 1);
   }
+  FillOverview();
   cb_serversChange();
   QSpinBox* startupServer = uiOptions.ud_queryserver;
   startupServer->setMaximum(static_cast<int>(ServerList.size()));
@@ -239,6 +244,7 @@ void Tfrm_main::btn_modClick() {
     ui.cb_servers->setItemText(index, Options.ComboShowsNames != 0 ? name : address);
   }
   ui.cb_servers->update();
+  FillOverview();
   cb_serversChange();
 }
 

@@ -4,32 +4,29 @@
 // can leave it without one. It acts on the operator's choice only: ApplyOptionsToUI selects an
 // item without running the change handler.
 //
-// The query protocol has no room in the fixed layout of "config.dat", so it is kept in a
-// settings file of its own, "zerval.ini" (key "Query/Protocol": "classic" or "steam"). The two
-// files go together: both are read from one folder at start and written back there by "Save
-// Options", both or neither. That folder is the working directory when it holds a
-// "config.dat", so set-ups that keep their options there go on working; otherwise the
-// per-user folder, so a program started from a desktop launcher, or installed where its user
-// may not write, keeps its options. Like the time-out, the protocol acts at once and reaches the
-// file only with "Save Options", so trying the other protocol on one server leaves the next start
-// as it was.
+// The query protocol has no room in the fixed layout of "config.dat", so it is kept in the
+// settings file "zerval.ini" (main_settings.cpp). The two files go together: both are read from
+// one folder at start and written back there by "Save Options", both or neither. That folder is
+// the working directory when it holds a "config.dat", so set-ups that keep their options there
+// go on working; otherwise the per-user folder, so a program started from a desktop launcher, or
+// installed where its user may not write, keeps its options. Like the time-out, the protocol
+// acts at once and reaches the file only with "Save Options", so trying another protocol on one
+// server leaves the next start as it was.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QString>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "application.h"
@@ -61,53 +58,17 @@ bool NamesStandardList(const QString& text) {
 }
 
 const QString OptionsFileName = QStringLiteral("config.dat");
-const QString SettingsFileName = QStringLiteral("zerval.ini");
-const QString ProtocolKey = QStringLiteral("Query/Protocol");
-const QString ClassicSetting = QStringLiteral("classic");
-const QString SteamSetting = QStringLiteral("steam");
 
-// The items of cb_protocol, in this order: "Classic", "Steam (A2S)".
-QueryProtocol ProtocolOfItem(int index) {
-  return index == 1 ? QueryProtocol::Steam : QueryProtocol::Classic;
+// The items of cb_protocol, in this order: "Auto", "Classic", "Steam (A2S)".
+std::optional<WireProtocol> ProtocolOfItem(int index) {
+  if (index == 1) return WireProtocol::Classic;
+  if (index == 2) return WireProtocol::A2s;
+  return std::nullopt;
 }
 
-int ItemOfProtocol(QueryProtocol protocol) {
-  return protocol == QueryProtocol::Steam ? 1 : 0;
-}
-
-EZerval SettingsError(const char* what, const QString& fileName) {
-  return EZerval(std::string(what) + " " + fileName.toLocal8Bit().toStdString());
-}
-
-// A file without the key means Classic; a value that names neither protocol is refused.
-QueryProtocol ReadProtocolSetting(const QString& fileName) {
-  if (!QFileInfo(fileName).isFile()) throw SettingsError("Cannot read file", fileName);
-  const QSettings settings(fileName, QSettings::IniFormat);
-  if (settings.status() != QSettings::NoError) throw SettingsError("Cannot read file", fileName);
-  const QString value = settings.value(ProtocolKey, ClassicSetting).toString().trimmed();
-  if (value.compare(ClassicSetting, Qt::CaseInsensitive) == 0) return QueryProtocol::Classic;
-  if (value.compare(SteamSetting, Qt::CaseInsensitive) == 0) return QueryProtocol::Steam;
-  throw EZerval("Unknown " + ProtocolKey.toStdString() + " \"" + value.toLocal8Bit().toStdString() +
-                "\" in " + fileName.toLocal8Bit().toStdString());
-}
-
-// The settings file's new contents: the file as it is, with the protocol set. QSettings writes
-// only files of its own, so it works on a copy in a scratch folder.
-std::string SettingsFileBytes(const QString& fileName, QueryProtocol protocol) {
-  const QTemporaryDir scratch;
-  const QString copy = scratch.filePath(SettingsFileName);
-  if (!scratch.isValid() || (QFileInfo(fileName).isFile() && !QFile::copy(fileName, copy)))
-    throw SettingsError("Cannot read file", fileName);
-  {
-    QSettings settings(copy, QSettings::IniFormat);
-    settings.setValue(ProtocolKey,
-                      protocol == QueryProtocol::Steam ? SteamSetting : ClassicSetting);
-    settings.sync();
-    if (settings.status() != QSettings::NoError) throw SettingsError("Cannot write file", fileName);
-  }
-  QFile written(copy);
-  if (!written.open(QIODevice::ReadOnly)) throw SettingsError("Cannot write file", fileName);
-  return written.readAll().toStdString();
+int ItemOfProtocol(std::optional<WireProtocol> protocol) {
+  if (!protocol) return 0;
+  return *protocol == WireProtocol::Classic ? 1 : 2;
 }
 
 }  // namespace
@@ -146,25 +107,12 @@ void Tfrm_main::LoadOptionFiles() {
       ShowErrorBox(error);
     }
   }
-  LoadQuerySettings();
-  LoadConsoleKinds();
-}
-
-void Tfrm_main::LoadQuerySettings() {
-  const QString fileName = OptionsFile(SettingsFileName);
-  if (!QFile::exists(fileName)) return;
-  // Like an unreadable "config.dat", a bad settings file is reported and the protocol stays
-  // Classic.
-  try {
-    UDPClient.SetProtocol(ReadProtocolSetting(fileName));
-  } catch (const EZerval& error) {
-    ShowErrorBox(error);
-  }
+  LoadSettingsFile();
 }
 
 void Tfrm_main::ApplyOptionsToUI() {
   uiOptions.ud_timeout->setValue(LowerWordSigned(Options.Timeout));
-  uiOptions.cb_protocol->setCurrentIndex(ItemOfProtocol(UDPClient.Protocol()));
+  uiOptions.cb_protocol->setCurrentIndex(ItemOfProtocol(ProtocolChoice));
   uiOptions.cb_optcbstyle->setCurrentIndex(Options.ComboShowsNames != 0 ? 1 : 0);
   uiOptions.ed_serverfile->setText(ToDisplay(Options.StandardListFile));
   uiOptions.cb_loadslist->setChecked(Options.LoadListOnStartup != 0);
@@ -218,7 +166,7 @@ void Tfrm_main::ud_timeoutChanging() {
 }
 
 void Tfrm_main::cb_protocolChange() {
-  UDPClient.SetProtocol(ProtocolOfItem(uiOptions.cb_protocol->currentIndex()));
+  SetProtocolChoice(ProtocolOfItem(uiOptions.cb_protocol->currentIndex()));
 }
 
 void Tfrm_main::cb_trayClick() {
@@ -237,10 +185,7 @@ void Tfrm_main::btn_saveoptionsClick() {
   Options.Timeout = uiOptions.ud_timeout->value();
   // A folder that cannot be made shows as the options file that cannot be created.
   if (!OptionsFolder.isEmpty()) QDir().mkpath(OptionsFolder);
-  const QString settingsFile = OptionsFile(SettingsFileName);
-  SaveOptions(
-      Options, OptionsFile(OptionsFileName),
-      {{settingsFile, WithConsoleKinds(SettingsFileBytes(
-                          settingsFile, ProtocolOfItem(uiOptions.cb_protocol->currentIndex())))}});
-  ConsolesChanged = false;
+  SaveOptions(Options, OptionsFile(OptionsFileName),
+              {{SettingsFilePath(), SettingsFileBytes(true)}});
+  RememberedWritten = RememberedText();
 }

@@ -70,7 +70,8 @@ bool QuerySelection(Tfrm_main& window, const TServerEntry& entry) {
     server.RconEnabled = false;
     server.RconPassword.clear();
   }
-  for (const char* request : {"details", "players", "rules"})
+  if (!window.QueryDetailsInOwnProtocol()) return false;
+  for (const char* request : {"players", "rules"})
     if (!window.UDPClient.QueryServer(server.HostIP, server.Port, request, server.Log, true))
       return false;
   return true;
@@ -199,8 +200,11 @@ void Tfrm_main::querytimerTimer() {
   // The operator's actions go first.
   if (UDPClient.IsBusy() || !actions.IsIdle()) return;
   for (const char* request : {"details", "players", "rules"}) {
-    if (!UDPClient.QueryServerEx(CurrentServer.HostIP, CurrentServer.Port, request,
-                                 CurrentServer.Log, true, false)) {
+    const bool answered = UDPClient.QueryServerEx(CurrentServer.HostIP, CurrentServer.Port, request,
+                                                  CurrentServer.Log, true, false);
+    // The overview takes the auto query's details in place of its own sweep's.
+    if (request == PageRequest(1)) ReportToOverview(ui.cb_servers->currentIndex(), answered);
+    if (!answered) {
       querytimer.stop();
       return;
     }

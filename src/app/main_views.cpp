@@ -110,10 +110,12 @@ void Tfrm_main::SetupViews() {
 }
 
 void Tfrm_main::ShowDetails(const TDetailInfo& info) {
+  ShownDetails = ObservationOf(info, nullptr);
   ShowDetailRows(DetailRows(info));
 }
 
 void Tfrm_main::ShowA2sDetails(const TDetailInfo& info, const A2sInfo& a2s) {
+  ShownDetails = ObservationOf(info, &a2s);
   ShowDetailRows(DetailRows(info, &a2s));
 }
 

@@ -50,20 +50,28 @@ std::size_t ExchangeDriver::Start(UdpSocket& socket, const ServerAddress& addres
 }
 
 void ExchangeDriver::Run(const std::function<std::optional<Micros>()>& between) {
-  for (;;) {
-    AdvanceDue(NowMicros());
-    const std::optional<Micros> wanted = between ? between() : std::nullopt;
-    DropEnded();
-    if (wakes_.empty() && !wanted) return;
-    const Micros wake = wakes_.empty()
-                            ? *wanted
-                            : std::min(wakes_.top().first, wanted.value_or(wakes_.top().first));
-    // Only the sockets that have something: a server's query keeps a socket per part, and
-    // asking each of hundreds in turn would cost more than the replies.
-    if (!UdpSocket::WaitAnyReadable(sockets_, AtMicros(wake))) continue;
-    for (UdpSocket* socket : sockets_)
-      if (socket->Readable()) TakeWaiting(*socket);
-  }
+  for (std::optional<Micros> wake = Pass(between); wake; wake = Pass(between))
+    if (UdpSocket::WaitAnyReadable(sockets_, AtMicros(*wake))) TakeReadable();
+}
+
+std::optional<Micros> ExchangeDriver::Step(const std::function<std::optional<Micros>()>& between) {
+  if (UdpSocket::WaitAnyReadable(sockets_, Clock::now())) TakeReadable();
+  return Pass(between);
+}
+
+// Only the sockets that have something: a server's query keeps a socket per part, and asking
+// each of hundreds in turn would cost more than the replies.
+void ExchangeDriver::TakeReadable() {
+  for (UdpSocket* socket : sockets_)
+    if (socket->Readable()) TakeWaiting(*socket);
+}
+
+std::optional<Micros> ExchangeDriver::Pass(const std::function<std::optional<Micros>()>& between) {
+  AdvanceDue(NowMicros());
+  const std::optional<Micros> wanted = between ? between() : std::nullopt;
+  DropEnded();
+  if (wakes_.empty()) return wanted;
+  return std::min(wakes_.top().first, wanted.value_or(wakes_.top().first));
 }
 
 void ExchangeDriver::Flush(std::size_t index) {

@@ -76,18 +76,26 @@ class ExchangeDriver {
   // taken, exchanges advanced): it may start and abandon exchanges, and returns when it wants to
   // run again at the latest, if ever.
   void Run(const std::function<std::optional<Micros>()>& between = {});
+  // One step of Run without waiting, for a caller that waits on Sockets() itself (an event
+  // loop): takes the datagrams waiting, advances what is due and runs `between`. Returns when to
+  // step again at the latest; none when every exchange is done and `between` wants nothing.
+  std::optional<Micros> Step(const std::function<std::optional<Micros>()>& between = {});
+  const std::vector<UdpSocket*>& Sockets() const { return sockets_; }
   // Ends an exchange at once: what comes for it from now on is dropped.
   void Abandon(std::size_t index) { exchanges_[index].abandoned = true; }
   void Observe(ExchangeObserver* observer) { observer_ = observer; }
 
   Exchange& operator[](std::size_t index) { return exchanges_[index]; }
+  const Exchange& operator[](std::size_t index) const { return exchanges_[index]; }
 
  private:
   // Mostly one exchange per address: a vector costs less than a deque.
   using Routes = std::unordered_map<std::string, std::vector<std::size_t>>;
 
+  std::optional<Micros> Pass(const std::function<std::optional<Micros>()>& between);
   void Flush(std::size_t index);
   void Schedule(std::size_t index);
+  void TakeReadable();
   void TakeWaiting(UdpSocket& socket);
   void Take(UdpSocket& socket, ReceivedDatagram& datagram);
   void AdvanceDue(Micros now);

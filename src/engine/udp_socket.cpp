@@ -1,5 +1,6 @@
 #include "engine/udp_socket.h"
 
+#include <algorithm>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,15 +29,15 @@ std::string SystemError(const char* what) {
 // An error report counts as an event, whatever was asked for.
 bool PollUntil(std::vector<pollfd>& entries, Clock::time_point deadline) {
   for (;;) {
-    const auto remaining = deadline - Clock::now();
-    if (remaining <= Clock::duration::zero()) return false;
+    // A deadline already passed still looks once: a caller may only want to know what is there.
+    const auto remaining = std::max(deadline - Clock::now(), Clock::duration::zero());
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining);
     timespec timeout{};
     timeout.tv_sec = static_cast<time_t>(nanoseconds.count() / 1000000000);
     timeout.tv_nsec = static_cast<long>(nanoseconds.count() % 1000000000);
     const int ready = ::ppoll(entries.data(), entries.size(), &timeout, nullptr);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) throw EZerval(SystemError("cannot wait on the UDP socket"));
+    if (ready >= 0) return ready > 0;
+    if (errno != EINTR) throw EZerval(SystemError("cannot wait on the UDP socket"));
   }
 }
 

@@ -19,6 +19,7 @@
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
 #include "protocol/rconlink.h"
+#include "protocol/protocolrace.h"
 #include "protocol/splitreply.h"
 #include "store/stdfuncs.h"
 
@@ -88,6 +89,7 @@ bool IsConsoleLine(const std::string& command) {
 
 // One exchange in progress: where it goes and the log lines of its wait.
 struct UdpExchange::Run {
+  QUdpSocket* socket = nullptr;
   QHostAddress address;
   std::uint16_t port = 0;
   std::string addressText;
@@ -153,6 +155,14 @@ bool IsBroadcastHost(const std::string& host) {
          IsBroadcast(address);
 }
 
+// A request in flight during a wait: its exchange, its policy and when the server first answered
+// it (a reply, a challenge or a piece of one).
+struct UdpExchange::Lane {
+  Run& run;
+  ReplyPolicy policy;
+  std::optional<Micros> answeredAt;
+};
+
 UdpExchange::UdpExchange(TCurrentServer& server, ExchangeUi& ui, ReplyTarget& target,
                          QObject* parent)
     : QObject(parent),
@@ -178,8 +188,10 @@ QHostAddress ResolveHost(const std::string& host) {
 }
 
 UdpExchange::Run UdpExchange::Prepare(const std::string& host, std::int32_t port,
-                                      const std::string& command, const LogCallback& log) {
+                                      const std::string& command, const LogCallback& log,
+                                      QueryProtocol protocol) {
   Run run;
+  run.socket = &socket_;
   run.address = ResolveHost(host);
   // A port outside the UDP range would otherwise wrap round to another port.
   if (port < 1 || port > 65535)
@@ -201,7 +213,7 @@ UdpExchange::Run UdpExchange::Prepare(const std::string& host, std::int32_t port
   if (IsConsoleLine(command) && command.rfind(prefix, 0) == 0)
     request.console =
         ConsoleLine{server_.Challenge, server_.RconPassword, command.substr(prefix.size())};
-  if (protocol_ == QueryProtocol::Steam) {
+  if (protocol == QueryProtocol::Steam) {
     request.a2s = A2sQueryFor(command);
     run.bufferSize = SteamBufferSize;
   }
@@ -210,9 +222,9 @@ UdpExchange::Run UdpExchange::Prepare(const std::string& host, std::int32_t port
 
 void UdpExchange::SendOutgoing(Run& run, ReplyPolicy& policy) {
   for (const std::string& datagram : policy.TakeOutgoing()) {
-    const qint64 sent = socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
-                                              run.address, run.port);
-    if (sent < 0) throw EZerval("UDP Send Error: " + socket_.errorString().toStdString());
+    const qint64 sent = run.socket->writeDatagram(
+        datagram.data(), static_cast<qint64>(datagram.size()), run.address, run.port);
+    if (sent < 0) throw EZerval("UDP Send Error: " + run.socket->errorString().toStdString());
     AddToCounter(server_.BytesSent, static_cast<std::int64_t>(datagram.size()));
     if (!run.Logs()) continue;
     run.Log("Daten gesendet (" + FormatThousands(static_cast<std::int32_t>(datagram.size())) + ")");
@@ -221,19 +233,20 @@ void UdpExchange::SendOutgoing(Run& run, ReplyPolicy& policy) {
   for (const std::string& note : policy.TakeNotes()) run.Log(note);
 }
 
-void UdpExchange::ReadOne(Run& run, ReplyPolicy& policy) {
+Verdict UdpExchange::ReadOne(Run& run, ReplyPolicy& policy) {
   QHostAddress source;
   quint16 sourcePort = 0;
   // A longer datagram is cut to the buffer size; the system drops the rest of it.
-  const qint64 count = socket_.readDatagram(buffer_.data(), run.bufferSize, &source, &sourcePort);
-  if (count < 0) throw EZerval("UDP Receive Error: " + socket_.errorString().toStdString());
+  const qint64 count =
+      run.socket->readDatagram(buffer_.data(), run.bufferSize, &source, &sourcePort);
+  if (count < 0) throw EZerval("UDP Receive Error: " + run.socket->errorString().toStdString());
   const Datagram datagram{buffer_.substr(0, static_cast<std::size_t>(count)),
                           source.toString().toStdString(), sourcePort};
-  Feed(run, policy, datagram, run.FromServer(source, sourcePort), false);
+  return Feed(run, policy, datagram, run.FromServer(source, sourcePort), false);
 }
 
-void UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool fromServer,
-                       bool held) {
+Verdict UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool fromServer,
+                          bool held) {
   const Intake intake = policy.Receive(datagram.Bytes, fromServer, NowMicros(), held);
   // The source is checked first: only the asked server can end the exchange with an error.
   if (intake.verdict == Verdict::Empty) throw EZerval("UDP Receive Error = 0.");
@@ -266,21 +279,27 @@ void UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, 
     run.replySource.SourcePort = datagram.SourcePort;
   }
   SendOutgoing(run, policy);
+  return intake.verdict;
 }
 
-// A short wait on the socket alone; true when a datagram is there.
-bool UdpExchange::WaitBriefly(Micros until) {
+// A short wait on the lanes' sockets alone; the lane whose socket has a datagram, if any.
+UdpExchange::Lane* UdpExchange::WaitBriefly(const std::vector<Lane*>& lanes, Micros until) {
   const Micros wait = std::min(until, NowMicros() + ShortWait) - NowMicros();
-  if (wait <= 0) return false;
-  pollfd socket{static_cast<int>(socket_.socketDescriptor()), POLLIN, 0};
-  return poll(&socket, 1, static_cast<int>((wait + 999) / 1000)) > 0 &&
-         (socket.revents & POLLIN) != 0;
+  if (wait <= 0) return nullptr;
+  std::vector<pollfd> sockets;
+  for (const Lane* lane : lanes)
+    sockets.push_back(pollfd{static_cast<int>(lane->run.socket->socketDescriptor()), POLLIN, 0});
+  if (poll(sockets.data(), sockets.size(), static_cast<int>((wait + 999) / 1000)) <= 0)
+    return nullptr;
+  for (std::size_t i = 0; i < lanes.size(); ++i)
+    if ((sockets[i].revents & POLLIN) != 0) return lanes[i];
+  return nullptr;
 }
 
 // Waits in a nested event loop, so painting, input and timers go on meanwhile. Only now the wait
 // dialog opens: a reply that came before would have left nothing to see, and showing and hiding
 // the dialog for it costs more than the whole exchange.
-void UdpExchange::WaitForDatagram(Run& run, Micros until) {
+void UdpExchange::WaitForDatagram(Run& run, const std::vector<Lane*>& lanes, Micros until) {
   if (run.waitDialog && !run.dialog) run.dialog = ui_.OpenWaitDialog();
   const Micros wait = std::max<Micros>(0, until - NowMicros());
   QEventLoop loop;
@@ -288,11 +307,15 @@ void UdpExchange::WaitForDatagram(Run& run, Micros until) {
   timer.setSingleShot(true);
   timer.setTimerType(Qt::PreciseTimer);
   connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-  connect(&socket_, &QUdpSocket::readyRead, &loop, &QEventLoop::quit);
+  bool pending = false;
+  for (const Lane* lane : lanes) {
+    connect(lane->run.socket, &QUdpSocket::readyRead, &loop, &QEventLoop::quit);
+    pending = pending || lane->run.socket->hasPendingDatagrams();
+  }
   timer.start(static_cast<int>((wait + 999) / 1000));
   waitLoop_ = &loop;
   const auto forget = qScopeGuard([this] { waitLoop_ = nullptr; });
-  if (!socket_.hasPendingDatagrams() && !cancelled_) loop.exec();
+  if (!pending && !cancelled_) loop.exec();
 }
 
 void UdpExchange::Cancel() {
@@ -305,27 +328,34 @@ void UdpExchange::Wake() {
   if (waitLoop_) waitLoop_->quit();
 }
 
-void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
+void UdpExchange::Await(const std::vector<Lane*>& lanes,
+                        const std::function<bool(Micros now, Micros& wake)>& settle) {
+  Lane& first = *lanes.front();
   std::deque<Datagram> earlier = std::move(held_);
   held_.clear();
-  while (policy.state() == ReplyPolicy::State::Waiting && !earlier.empty()) {
+  while (first.policy.state() == ReplyPolicy::State::Waiting && !earlier.empty()) {
     const Datagram& datagram = earlier.front();
     const QHostAddress source(QString::fromStdString(datagram.SourceAddress));
-    Feed(run, policy, datagram, run.FromServer(source, datagram.SourcePort), true);
+    Feed(first.run, first.policy, datagram, first.run.FromServer(source, datagram.SourcePort),
+         true);
     earlier.pop_front();
   }
   Micros lastEvents = NowMicros();
   // The time is checked after every datagram, so no stream of them keeps the exchange waiting.
-  while (policy.state() == ReplyPolicy::State::Waiting && !cancelled_) {
+  while (!cancelled_) {
     const Micros now = NowMicros();
-    policy.Advance(now);
-    SendOutgoing(run, policy);
-    if (policy.state() != ReplyPolicy::State::Waiting) break;
-    if (run.rival && run.rival->Won(now)) break;
-    const Micros wake =
-        run.rival ? std::min(policy.WakeAt(), run.rival->WakeAt()) : policy.WakeAt();
-    if (!WaitBriefly(wake)) {
-      WaitForDatagram(run, wake);
+    Micros wake = std::numeric_limits<Micros>::max();
+    for (Lane* lane : lanes) {
+      if (lane->policy.state() != ReplyPolicy::State::Waiting) continue;
+      lane->policy.Advance(now);
+      SendOutgoing(lane->run, lane->policy);
+      if (lane->policy.state() == ReplyPolicy::State::Waiting)
+        wake = std::min(wake, lane->policy.WakeAt());
+    }
+    if (settle(now, wake) || wake == std::numeric_limits<Micros>::max()) break;
+    Lane* ready = WaitBriefly(lanes, wake);
+    if (ready == nullptr) {
+      WaitForDatagram(first.run, lanes, wake);
       lastEvents = NowMicros();
       continue;
     }
@@ -333,48 +363,139 @@ void UdpExchange::Await(Run& run, ReplyPolicy& policy) {
       QCoreApplication::processEvents();
       lastEvents = NowMicros();
     }
-    ReadOne(run, policy);
+    if (ReadOne(ready->run, ready->policy) == Verdict::Reply && !ready->answeredAt)
+      ready->answeredAt = NowMicros();
   }
   // Replies kept now came before those still kept from earlier, or after all of them.
-  for (std::string& reply : policy.TakeHeld())
-    held_.push_back(
-        Datagram{std::move(reply), run.replySource.SourceAddress, run.replySource.SourcePort});
+  for (std::string& reply : first.policy.TakeHeld())
+    held_.push_back(Datagram{std::move(reply), first.run.replySource.SourceAddress,
+                             first.run.replySource.SourcePort});
   for (Datagram& datagram : earlier) held_.push_back(std::move(datagram));
 }
 
-std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
-  ReplyPolicy policy(run.request, NowMicros());
-  cancelled_ = false;
+void UdpExchange::BeginWait(Run& run, ReplyPolicy& policy, bool waitDialog) {
   run.replySource = Datagram{{}, run.addressText, run.port};
   SendOutgoing(run, policy);
   run.waitDialog = waitDialog;
   run.deferLog = true;
+}
+
+void UdpExchange::EndWait(Run& run) {
+  ui_.UpdateByteCounter();
+  run.dialog.reset();
+  run.FlushLog();
+  if (!cancelled_) return;
+  cancelled_ = false;
+  // Quiet exchanges write no lines of their own; the operator's cancel is still logged.
+  const LogCallback& log = run.log ? run.log : server_.Log;
+  if (log) log("cancelled");
+  throw ExchangeCancelled();
+}
+
+std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
+  Lane lane{run, ReplyPolicy(run.request, NowMicros()), std::nullopt};
+  ReplyPolicy& policy = lane.policy;
+  cancelled_ = false;
+  BeginWait(run, policy, waitDialog);
   try {
-    Await(run, policy);
+    Await({&lane}, [&policy, &run](Micros now, Micros& wake) {
+      if (policy.state() != ReplyPolicy::State::Waiting) return true;
+      if (!run.rival) return false;
+      if (run.rival->Won(now)) return true;
+      wake = std::min(wake, run.rival->WakeAt());
+      return false;
+    });
   } catch (...) {
     run.dialog.reset();
     run.FlushLog();
     throw;
   }
   if (policy.RenewedChallenge()) server_.Challenge = *policy.RenewedChallenge();
-  ui_.UpdateByteCounter();
-  run.dialog.reset();
-  run.FlushLog();
-  if (cancelled_) {
-    cancelled_ = false;
-    // Quiet exchanges write no lines of their own; the operator's cancel is still logged.
-    const LogCallback& log = run.log ? run.log : server_.Log;
-    if (log) log("cancelled");
-    throw ExchangeCancelled();
-  }
+  EndWait(run);
+  lastRoundTrip_ = policy.RoundTrip();
   if (policy.state() != ReplyPolicy::State::Replied) return std::nullopt;
   return Datagram{policy.Reply(), run.replySource.SourceAddress, run.replySource.SourcePort};
+}
+
+std::optional<WireProtocol> UdpExchange::Race(Run& classic, Run& info,
+                                              std::optional<Datagram>& reply) {
+  const Micros start = NowMicros();
+  Lane classicLane{classic, ReplyPolicy(classic.request, start), std::nullopt};
+  Lane infoLane{info, ReplyPolicy(info.request, start), std::nullopt};
+  ProtocolRace race(start);
+  cancelled_ = false;
+  BeginWait(classic, classicLane.policy, true);
+  BeginWait(info, infoLane.policy, false);
+  // The info request's lines go into the classic request's log, in their order.
+  info.deferLog = false;
+  const auto settle = [&](Micros now, Micros& wake) {
+    for (const Lane* lane : {&classicLane, &infoLane}) {
+      const WireProtocol protocol =
+          lane == &classicLane ? WireProtocol::Classic : WireProtocol::A2s;
+      if (lane->answeredAt) race.Answered(protocol, *lane->answeredAt);
+      if (lane->policy.state() == ReplyPolicy::State::Waiting) continue;
+      std::optional<std::string_view> answer;
+      if (lane->policy.state() == ReplyPolicy::State::Replied) answer = lane->policy.Reply();
+      race.Ended(protocol, answer, now);
+    }
+    race.Advance(now);
+    if (const std::optional<Micros> grace = race.WakeAt()) wake = std::min(wake, *grace);
+    return race.state() != ProtocolRace::State::Waiting;
+  };
+  try {
+    Await({&classicLane, &infoLane}, settle);
+  } catch (...) {
+    classic.dialog.reset();
+    classic.FlushLog();
+    throw;
+  }
+  EndWait(classic);
+  const std::optional<WireProtocol> found = race.Found();
+  lastRoundTrip_.reset();
+  if (!found) return std::nullopt;
+  const Lane& winner = *found == WireProtocol::Classic ? classicLane : infoLane;
+  lastRoundTrip_ = winner.policy.RoundTrip();
+  reply = Datagram{winner.policy.Reply(), winner.run.replySource.SourceAddress,
+                   winner.run.replySource.SourcePort};
+  return found;
+}
+
+std::optional<WireProtocol> UdpExchange::QueryFirstContact(const std::string& host,
+                                                           std::int32_t port,
+                                                           const LogCallback& log, bool display) {
+  if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
+  Run classic = Prepare(host, port, "details", log, QueryProtocol::Classic);
+  // The info request has a socket of its own: its reply is known by the socket it comes on, and
+  // one that comes late finds the socket closed instead of passing for the reply to a later
+  // request.
+  QUdpSocket infoSocket;
+  if (!infoSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
+    throw EZerval("UDP Socket Error: " + infoSocket.errorString().toStdString());
+  Run info = Prepare(host, port, "details", nullptr, QueryProtocol::Steam);
+  info.socket = &infoSocket;
+  if (log) info.log = [&classic](const std::string& line) { classic.Log(line); };
+  std::optional<Datagram> reply;
+  std::optional<WireProtocol> found;
+  try {
+    BusyScope busy(busy_);
+    found = Race(classic, info, reply);
+    if (!found) {
+      otherSource_ = classic.otherSource;
+      ReportTimeout(log);
+    }
+  } catch (const ExchangeCancelled&) {
+    emit Idle();
+    throw;
+  }
+  emit Idle();
+  if (found) Dispatch(*reply, log, display, nullptr);
+  return found;
 }
 
 std::optional<Datagram> UdpExchange::QueryQuiet(const std::string& host, std::int32_t port,
                                                 const std::string& command, bool waitDialog) {
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
-  Run run = Prepare(host, port, command, nullptr);
+  Run run = Prepare(host, port, command, nullptr, protocol_);
   std::optional<Datagram> reply;
   try {
     BusyScope busy(busy_);
@@ -419,7 +540,7 @@ bool UdpExchange::Query(const std::string& host, std::int32_t port, const std::s
                         const LogCallback& log, bool display, bool waitDialog,
                         const std::string* followUpCommand, ExchangeRival* rival) {
   if (busy_) throw EZerval("Es läuft bereits eine Abfrage!");
-  Run run = Prepare(host, port, command, log);
+  Run run = Prepare(host, port, command, log, protocol_);
   run.rival = rival;
   std::optional<Datagram> reply;
   try {

@@ -19,6 +19,7 @@ class RconLink;
 #include "protocol/a2s.h"
 #include "protocol/rconsession.h"
 #include "protocol/replypolicy.h"
+#include "protocol/wireprotocol.h"
 #include "store/mytypes.h"
 
 // Receives one line of the debug log; an empty callback means no log lines.
@@ -155,6 +156,13 @@ class UdpExchange : public QObject {
   // an answer has the time-out's sound, dialog and log line when `reportTimeout` says so.
   RconResult AwaitConsole(RconLink& link, std::uint64_t ticket, const LogCallback& log,
                           bool waitDialog, bool reportTimeout);
+  // The first contact with a server whose query protocol is not known: "details" and the
+  // Steam-era info request go out together and ProtocolRace decides by their replies. The
+  // winning reply is shown; all else is as QueryServer with "details" (wait dialog, log, byte
+  // counters, and without a readable reply the time-out sound, dialog and log line). The
+  // protocol found; none when neither request got a readable reply.
+  std::optional<WireProtocol> QueryFirstContact(const std::string& host, std::int32_t port,
+                                                const LogCallback& log, bool display);
   // A quiet exchange: send, optional wait dialog, the reply taken as above, counting. No log
   // lines, no time-out sound or dialog, no dispatch. No value on time-out.
   std::optional<Datagram> QueryQuiet(const std::string& host, std::int32_t port,
@@ -169,6 +177,8 @@ class UdpExchange : public QObject {
   QueryProtocol Protocol() const { return protocol_; }
   void SetProtocol(QueryProtocol protocol) { protocol_ = protocol; }
   bool IsBusy() const { return busy_; }
+  // From the request to the first datagram of the last exchange's reply; none without a reply.
+  std::optional<Micros> LastRoundTrip() const { return lastRoundTrip_; }
   // Ends the exchange that waits now: it logs "cancelled" and raises ExchangeCancelled to its
   // caller. Nothing happens when none waits.
   void Cancel();
@@ -186,20 +196,29 @@ class UdpExchange : public QObject {
 
  private:
   struct Run;
+  struct Lane;
 
   bool Query(const std::string& host, std::int32_t port, const std::string& command,
              const LogCallback& log, bool display, bool waitDialog,
              const std::string* followUpCommand, ExchangeRival* rival = nullptr);
   void ReportTimeout(const LogCallback& log);
   Run Prepare(const std::string& host, std::int32_t port, const std::string& command,
-              const LogCallback& log);
+              const LogCallback& log, QueryProtocol protocol);
   std::optional<Datagram> Exchange(Run& run, bool waitDialog);
-  void Await(Run& run, ReplyPolicy& policy);
-  void Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool fromServer, bool held);
+  std::optional<WireProtocol> Race(Run& classic, Run& info, std::optional<Datagram>& reply);
+  void BeginWait(Run& run, ReplyPolicy& policy, bool waitDialog);
+  // Ends the wait: counters, dialog and log lines; raises ExchangeCancelled after a cancel.
+  void EndWait(Run& run);
+  // Waits for the lanes' replies until `settle` says the wait is over (it may bring the wake
+  // time forward) or the operator cancels. Replies kept from earlier exchanges go to the first
+  // lane, which is on the window's socket.
+  void Await(const std::vector<Lane*>& lanes,
+             const std::function<bool(Micros now, Micros& wake)>& settle);
+  Verdict Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool fromServer, bool held);
   void SendOutgoing(Run& run, ReplyPolicy& policy);
-  void ReadOne(Run& run, ReplyPolicy& policy);
-  bool WaitBriefly(Micros until);
-  void WaitForDatagram(Run& run, Micros until);
+  Verdict ReadOne(Run& run, ReplyPolicy& policy);
+  Lane* WaitBriefly(const std::vector<Lane*>& lanes, Micros until);
+  void WaitForDatagram(Run& run, const std::vector<Lane*>& lanes, Micros until);
   void Dispatch(const Datagram& reply, const LogCallback& log, bool display,
                 const std::string* followUpCommand);
   void ChallengeAction(const Datagram& reply, const LogCallback& log, bool display,
@@ -214,6 +233,7 @@ class UdpExchange : public QObject {
   QueryProtocol protocol_ = QueryProtocol::Classic;
   bool busy_ = false;
   bool cancelled_ = false;
+  std::optional<Micros> lastRoundTrip_;
   QEventLoop* waitLoop_ = nullptr;
   std::string otherSource_;
   // Replies taken from the socket, counted and logged, but left for the next exchange.

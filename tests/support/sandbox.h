@@ -20,3 +20,11 @@ inline QString UserOptionsFolder(const QTemporaryDir& dir) {
 inline QString UserOptionsFile(const QTemporaryDir& dir, const QString& name) {
   return QDir(UserOptionsFolder(dir)).filePath(name);
 }
+
+// A "zerval.ini" in `folder` that forces the classic query protocol for every server, so that a
+// window asks each server as it did before it found each server's protocol itself.
+inline void ForceClassicQueries(const QString& folder) {
+  QDir().mkpath(folder);
+  QFile file(QDir(folder).filePath(QStringLiteral("zerval.ini")));
+  if (file.open(QIODevice::WriteOnly)) file.write("[Query]\nProtocol=classic\n");
+}

@@ -82,6 +82,7 @@ struct Window {
       QFile file(dir.filePath(QStringLiteral("config.dat")));
       if (file.open(QIODevice::WriteOnly)) file.write(config);
     }
+    ForceClassicQueries(config.isEmpty() ? UserOptionsFolder(dir) : dir.path());
     w = std::make_unique<Tfrm_main>();
     w->show();
     // The first showing put the stored or default time-out into effect; tests wait less.

@@ -143,6 +143,7 @@ class GameServer {
 struct Window {
   Window() {
     EnterSandbox(dir);
+    ForceClassicQueries(UserOptionsFolder(dir));
     w = std::make_unique<Tfrm_main>();
     w->UDPClient.SetReceiveTimeout(300);
   }

@@ -142,7 +142,10 @@ class TestConsole : public QObject {
   QTemporaryDir workDir;
 
  private slots:
-  void init() { EnterSandbox(workDir); }
+  void init() {
+    EnterSandbox(workDir);
+    ForceClassicQueries(UserOptionsFolder(workDir));
+  }
 
   void adminPageLayout() {
     ScriptedDialogs dialogs;
@@ -208,7 +211,7 @@ class TestConsole : public QObject {
     Tfrm_main w;
     UseServer(w, server, "77");
     w.show();
-    w.SetActivePageIndex(3);
+    w.SetActivePageIndex(4);
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QLineEdit* edit = w.uiAdmin.ed_rconcmd;
     edit->setFocus();

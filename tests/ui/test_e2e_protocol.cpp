@@ -1,5 +1,6 @@
 // The query protocols of the real window against the game-server simulator: the selection
-// cycle with both of them, the "Protocol" option of the Options page and its settings file.
+// cycle with both of them, each server's own protocol found and remembered, the "Protocol"
+// option of the Options page and its settings file.
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 
 #include "e2ewindow.h"
 #include "protocol/player_class.h"
+#include "udppeer.h"
 
 using namespace e2e;
 
@@ -24,6 +26,7 @@ namespace {
 
 const std::string Password = "pw";
 const QString SettingsFile = QStringLiteral("zerval.ini");
+const QByteArray AutoSettings = QByteArrayLiteral("[Query]\nProtocol=auto\n");
 
 QString Cell(const QTableWidget* grid, int row, int column) {
   const QTableWidgetItem* item = grid->item(row, column);
@@ -93,6 +96,8 @@ class TestE2eProtocol : public QObject {
  private slots:
   void selectionCycleWithBothProtocols_data();
   void selectionCycleWithBothProtocols();
+  void mixedFleetFindsEachProtocol();
+  void serverOfAnotherGenerationIsFoundAfresh();
   void protocolSwitchActsAtOnce();
   void protocolSurvivesARestart();
   void settingsFileReadAtStart_data();
@@ -147,7 +152,7 @@ void TestE2eProtocol::selectionCycleWithBothProtocols() {
            qPrintable(simulator.errorText()));
   Window window;
   Tfrm_main& w = *window.w;
-  w.UDPClient.SetProtocol(protocol);
+  w.SetProtocolChoice(protocol == QueryProtocol::Steam ? WireProtocol::A2s : WireProtocol::Classic);
   window.LoadList({Entry("Full", Address(simulator), Password)});
 
   window.Choose(0);
@@ -181,6 +186,84 @@ void TestE2eProtocol::selectionCycleWithBothProtocols() {
         rows->topLevelItem(row)->data(0, Tfrm_main::PlayerNameRole).toByteArray().toStdString()));
   QCOMPARE(records.size(), std::size_t{32});
   QVERIFY(records.count(-1) == 0);
+}
+
+// With "Auto", each server of a mixed list is asked in its own protocol without a time-out:
+// "details" and the info request go out together at the first selection, later selections ask
+// as the protocol found asks, and the list editor shows what was found. A silent server times
+// out as before. What was found is in the settings file once the program ends.
+void TestE2eProtocol::mixedFleetFindsEachProtocol() {
+  SimulatorProcess classic, steam, both;
+  QVERIFY(classic.start({"--protocol", "classic", "--name", "Old Guard"}));
+  QVERIFY(steam.start({"--protocol", "steam", "--name", "New Wave"}));
+  QVERIFY(both.start({"--protocol", "both", "--name", "Bridge"}));
+  UdpPeer silent;
+  silent.setScript([](const UdpPeer::Request&) { return std::vector<std::string>(); });
+  Window window;
+  QVERIFY(Restart(window, {{SettingsFile, AutoSettings}}));
+  Tfrm_main& w = *window.w;
+  const std::string silentAddress = "127.0.0.1:" + std::to_string(silent.port());
+  window.LoadList({Entry("Old", Address(classic)), Entry("New", Address(steam)),
+                   Entry("Bridge", Address(both)), Entry("Silent", silentAddress)});
+
+  const QStringList names = {"Old Guard", "New Wave", "Bridge"};
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < names.size(); ++i) {
+      window.Choose(i);
+      QCOMPARE(window.dialogTexts(), QStringList());
+      QVERIFY(w.CurrentServer.ServerSelected);
+      QCOMPARE(Cell(w.uiDetails.sg_details, 0, 1), names[i]);
+    }
+  const Commands steamQueries = {"info", "players", "players+challenge", "rules",
+                                 "rules+challenge"};
+  Commands steamWire = {"details"};
+  for (int round = 0; round < 2; ++round)
+    steamWire.insert(steamWire.end(), steamQueries.begin(), steamQueries.end());
+  QCOMPARE(RequestNames(steam, {}), steamWire);
+  for (const SimulatorProcess* server : {&classic, &both})
+    QCOMPARE(RequestNames(*server, {}),
+             (Commands{"details", "info", "players", "rules", "details", "players", "rules"}));
+  QStringList shown;
+  for (int row = 0; row < 4; ++row) shown << w.uiOptions.lw_serverlist->topLevelItem(row)->text(3);
+  QCOMPARE(shown, (QStringList{"Classic", "A2S", "Classic", ""}));
+
+  window.Choose(3);
+  QCOMPARE(window.dialogTexts(), QStringList{TimeoutText});
+  QVERIFY(!w.CurrentServer.ServerSelected);
+  QCOMPARE(w.ui.cb_servers->currentText(), NoServerText);
+  QCOMPARE(silent.commands(), (Commands{"details", "TSource Engine Query"}));
+
+  QVERIFY(w.close());
+  const QByteArray settings = ReadUserFile(window, SettingsFile);
+  QVERIFY(settings.startsWith(AutoSettings + "[Servers]\n"));
+  for (const auto& [server, name] :
+       {std::pair{&classic, "classic"}, std::pair{&steam, "a2s"}, std::pair{&both, "classic"}})
+    QVERIFY(settings.contains(QByteArray::fromStdString(Address(*server) + "=" + name + "\n")));
+}
+
+// A classic server replaced by an A2S-only one at the same address: the remembered protocol
+// fails at two selections, and the next one finds the new server's protocol.
+void TestE2eProtocol::serverOfAnotherGenerationIsFoundAfresh() {
+  SimulatorProcess older;
+  QVERIFY(older.start({"--protocol", "classic"}));
+  const QString port = QString::number(older.port());
+  Window window;
+  QVERIFY(Restart(window, {{SettingsFile, AutoSettings}}));
+  window.LoadList({Entry("Server", Address(older))});
+  window.Choose(0);
+  older.stop();
+  SimulatorProcess newer;
+  QVERIFY(newer.start({"--protocol", "steam", "--port", port, "--name", "Renewed"}));
+
+  window.Choose(0);
+  window.Choose(0);
+  QCOMPARE(window.dialogTexts(), (QStringList{TimeoutText, TimeoutText}));
+  window.Choose(0);
+  QCOMPARE(window.dialogTexts().size(), 2);
+  QVERIFY(window.w->CurrentServer.ServerSelected);
+  QCOMPARE(Cell(window.w->uiDetails.sg_details, 0, 1), QStringLiteral("Renewed"));
+  QCOMPARE(RequestNames(newer, {}), (Commands{"details", "details", "details", "info", "players",
+                                              "players+challenge", "rules", "rules+challenge"}));
 }
 
 // A server that answers only the Steam-era requests: nothing before the switch, everything
@@ -249,8 +332,10 @@ void TestE2eProtocol::protocolSurvivesARestart() {
   const QByteArray settings = ReadUserFile(window, SettingsFile);
   QCOMPARE(window.dialogTexts(), QStringList());
   QCOMPARE(config.size(), 268);
-  QCOMPARE(settings.trimmed().split('\n'),
-           (QList<QByteArray>{QByteArrayLiteral("[Query]"), QByteArrayLiteral("Protocol=steam")}));
+  QCOMPARE(QString(settings).split(u'\n'),
+           (QStringList{"[Query]", "Protocol=steam", "[Overview]", "Watch=false", "Period=30",
+                        "Notify=true", "[Servers]",
+                        QString::fromStdString(Address(simulator)) + "=a2s", ""}));
 
   QVERIFY(!QFile::exists(window.dir.filePath(QStringLiteral("config.dat"))));
   QVERIFY(Restart(window, {}));
@@ -270,46 +355,44 @@ void TestE2eProtocol::protocolSurvivesARestart() {
   QCOMPARE(window.w->uiOptions.cb_protocol->currentText(), QStringLiteral("Classic"));
 }
 
+// The items of "Protocol": 0 Auto, 1 Classic, 2 Steam (A2S).
 void TestE2eProtocol::settingsFileReadAtStart_data() {
   QTest::addColumn<QByteArray>("contents");
-  QTest::addColumn<QueryProtocol>("protocol");
+  QTest::addColumn<int>("item");
   QTest::addColumn<QStringList>("dialogs");
-  QTest::newRow("steam") << QByteArray("[Query]\nProtocol=steam\n") << QueryProtocol::Steam
-                         << QStringList();
-  QTest::newRow("typed by hand") << QByteArray("[Query]\nProtocol = Steam \n")
-                                 << QueryProtocol::Steam << QStringList();
-  QTest::newRow("classic") << QByteArray("[Query]\nProtocol=classic\n") << QueryProtocol::Classic
-                           << QStringList();
-  QTest::newRow("without the key")
-      << QByteArray("[Other]\nKey=1\n") << QueryProtocol::Classic << QStringList();
-  QTest::newRow("empty") << QByteArray() << QueryProtocol::Classic << QStringList();
+  QTest::newRow("steam") << QByteArray("[Query]\nProtocol=steam\n") << 2 << QStringList();
+  QTest::newRow("typed by hand") << QByteArray("[Query]\nProtocol = Steam \n") << 2
+                                 << QStringList();
+  QTest::newRow("classic") << QByteArray("[Query]\nProtocol=classic\n") << 1 << QStringList();
+  QTest::newRow("auto") << AutoSettings << 0 << QStringList();
+  QTest::newRow("without the key") << QByteArray("[Other]\nKey=1\n") << 0 << QStringList();
+  QTest::newRow("empty") << QByteArray() << 0 << QStringList();
   QTest::newRow("unknown protocol")
-      << QByteArray("[Query]\nProtocol=a2s\n") << QueryProtocol::Classic
+      << QByteArray("[Query]\nProtocol=a2s\n") << 0
       << QStringList{QStringLiteral("Unknown Query/Protocol \"a2s\" in %1.")};
 }
 
 void TestE2eProtocol::settingsFileReadAtStart() {
   QFETCH(QByteArray, contents);
-  QFETCH(QueryProtocol, protocol);
+  QFETCH(int, item);
   QFETCH(QStringList, dialogs);
   Window window;
   QVERIFY(Restart(window, {{SettingsFile, contents}}));
   QCOMPARE(
       window.dialogTexts(),
       dialogs.replaceInStrings(QStringLiteral("%1"), UserOptionsFile(window.dir, SettingsFile)));
-  QCOMPARE(window.w->UDPClient.Protocol(), protocol);
-  QCOMPARE(window.w->uiOptions.cb_protocol->currentIndex(),
-           protocol == QueryProtocol::Steam ? 1 : 0);
+  QCOMPARE(window.w->uiOptions.cb_protocol->currentIndex(), item);
+  if (item == 2) QCOMPARE(window.w->UDPClient.Protocol(), QueryProtocol::Steam);
 }
 
-// A folder where the file should be: reported like an unreadable "config.dat"; Classic.
+// A folder where the file should be: reported like an unreadable "config.dat"; Auto.
 void TestE2eProtocol::unreadableSettingsFileIsReported() {
   Window window;
+  QFile::remove(UserOptionsFile(window.dir, SettingsFile));
   QVERIFY(QDir().mkpath(UserOptionsFile(window.dir, SettingsFile)));
   QVERIFY(Restart(window, {}));
   QCOMPARE(window.dialogTexts(),
            QStringList{"Cannot read file " + UserOptionsFile(window.dir, SettingsFile) + "."});
-  QCOMPARE(window.w->UDPClient.Protocol(), QueryProtocol::Classic);
   QCOMPARE(window.w->uiOptions.cb_protocol->currentIndex(), 0);
 }
 

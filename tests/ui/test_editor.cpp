@@ -38,6 +38,7 @@ struct Fixture {
 
   Fixture() {
     EnterSandbox(dir);
+    ForceClassicQueries(UserOptionsFolder(dir));
     window = std::make_unique<Tfrm_main>();
     window->UDPClient.SetReceiveTimeout(200);
     window->show();

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "application.h"
@@ -93,10 +94,11 @@ class TestFrame : public QObject {
   void pagesInOrderWithTagsAndNoneActive() {
     ScriptedDialogs dialogs;
     Tfrm_main w;
-    const QStringList names = {"ts_details", "ts_players", "ts_rules",
-                               "tb_admin",   "tb_options", "tb_about"};
-    const QStringList captions = {"Server", "Players", "Rules", "Admin", "Options", "About"};
-    const QList<int> tags = {1, 2, 3, 0, 0, 0};
+    const QStringList names = {"ts_overview", "ts_details", "ts_players", "ts_rules",
+                               "tb_admin",    "tb_options", "tb_about"};
+    const QStringList captions = {"Übersicht", "Server",  "Players", "Rules",
+                                  "Admin",     "Options", "About"};
+    const QList<int> tags = {0, 1, 2, 3, 0, 0, 0};
     QTabWidget* pages = w.ui.pc_Server;
     QCOMPARE(w.ActivePageIndex(), -1);
     QVERIFY(!pages->isTabVisible(pages->currentIndex()));
@@ -107,9 +109,16 @@ class TestFrame : public QObject {
       QVERIFY(pages->isTabVisible(i + 1));
       QVERIFY(!pages->tabIcon(i + 1).isNull());
     }
-    w.SetActivePageIndex(5);
+    w.SetActivePageIndex(6);
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tb_about"));
     QCOMPARE(w.uiAbout.Label11->text(), QStringLiteral("BETA 7"));
+    // Alt and a digit choose the pages in their order; past the last page nothing changes.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    for (int digit = 9; digit >= 1; --digit) {
+      QTest::keyClick(&w, Qt::Key(Qt::Key_0 + digit), Qt::AltModifier);
+      QCOMPARE(pages->currentWidget()->objectName(), names[std::min(digit, 7) - 1]);
+    }
   }
 
   void debugStripToggles() {
@@ -302,7 +311,7 @@ class TestFrame : public QObject {
     w.show();
     w.SpeedButton1Click();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    for (int page = 0; page < 6; ++page) {
+    for (int page = 0; page < 7; ++page) {
       w.SetActivePageIndex(page);
       w.ui.cb_servers->setFocus();
       // The editable combo box gives the focus to its own edit.

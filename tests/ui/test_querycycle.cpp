@@ -26,7 +26,7 @@ const QString TimeoutText = QStringLiteral("Ziel nicht erreichbar!");
 const QString NoServerText = QStringLiteral("Kein Server gewählt!!!");
 
 // Page indexes of the tab control as the operator sees them.
-enum Page { ServerPage = 0, PlayersPage = 1, RulesPage = 2, AdminPage = 3 };
+enum Page { ServerPage = 1, PlayersPage = 2, RulesPage = 3, AdminPage = 4 };
 
 int CountOf(const QStringList& texts, const QString& text) {
   return static_cast<int>(texts.count(text));
