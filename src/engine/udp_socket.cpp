@@ -1,12 +1,12 @@
 #include "engine/udp_socket.h"
 
-#include <algorithm>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>

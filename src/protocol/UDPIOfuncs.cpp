@@ -18,8 +18,8 @@
 
 #include "protocol/a2s.h"
 #include "protocol/datafuncs.h"
-#include "protocol/rconlink.h"
 #include "protocol/protocolrace.h"
+#include "protocol/rconlink.h"
 #include "protocol/splitreply.h"
 #include "store/stdfuncs.h"
 
