@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "protocol/replypolicy.h"
+#include "protocol/steadyclock.h"
 
 // The engine's clock, and the reply policy's microseconds on it.
 using Clock = std::chrono::steady_clock;
@@ -21,5 +22,5 @@ inline Clock::time_point AtMicros(Micros micros) {
 }
 
 inline Micros NowMicros() {
-  return MicrosOf(Clock::now());
+  return SteadyMicros();
 }

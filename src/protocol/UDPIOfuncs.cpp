@@ -10,7 +10,6 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <limits>
 #include <string_view>
 #include <utility>
@@ -21,6 +20,7 @@
 #include "protocol/protocolrace.h"
 #include "protocol/rconlink.h"
 #include "protocol/splitreply.h"
+#include "protocol/steadyclock.h"
 #include "store/stdfuncs.h"
 
 namespace {
@@ -69,12 +69,6 @@ constexpr Micros EventInterval = 25'000;
 // A reply on a LAN comes within this; waiting for it without the event loop saves more than
 // the round trip itself, and no window notices a pause this short.
 constexpr Micros ShortWait = 2'000;
-
-Micros NowMicros() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string CountText(std::int64_t count) {
   return FormatThousands(static_cast<std::int32_t>(
@@ -247,7 +241,7 @@ Verdict UdpExchange::ReadOne(Run& run, ReplyPolicy& policy) {
 
 Verdict UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagram, bool fromServer,
                           bool held) {
-  const Intake intake = policy.Receive(datagram.Bytes, fromServer, NowMicros(), held);
+  const Intake intake = policy.Receive(datagram.Bytes, fromServer, SteadyMicros(), held);
   // The source is checked first: only the asked server can end the exchange with an error.
   if (intake.verdict == Verdict::Empty) throw EZerval("UDP Receive Error = 0.");
   if (intake.counted)
@@ -284,7 +278,7 @@ Verdict UdpExchange::Feed(Run& run, ReplyPolicy& policy, const Datagram& datagra
 
 // A short wait on the lanes' sockets alone; the lane whose socket has a datagram, if any.
 UdpExchange::Lane* UdpExchange::WaitBriefly(const std::vector<Lane*>& lanes, Micros until) {
-  const Micros wait = std::min(until, NowMicros() + ShortWait) - NowMicros();
+  const Micros wait = std::min(until, SteadyMicros() + ShortWait) - SteadyMicros();
   if (wait <= 0) return nullptr;
   std::vector<pollfd> sockets;
   for (const Lane* lane : lanes)
@@ -301,7 +295,7 @@ UdpExchange::Lane* UdpExchange::WaitBriefly(const std::vector<Lane*>& lanes, Mic
 // the dialog for it costs more than the whole exchange.
 void UdpExchange::WaitForDatagram(Run& run, const std::vector<Lane*>& lanes, Micros until) {
   if (run.waitDialog && !run.dialog) run.dialog = ui_.OpenWaitDialog();
-  const Micros wait = std::max<Micros>(0, until - NowMicros());
+  const Micros wait = std::max<Micros>(0, until - SteadyMicros());
   QEventLoop loop;
   QTimer timer;
   timer.setSingleShot(true);
@@ -340,10 +334,10 @@ void UdpExchange::Await(const std::vector<Lane*>& lanes,
          true);
     earlier.pop_front();
   }
-  Micros lastEvents = NowMicros();
+  Micros lastEvents = SteadyMicros();
   // The time is checked after every datagram, so no stream of them keeps the exchange waiting.
   while (!cancelled_) {
-    const Micros now = NowMicros();
+    const Micros now = SteadyMicros();
     Micros wake = std::numeric_limits<Micros>::max();
     for (Lane* lane : lanes) {
       if (lane->policy.state() != ReplyPolicy::State::Waiting) continue;
@@ -356,15 +350,15 @@ void UdpExchange::Await(const std::vector<Lane*>& lanes,
     Lane* ready = WaitBriefly(lanes, wake);
     if (ready == nullptr) {
       WaitForDatagram(first.run, lanes, wake);
-      lastEvents = NowMicros();
+      lastEvents = SteadyMicros();
       continue;
     }
     if (now - lastEvents > EventInterval) {
       QCoreApplication::processEvents();
-      lastEvents = NowMicros();
+      lastEvents = SteadyMicros();
     }
     if (ReadOne(ready->run, ready->policy) == Verdict::Reply && !ready->answeredAt)
-      ready->answeredAt = NowMicros();
+      ready->answeredAt = SteadyMicros();
   }
   // Replies kept now came before those still kept from earlier, or after all of them.
   for (std::string& reply : first.policy.TakeHeld())
@@ -393,7 +387,7 @@ void UdpExchange::EndWait(Run& run) {
 }
 
 std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
-  Lane lane{run, ReplyPolicy(run.request, NowMicros()), std::nullopt};
+  Lane lane{run, ReplyPolicy(run.request, SteadyMicros()), std::nullopt};
   ReplyPolicy& policy = lane.policy;
   cancelled_ = false;
   BeginWait(run, policy, waitDialog);
@@ -419,7 +413,7 @@ std::optional<Datagram> UdpExchange::Exchange(Run& run, bool waitDialog) {
 
 std::optional<WireProtocol> UdpExchange::Race(Run& classic, Run& info,
                                               std::optional<Datagram>& reply) {
-  const Micros start = NowMicros();
+  const Micros start = SteadyMicros();
   Lane classicLane{classic, ReplyPolicy(classic.request, start), std::nullopt};
   Lane infoLane{info, ReplyPolicy(info.request, start), std::nullopt};
   ProtocolRace race(start);
@@ -547,7 +541,7 @@ bool UdpExchange::Query(const std::string& host, std::int32_t port, const std::s
     BusyScope busy(busy_);
     reply = Exchange(run, waitDialog);
     // At the time-out a rival that has won takes its place.
-    if (!reply && !(rival && rival->Won(NowMicros()))) {
+    if (!reply && !(rival && rival->Won(SteadyMicros()))) {
       otherSource_ = run.otherSource;
       ReportTimeout(log);
     }
