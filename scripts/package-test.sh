@@ -175,13 +175,18 @@ wait "$session" || fail "the window session failed"
 session=
 
 mapfile -t requests <"$log"
-expected=("$port \"details\"" "$port \"players\"" "$port \"rules\"")
-[[ "${requests[*]:0:3}" == "${expected[*]}" ]] ||
-  fail "the start-up query went out as: ${requests[*]:0:3}"
-for request in "${requests[@]:3}"; do
+# The first start meets the server for the first time: "details" and the Steam-era info request go
+# out together, in either order, and the classic reply wins, so players and rules are classic.
+info="$port steam \"\\xFF\\xFF\\xFF\\xFFTSource Engine Query\\x00\""
+contact=$(printf '%s\n' "${requests[@]:0:2}" | sort | paste -sd'|')
+wanted=$(printf '%s\n' "$port \"details\"" "$info" | sort | paste -sd'|')
+[[ $contact == "$wanted" && ${requests[2]} == "$port \"players\"" &&
+  ${requests[3]} == "$port \"rules\"" ]] ||
+  fail "the start-up query went out as: ${requests[*]:0:4}"
+for request in "${requests[@]:4}"; do
   [[ $request == "$port steam "* ]] || fail "the second start sent \"$request\" after Save Options"
 done
-((${#requests[@]} > 3)) || fail "the second start sent nothing"
+((${#requests[@]} > 4)) || fail "the second start sent nothing"
 [[ $(stat -c %s "$options/config.dat") == 268 ]] || fail "config.dat is not 268 bytes"
 [[ -z $(ls -A "$empty") ]] || fail "files were written into the working directory: $(ls -A "$empty")"
 
