@@ -348,9 +348,9 @@ void Tfrm_main::StartChat() {
   // The password reaches the companion through a pipe it inherits: a command line can be read by
   // every user of the machine.
   StartProgram(CompanionProgramPath(),
-               {"--console", tcp ? "tcp" : "udp", "--password-fd", std::to_string(SecretDescriptor),
-                "-" + CurrentServer.HostIP, "-" + std::to_string(CurrentServer.Port),
-                "-" + CurrentServer.Challenge},
+               {"--console", ConsoleKindName(tcp ? ConsoleKind::Tcp : ConsoleKind::Udp),
+                "--password-fd", std::to_string(SecretDescriptor), "-" + CurrentServer.HostIP,
+                "-" + std::to_string(CurrentServer.Port), "-" + CurrentServer.Challenge},
                CurrentServer.RconPassword);
 }
 

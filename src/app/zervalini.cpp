@@ -111,9 +111,9 @@ void ReadServerConsoles(const IniFile& file, ConsoleMemory& memory, Micros now) 
   std::size_t read = 0;
   for (const auto& [key, value] : file.Section(ConsolesSection)) {
     if (read == ConsoleMemory::MaxServers) break;
-    const std::string kind = Lower(value);
-    if (!IsPlainKey(key) || (kind != "tcp" && kind != "udp")) continue;
-    memory.Learn(key, kind == "tcp" ? ConsoleKind::Tcp : ConsoleKind::Udp, now);
+    const std::optional<ConsoleKind> kind = ConsoleKindNamed(Lower(value));
+    if (!IsPlainKey(key) || !kind) continue;
+    memory.Learn(key, *kind, now);
     ++read;
   }
 }
@@ -121,7 +121,6 @@ void ReadServerConsoles(const IniFile& file, ConsoleMemory& memory, Micros now) 
 void PutServerConsoles(IniFile& file, const ConsoleMemory& memory) {
   IniFile::Entries entries;
   for (const ConsoleEntry& entry : memory.Kinds())
-    if (IsPlainKey(entry.server))
-      entries.emplace_back(entry.server, entry.kind == ConsoleKind::Tcp ? "tcp" : "udp");
+    if (IsPlainKey(entry.server)) entries.emplace_back(entry.server, ConsoleKindName(entry.kind));
   file.ReplaceSection(ConsolesSection, entries);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 
 ConsoleRace::ConsoleRace(Micros now, Micros timeout)
     : start_(now), deadline_(now + std::max<Micros>(timeout, 0)) {}
@@ -45,4 +46,14 @@ std::optional<ConsoleKind> ConsoleRace::Kind() const {
 
 Micros ConsoleRace::WakeAt() const {
   return graceEnd_ ? *graceEnd_ : deadline_;
+}
+
+const char* ConsoleKindName(ConsoleKind kind) {
+  return kind == ConsoleKind::Tcp ? "tcp" : "udp";
+}
+
+std::optional<ConsoleKind> ConsoleKindNamed(std::string_view name) {
+  if (name == "tcp") return ConsoleKind::Tcp;
+  if (name == "udp") return ConsoleKind::Udp;
+  return std::nullopt;
 }

@@ -1,12 +1,18 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 #include "protocol/replypolicy.h"
 
 // The two consoles a server may speak: the classic one in UDP datagrams ("challenge rcon", then
 // "rcon CHALLENGE PASSWORD COMMAND"), or today's over TCP on the port number of its queries.
 enum class ConsoleKind { Udp, Tcp };
+
+// "udp" or "tcp", as options and settings files name them.
+const char* ConsoleKindName(ConsoleKind kind);
+// The console of such a name, exactly as written; none for any other text.
+std::optional<ConsoleKind> ConsoleKindNamed(std::string_view name);
 
 // Which console a server speaks, decided without sockets: the caller starts a TCP connection and
 // the classic challenge request together and reports what became of them. The first positive

@@ -55,12 +55,8 @@ bool ReadOption(const std::vector<std::string>& arguments, std::size_t& at, Talk
     return true;
   }
   if (const std::optional<std::string> value = OptionValue(arguments, at, "--console", error)) {
-    if (*value == "tcp")
-      read.console = ConsoleKind::Tcp;
-    else if (*value == "udp")
-      read.console = ConsoleKind::Udp;
-    else if (error.empty())
-      error = "--console wants udp or tcp";
+    read.console = ConsoleKindNamed(*value);
+    if (!read.console && error.empty()) error = "--console wants udp or tcp";
     return true;
   }
   return false;
